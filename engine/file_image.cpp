@@ -1,0 +1,205 @@
+#include "file_image.hpp"
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <new>
+#include <string>
+
+#include "errors.hpp"
+
+#ifdef _WIN32
+#include <process.h>
+#define QUORVEL_GETPID _getpid
+#else
+#include <unistd.h>
+#define QUORVEL_GETPID getpid
+#endif
+
+namespace quorvel::engine {
+namespace {
+
+[[noreturn]] void ThrowIo(std::ptrdiff_t negativeErrno) {
+    throw IoError(IoErrorCodeFromErrno(static_cast<int>(-negativeErrno)));
+}
+
+// A short name, unique across processes and threads, for the temporary output file.
+// Kept short so that an output name close to the platform's length limit still works.
+std::filesystem::path TemporaryNameBeside(const std::filesystem::path& target, unsigned attempt) {
+    static std::atomic<unsigned> counter{0};
+    const auto ticks = static_cast<unsigned long long>(
+        std::chrono::steady_clock::now().time_since_epoch().count());
+    const std::string name = ".qv" + std::to_string(QUORVEL_GETPID()) + "-" +
+                             std::to_string(counter.fetch_add(1)) + "-" +
+                             std::to_string((ticks + attempt) % 100000) + ".tmp";
+    return target.parent_path() / name;
+}
+
+}  // namespace
+
+FileImage::~FileImage() { CloseInput(); }
+
+void FileImage::CloseInput() noexcept {
+    if (InputFile >= 0) {
+        ops_.Close(InputFile);
+        InputFile = -1;
+    }
+}
+
+void FileImage::ReleasePages() noexcept {
+    for (auto& page : PageTable) page.reset();
+    outputPages_ = 0;
+}
+
+std::uint8_t* FileImage::TakePage(int slot) {
+    if (slot < 1 || slot > SlotCount) throw FileTooLarge();
+    try {
+        PageTable[slot - 1] = std::make_unique<std::uint8_t[]>(PageSize);
+    } catch (const std::bad_alloc&) {
+        throw OutOfMemory();
+    }
+    return PageTable[slot - 1].get();
+}
+
+int FileImage::OpenFiles(const std::filesystem::path& inName, const std::filesystem::path& outName) {
+    CloseInput();
+    const int handle = ops_.OpenRead(inName);
+    if (handle < 0) return 1;
+    InputFile = handle;
+    OutputFile = outName;
+    return 0;
+}
+
+void FileImage::LoadInput() {
+    ReleasePages();
+    InputSize = 0;
+    OutputSize = 0;
+    OutputBase = 0;
+    for (int slot = 1;; ++slot) {
+        if (slot > SlotCount) {
+            // Every slot is full: one more byte means the file does not fit.
+            std::uint8_t probe;
+            const std::ptrdiff_t n = ops_.Read(InputFile, &probe, 1);
+            if (n < 0) ThrowIo(n);
+            if (n > 0) {
+                ReleasePages();
+                CloseInput();
+                throw FileTooLarge();
+            }
+            break;
+        }
+        std::uint8_t* page = TakePage(slot);
+        std::int32_t filled = 0;
+        // A read may deliver less than asked before the end; only 0 means the end.
+        while (filled < PageSize) {
+            const std::ptrdiff_t n = ops_.Read(InputFile, page + filled, PageSize - filled);
+            if (n < 0) ThrowIo(n);
+            if (n == 0) break;
+            filled += static_cast<std::int32_t>(n);
+        }
+        InputSize += filled;
+        if (filled == 0) {
+            PageTable[slot - 1].reset();
+            break;
+        }
+        if (filled < PageSize) break;
+    }
+    const int handle = InputFile;
+    InputFile = -1;
+    const int closed = ops_.Close(handle);
+    if (closed < 0) ThrowIo(closed);
+}
+
+void FileImage::CopyBytes(Position source, Position destination, std::int32_t count) noexcept {
+    while (count > 0) {
+        const auto srcIndex = static_cast<std::uint32_t>(source - 1);
+        const auto dstIndex = static_cast<std::uint32_t>(destination - 1);
+        const std::uint32_t srcSlot = srcIndex / PageSize;
+        const std::uint32_t dstSlot = dstIndex / PageSize;
+        const std::uint32_t srcOffset = srcIndex % PageSize;
+        const std::uint32_t dstOffset = dstIndex % PageSize;
+        const auto run = static_cast<std::int32_t>(
+            std::min<std::uint32_t>({static_cast<std::uint32_t>(count), PageSize - srcOffset,
+                                     PageSize - dstOffset}));
+        const bool srcValid = srcSlot < SlotCount && PageTable[srcSlot];
+        const bool dstValid = dstSlot < SlotCount && PageTable[dstSlot];
+        if (dstValid) {
+            std::uint8_t* to = PageTable[dstSlot].get() + dstOffset;
+            if (srcValid)
+                std::memcpy(to, PageTable[srcSlot].get() + srcOffset, static_cast<std::size_t>(run));
+            else
+                std::memset(to, 0, static_cast<std::size_t>(run));
+        }
+        source += run;
+        destination += run;
+        count -= run;
+    }
+}
+
+void FileImage::AllocateOutput(Position& base) {
+    const int inputPages = InputPages();
+    const std::int32_t pages = OutputSize / PageSize + (OutputSize % PageSize != 0 ? 1 : 0);
+    if (inputPages + pages > SlotCount) throw FileTooLarge();
+    for (int j = 1; j <= pages; ++j) TakePage(inputPages + j);
+    outputPages_ = pages;
+    OutputBase = inputPages * PageSize;
+    base = OutputBase;
+}
+
+void FileImage::GrowOutput(std::int32_t needed) {
+    const int inputPages = InputPages();
+    while (OutputSize < needed) {
+        TakePage(inputPages + outputPages_ + 1);
+        ++outputPages_;
+        OutputSize += PageSize;
+    }
+}
+
+void FileImage::SaveOutput() {
+    const int inputPages = InputPages();
+    const std::int32_t full = OutputSize / PageSize;
+    const std::int32_t rest = OutputSize % PageSize;
+
+    std::filesystem::path temporary;
+    int handle = -1;
+    for (unsigned attempt = 0; attempt < 100 && handle < 0; ++attempt) {
+        temporary = TemporaryNameBeside(OutputFile, attempt);
+        handle = ops_.CreateNew(temporary);
+        if (handle < 0 && handle != -EEXIST) ThrowIo(handle);
+    }
+    if (handle < 0) ThrowIo(-EEXIST);
+
+    auto fail = [&](std::ptrdiff_t negativeErrno, bool open) {
+        if (open) ops_.Close(handle);
+        ops_.Remove(temporary);
+        ThrowIo(negativeErrno);
+    };
+    auto writeAll = [&](const std::uint8_t* data, std::int32_t size) {
+        const std::ptrdiff_t n = ops_.Write(handle, data, static_cast<std::size_t>(size));
+        if (n < 0) fail(n, true);
+        if (n != size) fail(-ENOSPC, true);  // a short write counts as a full disk
+    };
+    static const std::uint8_t zeros[PageSize] = {};
+    auto page = [&](int slot) -> const std::uint8_t* {
+        const auto& p = PageTable[slot - 1];
+        return p ? p.get() : zeros;
+    };
+
+    for (std::int32_t j = 1; j <= full; ++j) {
+        writeAll(page(inputPages + j), PageSize);
+        PageTable[inputPages + j - 1].reset();
+    }
+    if (rest != 0) {
+        writeAll(page(inputPages + full + 1), rest);
+        PageTable[inputPages + full].reset();
+    }
+    const int closed = ops_.Close(handle);
+    if (closed < 0) fail(closed, false);
+    const int renamed = ops_.Rename(temporary, OutputFile);
+    if (renamed < 0) fail(renamed, false);
+    outputPages_ = 0;
+}
+
+}  // namespace quorvel::engine

@@ -1,0 +1,91 @@
+#include "file_ops.hpp"
+
+#include <cerrno>
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
+namespace quorvel::engine {
+namespace {
+
+#ifdef _WIN32
+class SystemOps final : public FileOps {
+public:
+    int OpenRead(const std::filesystem::path& name) override {
+        int fd = _wopen(name.c_str(), _O_RDONLY | _O_BINARY);
+        return fd < 0 ? -errno : fd;
+    }
+    int CreateNew(const std::filesystem::path& name) override {
+        int fd = _wopen(name.c_str(), _O_WRONLY | _O_BINARY | _O_CREAT | _O_EXCL, _S_IREAD | _S_IWRITE);
+        return fd < 0 ? -errno : fd;
+    }
+    std::ptrdiff_t Read(int handle, void* buffer, std::size_t size) override {
+        int n = _read(handle, buffer, static_cast<unsigned>(size));
+        return n < 0 ? -errno : n;
+    }
+    std::ptrdiff_t Write(int handle, const void* buffer, std::size_t size) override {
+        int n = _write(handle, buffer, static_cast<unsigned>(size));
+        return n < 0 ? -errno : n;
+    }
+    int Close(int handle) override { return _close(handle) < 0 ? -errno : 0; }
+    int Rename(const std::filesystem::path& from, const std::filesystem::path& to) override {
+        if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            return 0;
+        return GetLastError() == ERROR_ACCESS_DENIED ? -EACCES : -EIO;
+    }
+    int Remove(const std::filesystem::path& name) override {
+        return _wremove(name.c_str()) < 0 ? -errno : 0;
+    }
+};
+#else
+class SystemOps final : public FileOps {
+public:
+    int OpenRead(const std::filesystem::path& name) override {
+        int fd;
+        do fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+        while (fd < 0 && errno == EINTR);
+        return fd < 0 ? -errno : fd;
+    }
+    int CreateNew(const std::filesystem::path& name) override {
+        int fd;
+        do fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        while (fd < 0 && errno == EINTR);
+        return fd < 0 ? -errno : fd;
+    }
+    std::ptrdiff_t Read(int handle, void* buffer, std::size_t size) override {
+        ssize_t n;
+        do n = ::read(handle, buffer, size);
+        while (n < 0 && errno == EINTR);
+        return n < 0 ? -errno : n;
+    }
+    std::ptrdiff_t Write(int handle, const void* buffer, std::size_t size) override {
+        ssize_t n;
+        do n = ::write(handle, buffer, size);
+        while (n < 0 && errno == EINTR);
+        return n < 0 ? -errno : n;
+    }
+    int Close(int handle) override { return ::close(handle) < 0 ? -errno : 0; }
+    int Rename(const std::filesystem::path& from, const std::filesystem::path& to) override {
+        return ::rename(from.c_str(), to.c_str()) < 0 ? -errno : 0;
+    }
+    int Remove(const std::filesystem::path& name) override {
+        return ::unlink(name.c_str()) < 0 ? -errno : 0;
+    }
+};
+#endif
+
+}  // namespace
+
+FileOps& SystemFileOps() {
+    static SystemOps ops;
+    return ops;
+}
+
+}  // namespace quorvel::engine

@@ -1,0 +1,148 @@
+#include "smf_stream.hpp"
+
+#include <cstdio>
+
+#include "errors.hpp"
+
+namespace quorvel::engine {
+
+void SmfStream::Malformed(const std::string& reason) const { throw MalformedFile(reason); }
+
+void SmfStream::CheckHeader() {
+    if (Image.InputSize < 14) Malformed("the file is shorter than a MIDI header");
+    const auto at = [this](Position p) { return Image.GetByte(p); };
+    if (at(1) != 'M' || at(2) != 'T' || at(3) != 'h' || at(4) != 'd') Malformed("no MThd header");
+    if (at(8) != 6) Malformed("the header length is not 6");
+    if (at(10) > 1) Malformed("format " + std::to_string(at(10)) + " is not supported");
+    Format = at(10);
+    NumTracks = static_cast<std::uint16_t>((at(11) << 8) | at(12));
+    if (NumTracks == 0) Malformed("the header declares no tracks");
+    Division = static_cast<std::uint16_t>((at(13) << 8) | at(14));
+    if (Division == 0) Malformed("the time division is 0");
+    ReadPos = 14;
+}
+
+void SmfStream::ReadTrackHeader() {
+    if (Image.InputSize - ReadPos < 8) Malformed(TrackName() + " is missing");
+    static constexpr std::uint8_t tag[4] = {'M', 'T', 'r', 'k'};
+    for (std::uint8_t expected : tag) {
+        ++ReadPos;
+        if (Image.GetByte(ReadPos) != expected) Malformed(TrackName() + " is not an MTrk chunk");
+    }
+    std::uint32_t length = 0;
+    for (int i = 0; i < 4; ++i) {
+        ++ReadPos;
+        length = (length << 8) | Image.GetByte(ReadPos);
+    }
+    TrackRemaining = static_cast<std::int32_t>(length);
+}
+
+std::int32_t SmfStream::ReadVarLen() {
+    std::uint32_t value = 0;
+    for (int n = 1;; ++n) {
+        const std::uint8_t b = InputByte(ReadPos + 1);
+        ++ReadPos;
+        --TrackRemaining;
+        value = (value << 7) | (b & 0x7Fu);
+        if (b < 0x80) break;
+        if (n == 4) Malformed("a variable-length number in " + TrackName() + " is longer than 4 bytes");
+        if (TrackRemaining <= 0) Malformed("a variable-length number runs past the end of " + TrackName());
+    }
+    return static_cast<std::int32_t>(value);
+}
+
+int SmfStream::ReadStatus() {
+    const std::uint8_t b = InputByte(ReadPos + 1);
+    if (b < 0x80) return 0;
+    Status = b;
+    ++ReadPos;
+    --TrackRemaining;
+    return 1;
+}
+
+std::int32_t SmfStream::ChannelDataLength() {
+    EventLength = (EventKind == 0xC || EventKind == 0xD) ? 1 : 2;
+    Skip(EventLength);
+    return EventLength;
+}
+
+std::int32_t SmfStream::SystemDataLength() {
+    const Position start = ReadPos;
+    if (Status == 0xFF) {
+        MetaType = InputByte(ReadPos + 1);
+        ++ReadPos;
+        --TrackRemaining;
+    } else if (Status == 0xF0 || Status == 0xF7) {
+        MetaType = 0;
+    } else {
+        char hex[8];
+        std::snprintf(hex, sizeof hex, "%02X", Status);
+        Malformed(std::string("status byte ") + hex + " is not allowed in " + TrackName());
+    }
+    // The length is a variable-length quantity; let it run to the end of the chunk
+    // without the chunk test of ReadVarLen, so that CheckTrackEnd reports the event.
+    std::uint32_t length = 0;
+    for (int n = 1;; ++n) {
+        const std::uint8_t b = InputByte(ReadPos + 1);
+        ++ReadPos;
+        --TrackRemaining;
+        length = (length << 7) | (b & 0x7Fu);
+        if (b < 0x80) break;
+        if (n == 4) Malformed("an event length in " + TrackName() + " is longer than 4 bytes");
+    }
+    DataLength = static_cast<std::int32_t>(length);
+    DataStart = ReadPos + 1;
+    Skip(DataLength);
+    EventLength = ReadPos - start;
+    return EventLength;
+}
+
+void SmfStream::CheckTrackEnd() const {
+    if (TrackRemaining < 0) Malformed("an event runs past the end of " + TrackName());
+}
+
+int SmfStream::VarLenSize(std::int32_t value) noexcept {
+    if (value < 128) return 1;
+    auto v = static_cast<std::uint32_t>(value);
+    int n = 1;
+    while (v >= 128) {
+        v >>= 7;
+        ++n;
+    }
+    return n;
+}
+
+void SmfStream::WriteVarLen(std::int32_t value) noexcept {
+    const int n = VarLenSize(value);
+    auto v = static_cast<std::uint32_t>(value);
+    OutPos += n;
+    Image.PutByte(OutPos, static_cast<std::uint8_t>(v & 0x7F));
+    for (int i = 1; i < n; ++i) {
+        v >>= 7;
+        Image.PutByte(OutPos - i, static_cast<std::uint8_t>((v & 0x7F) | 0x80));
+    }
+}
+
+void SmfStream::WriteTrackHeader(std::int32_t length) noexcept {
+    Image.PutByte(OutPos + 1, 'M');
+    Image.PutByte(OutPos + 2, 'T');
+    Image.PutByte(OutPos + 3, 'r');
+    Image.PutByte(OutPos + 4, 'k');
+    OutPos += 8;
+    const auto v = static_cast<std::uint32_t>(length);
+    for (int i = 0; i < 4; ++i) Image.PutByte(OutPos - i, static_cast<std::uint8_t>(v >> (8 * i)));
+}
+
+void SmfStream::WriteMetaText(std::int32_t delta, std::uint8_t type, std::string_view text) noexcept {
+    WriteVarLen(delta);
+    Image.PutByte(OutPos + 1, 0xFF);
+    Image.PutByte(OutPos + 2, type);
+    OutPos += 2;
+    WriteVarLen(static_cast<std::int32_t>(text.size()));
+    for (char c : text) {
+        ++OutPos;
+        Image.PutByte(OutPos, static_cast<std::uint8_t>(c));
+    }
+}
+
+}  // namespace quorvel::engine

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <filesystem>
+
+#include "file_ops.hpp"
+
+namespace quorvel::engine {
+
+// Splits the single track of the format-0 file inName into a format-1 file written to
+// outName (which may name the input itself): track 1 for system-exclusive and meta
+// events, a karaoke header track and a lyrics track when the input has lyrics, then one
+// track per MIDI channel in use.
+// Returns 0 on success; 1 when the input cannot be opened; 2 when it is not format 0
+// with one track; 3 or 4 when, after measuring, bytes follow the track chunk or the
+// chunk reaches past the end of the file; 5 or 6 for the same after distributing.
+// On those codes nothing on disk changes.
+// Throws MalformedFile, FileTooLarge, IoError or OutOfMemory; outName is then untouched.
+int ConvertToType1(const std::filesystem::path& inName, const std::filesystem::path& outName);
+int ConvertToType1(const std::filesystem::path& inName, const std::filesystem::path& outName,
+                   FileOps& ops);
+
+}  // namespace quorvel::engine

@@ -1,0 +1,82 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <initializer_list>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "file_ops.hpp"
+
+namespace quorvel::testing {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// A fresh directory under the system's temporary folder, removed with its contents.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::filesystem::path& Path() const noexcept { return path_; }
+    std::filesystem::path operator/(std::string_view name) const { return path_ / name; }
+    // Names of every entry in the directory, sorted.
+    std::vector<std::string> Entries() const;
+
+private:
+    std::filesystem::path path_;
+};
+
+void WriteFile(const std::filesystem::path& path, const Bytes& bytes);
+Bytes ReadFile(const std::filesystem::path& path);
+
+// Byte builders for Standard MIDI Files.
+Bytes Header(int format, int tracks, int division);
+Bytes Track(const Bytes& events);  // "MTrk", the length, the events
+Bytes Concat(std::initializer_list<Bytes> parts);
+Bytes Text(std::string_view text);  // the bytes of a text
+Bytes VarLen(std::uint32_t value);
+// A meta event with delta, type and data, its length written as a variable-length number.
+Bytes Meta(std::uint32_t delta, std::uint8_t type, const Bytes& data);
+// Parses "4D 54 68 64" (blanks ignored) into bytes.
+Bytes Hex(std::string_view hex);
+std::string ToHex(const Bytes& bytes);
+
+// Result of running a conversion over bytes in a temporary directory.
+struct Conversion {
+    int code = -1;
+    bool wroteOutput = false;
+    Bytes output;
+};
+Conversion RunType0(const Bytes& input);
+Conversion RunType1(const Bytes& input);
+
+// Real files, with a failure injected into the Nth call of one operation.
+class FaultyFileOps final : public engine::FileOps {
+public:
+    enum class Op { OpenRead, CreateNew, Read, Write, Close, Rename };
+    // Fails call number `nth` (1-based) of `op` with -error. For Write, a failing call
+    // may first deliver `partial` bytes (a short write) instead of failing outright.
+    FaultyFileOps(Op op, int nth, int error, std::ptrdiff_t partial = -1)
+        : op_(op), nth_(nth), error_(error), partial_(partial) {}
+
+    int OpenRead(const std::filesystem::path& name) override;
+    int CreateNew(const std::filesystem::path& name) override;
+    std::ptrdiff_t Read(int handle, void* buffer, std::size_t size) override;
+    std::ptrdiff_t Write(int handle, const void* buffer, std::size_t size) override;
+    int Close(int handle) override;
+    int Rename(const std::filesystem::path& from, const std::filesystem::path& to) override;
+    int Remove(const std::filesystem::path& name) override;
+
+private:
+    bool Fails(Op op);
+    Op op_;
+    int nth_;
+    int error_;
+    std::ptrdiff_t partial_;
+    int calls_[6] = {};
+};
+
+}  // namespace quorvel::testing
