@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "errors.hpp"
+#include "merge.hpp"
 #include "smf_test_support.hpp"
 
 namespace quorvel::testing {
@@ -45,6 +46,254 @@ TEST(MergeWorkedExample, KaraokeTextsBecomeLyrics) {
                             Hex("30 FF 05 02 6C 6F"),
                             Hex("00 FF 05 01 0D 30 FF 05 05 57 6F 72 6C 64"),
                             Hex("00 FF 2F 00")})));
+}
+
+}  // namespace
+}  // namespace quorvel::testing
+
+namespace quorvel::testing {
+namespace {
+
+const Bytes kEnd = Hex("00 FF 2F 00");
+
+// A format-1 file of division 96 from the given track bodies.
+Bytes Format1(std::initializer_list<Bytes> tracks) {
+    Bytes file = Header(1, static_cast<int>(tracks.size()), 96);
+    for (const Bytes& t : tracks) {
+        const Bytes chunk = Track(t);
+        file.insert(file.end(), chunk.begin(), chunk.end());
+    }
+    return file;
+}
+
+// The expected format-0 output around the given merged events (00 FF 2F 00 appended).
+Bytes Format0Output(const Bytes& events) {
+    const Bytes body = Concat({events, kEnd});
+    return Concat({Header(0, 1, 96), Track(body)});
+}
+
+std::string MergedHex(const Bytes& input) {
+    const Conversion result = RunType0(input);
+    EXPECT_EQ(result.code, 0);
+    return ToHex(result.output);
+}
+
+TEST(MergeTracks, EmptyTracksYieldJustTheEndOfTrack) {
+    const Bytes input = Format1({{}, kEnd, {}});
+    const std::string out = MergedHex(input);
+    EXPECT_EQ(out, ToHex(Format0Output({})));
+    EXPECT_EQ(RunType0(input).output.size(), 26u);
+}
+
+TEST(MergeTracks, OneTrackKeepsItsNameAndLosesItsLastEvent) {
+    const Bytes track = Concat({Meta(0, 0x03, Text("Lead")), Hex("00 C0 05 10 90 3C 40 10 80 3C 00"), kEnd});
+    EXPECT_EQ(MergedHex(Format1({track})),
+              ToHex(Format0Output(Concat({Meta(0, 0x03, Text("Lead")), Hex("00 C0 05 10 90 3C 40 10 80 3C 00")}))));
+}
+
+TEST(MergeTracks, SameTimeEventsComeOneTrackAtATime) {
+    // Track 1: A, B; track 2: C, D; all at time 0.
+    const Bytes t1 = Concat({Hex("00 90 3C 40  00 91 3D 41"), kEnd});
+    const Bytes t2 = Concat({Hex("00 92 3E 42  00 93 3F 43"), kEnd});
+    EXPECT_EQ(MergedHex(Format1({t1, t2})),
+              ToHex(Format0Output(Hex("00 90 3C 40  00 92 3E 42  00 91 3D 41  00 93 3F 43"))));
+}
+
+TEST(MergeTracks, NamesOfLaterTracksAndOneBytePortEventsAreLeftOut) {
+    const Bytes t1 = Concat({Meta(0, 0x03, Text("Song")), Meta(0, 0x21, Hex("01")), kEnd});
+    const Bytes t2 = Concat({Meta(0, 0x03, Text("Bass")), Meta(0, 0x21, Hex("01 02")), Hex("00 90 30 50"), kEnd});
+    EXPECT_EQ(MergedHex(Format1({t1, t2})),
+              ToHex(Format0Output(Concat({Meta(0, 0x03, Text("Song")), Meta(0, 0x21, Hex("01 02")),
+                                          Hex("00 90 30 50")}))));
+}
+
+TEST(MergeTracks, RunningStatusAcrossTracksAndAfterMeta) {
+    // Track 2 relies on running status after a meta event of its own.
+    const Bytes t1 = Concat({Hex("00 90 3C 40"), Hex("10 90 3C 00"), kEnd});
+    const Bytes t2 = Concat({Hex("05 90 30 50"), Meta(0, 0x01, Text("x")), Hex("00 30 00"), kEnd});
+    EXPECT_EQ(MergedHex(Format1({t1, t2})),
+              ToHex(Format0Output(Concat({Hex("00 90 3C 40  05 30 50"), Meta(0, 0x01, Text("x")),
+                                          Hex("00 90 30 00  0B 3C 00")}))));
+}
+
+TEST(MergeTracks, LongWaitsAndDroppedEventsCarryTheirTime) {
+    // 0x2000000 ticks is waited out over several capped sweeps; the dropped name's
+    // time moves into the next written event.
+    const Bytes t1 = Concat({VarLen(0x2000000), Hex("90 3C 40"), kEnd});
+    const Bytes t2 = Concat({Hex("10 FF 03 01 42"), Hex("10 91 30 50"), kEnd});
+    EXPECT_EQ(MergedHex(Format1({t1, t2})),
+              ToHex(Format0Output(Concat({Hex("20 91 30 50"), VarLen(0x2000000 - 0x20), Hex("90 3C 40")}))));
+}
+
+TEST(MergeTracks, EventsOf128BytesAndMoreAreCopiedWhole) {
+    const Bytes text(300, 'c');
+    const Bytes sysex = Concat({Hex("00 F0"), VarLen(200), Bytes(199, 0x11), Hex("F7")});
+    const Bytes t1 = Concat({Meta(0, 0x02, text), sysex, kEnd});
+    EXPECT_EQ(MergedHex(Format1({t1})), ToHex(Format0Output(Concat({Meta(0, 0x02, text), sysex}))));
+}
+
+TEST(MergeTracks, OutputGrowsPastOnePage) {
+    Bytes events;
+    for (int i = 0; i < 6000; ++i) {
+        const Bytes e = Hex(i % 2 ? "01 3C 00" : "01 3C 40");
+        events.insert(events.end(), e.begin(), e.end());
+    }
+    const Bytes t1 = Concat({Hex("00 90 3C 40"), events, kEnd});
+    EXPECT_EQ(MergedHex(Format1({t1})), ToHex(Format0Output(Concat({Hex("00 90 3C 40"), events}))));
+}
+
+TEST(MergeRefusals, ResultCodesWriteNothing) {
+    TempDir dir;
+    EXPECT_EQ(engine::ConvertToType0(dir / "missing.mid", dir / "out.mid"), 1);
+    EXPECT_TRUE(dir.Entries().empty());
+
+    const Conversion format0 = RunType0(Concat({Header(0, 1, 96), Track(kEnd)}));
+    EXPECT_EQ(format0.code, 2);
+    EXPECT_FALSE(format0.wroteOutput);
+
+    Bytes many = Header(1, 257, 96);
+    for (int i = 0; i < 257; ++i) many = Concat({many, Track(kEnd)});
+    const Conversion tooMany = RunType0(many);
+    EXPECT_EQ(tooMany.code, 3);
+    EXPECT_FALSE(tooMany.wroteOutput);
+}
+
+TEST(MergeTracks, TwoHundredFiftySixTracksMergeIntoOne) {
+    Bytes file = Header(1, 256, 96);
+    Bytes expected;
+    for (int i = 0; i < 256; ++i) {
+        const std::uint8_t channel = static_cast<std::uint8_t>(0x90 | (i % 16));
+        file = Concat({file, Track(Concat({Bytes{0x00, channel, 0x3C, 0x40}, kEnd}))});
+        // Neighbouring tracks use different channels, so every event keeps its status.
+        expected = Concat({expected, Bytes{0x00, channel, 0x3C, 0x40}});
+    }
+    const Conversion result = RunType0(file);
+    ASSERT_EQ(result.code, 0);
+    EXPECT_EQ(ToHex(result.output), ToHex(Format0Output(expected)));
+}
+
+struct MalformedCase {
+    const char* name;
+    Bytes input;
+    const char* reason;
+};
+
+class MergeMalformed : public ::testing::TestWithParam<MalformedCase> {};
+
+TEST_P(MergeMalformed, ThrowsWithAReasonAndWritesNothing) {
+    TempDir dir;
+    WriteFile(dir / "in.mid", GetParam().input);
+    try {
+        engine::ConvertToType0(dir / "in.mid", dir / "out.mid");
+        ADD_FAILURE() << "accepted";
+    } catch (const engine::MalformedFile& e) {
+        EXPECT_EQ(e.Reason(), GetParam().reason);
+    }
+    EXPECT_EQ(dir.Entries(), std::vector<std::string>{"in.mid"});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, MergeMalformed,
+    ::testing::Values(
+        MalformedCase{"format2", Concat({Header(2, 1, 96), Track(kEnd)}), "format 2 is not supported"},
+        MalformedCase{"wrongtag", Concat({Header(1, 2, 96), Track(kEnd), Hex("4D 54 72 58 00 00 00 00")}),
+                      "track 2 is not an MTrk chunk"},
+        MalformedCase{"missingtrack", Concat({Header(1, 3, 96), Track(kEnd), Track(kEnd)}), "track 3 is missing"},
+        MalformedCase{"chunkpastend", Concat({Header(1, 1, 96), Hex("4D 54 72 6B 00 00 00 10"), kEnd}),
+                      "track 1 runs past the end of the file"},
+        MalformedCase{"hugelength", Concat({Header(1, 1, 96), Hex("4D 54 72 6B 80 00 00 00"), kEnd}),
+                      "track 1 runs past the end of the file"},
+        MalformedCase{"eventpastchunk", Concat({Header(1, 2, 96), Track(kEnd), Track(Hex("00 90 3C")), Hex("40")}),
+                      "an event runs past the end of track 2"},
+        MalformedCase{"metapastchunk", Concat({Header(1, 1, 96), Track(Hex("00 FF 01 05 61 62")), Hex("63 64 65")}),
+                      "an event runs past the end of track 1"},
+        MalformedCase{"deltapastchunk", Concat({Header(1, 1, 96), Track(Hex("81 82")), Hex("00")}),
+                      "a variable-length number runs past the end of track 1"},
+        MalformedCase{"longvarlen", Concat({Header(1, 1, 96), Track(Concat({Hex("81 81 81 81 00 90 3C 40"), kEnd}))}),
+                      "a variable-length number in track 1 is longer than 4 bytes"},
+        MalformedCase{"songposition", Concat({Header(1, 1, 96), Track(Concat({Hex("00 F2 01 02"), kEnd}))}),
+                      "status byte F2 is not allowed in track 1"},
+        MalformedCase{"nostatus", Concat({Header(1, 1, 96), Track(Concat({Hex("00 3C 40"), kEnd}))}),
+                      "a data byte stands where track 1 needs a status byte"},
+        MalformedCase{"statusaftermetaonly", Concat({Header(1, 1, 96), Track(Concat({Meta(0, 1, Text("a")), Hex("00 3C 40"), kEnd}))}),
+                      "a data byte stands where track 1 needs a status byte"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Karaoke: a type-01 marker text in track 2 turns track 3's texts into lyrics.
+Bytes KaraokeFile(const Bytes& track2, const Bytes& track3) {
+    return Format1({kEnd, Concat({track2, kEnd}), Concat({track3, kEnd})});
+}
+const Bytes kMarker = Meta(0, 0x01, Text("@KMIDI KARAOKE FILE"));
+
+TEST(MergeKaraoke, TheMarkerWorksOnlyExactlyAndOnlyInTrackTwo) {
+    const Bytes lyricText = Meta(0, 0x01, Text("la"));
+    struct Case { const char* name; Bytes track2; bool karaoke; };
+    const Case cases[] = {
+        {"exact", kMarker, true},
+        {"lower case", Meta(0, 0x01, Text("@kmidi karaoke file")), false},
+        {"longer", Meta(0, 0x01, Text("@KMIDI KARAOKE FILE ")), false},
+        {"as a lyric", Meta(0, 0x05, Text("@KMIDI KARAOKE FILE")), false},
+    };
+    for (const Case& c : cases) {
+        const std::string out = MergedHex(KaraokeFile(c.track2, Concat({Hex("10"), Bytes(lyricText.begin() + 1, lyricText.end())})));
+        const Bytes expected = c.karaoke ? Concat({Hex("10 FF 05 02"), Text("la")})
+                                         : Concat({c.track2, Hex("10 FF 01 02"), Text("la")});
+        EXPECT_EQ(out, ToHex(Format0Output(expected))) << c.name;
+    }
+    // The marker in track 3 does nothing.
+    EXPECT_EQ(MergedHex(Format1({kEnd, kEnd, Concat({kMarker, Meta(0, 1, Text("la")), kEnd})})),
+              ToHex(Format0Output(Concat({kMarker, Meta(0, 1, Text("la"))}))));
+}
+
+TEST(MergeKaraoke, TrackTwoBeforeTheMarkerIsKeptAndAfterItDropped) {
+    const Bytes track2 = Concat({Meta(0, 0x01, Text("before")), Hex("10"),
+                                 Bytes(kMarker.begin() + 1, kMarker.end()), Meta(0, 0x01, Text("after"))});
+    const Bytes track3 = Concat({Meta(0, 0x01, Text("early")), Hex("20 FF 01 04"), Text("late")});
+    EXPECT_EQ(MergedHex(KaraokeFile(track2, track3)),
+              ToHex(Format0Output(Concat({Meta(0, 0x01, Text("before")), Meta(0, 0x01, Text("early")),
+                                          Hex("20 FF 05 04"), Text("late")}))));
+}
+
+TEST(MergeKaraoke, ShortTextsAndLineBreaks) {
+    struct Case { const char* name; Bytes event; Bytes expected; };
+    const Case cases[] = {
+        {"slash alone", Meta(0, 0x01, Text("/")), Hex("00 FF 05 01 0D 00 FF 05 00")},
+        {"backslash", Meta(0, 0x01, Text("\\ab")), Hex("00 FF 05 01 0D 00 FF 05 02 61 62")},
+        {"at text", Meta(0, 0x01, Text("@Tx")), Hex("00 FF 01 03 2A 20 78")},
+        {"at alone", Meta(0, 0x01, Text("@")), Hex("00 FF 05 01 40")},
+        {"empty text", Meta(0, 0x01, {}), Hex("00 FF 05 00")},
+        {"empty lyric", Meta(0, 0x05, {}), Hex("00 FF 05 00")},
+        {"slash in a marker meta", Meta(0, 0x06, Text("/m")), Hex("00 FF 05 01 0D 00 FF 05 01 6D")},
+        {"copyright kept", Meta(0, 0x02, Text("c")), Hex("00 FF 02 01 63")},
+        {"long line", Meta(0, 0x01, Concat({Text("/"), Bytes(200, 'w')})),
+         Concat({Hex("00 FF 05 01 0D 00 FF 05 81 48"), Bytes(200, 'w')})},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(MergedHex(KaraokeFile(kMarker, c.event)), ToHex(Format0Output(c.expected))) << c.name;
+}
+
+TEST(MergeInPlace, TheConvertedFileReplacesTheInput) {
+    TempDir dir;
+    const Bytes input = Format1({Concat({Hex("00 90 3C 40 10 80 3C 00"), kEnd})});
+    WriteFile(dir / "song.mid", input);
+    ASSERT_EQ(engine::ConvertToType0(dir / "song.mid", dir / "song.mid"), 0);
+    EXPECT_EQ(ToHex(ReadFile(dir / "song.mid")), ToHex(Format0Output(Hex("00 90 3C 40 10 80 3C 00"))));
+    EXPECT_EQ(dir.Entries(), std::vector<std::string>{"song.mid"});
+}
+
+TEST(MergeCapacity, AnOutputBeyondTheImageIsRefused) {
+    // About 600 KB of input needs about as much output: together more than 64 pages.
+    Bytes events;
+    events.reserve(600000);
+    for (int i = 0; i < 200000; ++i) {
+        events.push_back(0x00);
+        events.push_back(0x3C);
+        events.push_back(i % 2 ? 0x00 : 0x40);
+    }
+    TempDir dir;
+    WriteFile(dir / "big.mid", Format1({Concat({Hex("00 90 3C 40"), events, kEnd})}));
+    EXPECT_THROW(engine::ConvertToType0(dir / "big.mid", dir / "out.mid"), engine::FileTooLarge);
+    EXPECT_EQ(dir.Entries(), std::vector<std::string>{"big.mid"});
 }
 
 }  // namespace
