@@ -6,6 +6,12 @@ namespace quorvel::engine {
 
 IoError::IoError(int code) : EngineError(IoErrorText(code)), code_(code) {}
 
+IoError IoError::FromErrno(int err) {
+    const int code = IoErrorCodeFromErrno(err);
+    if (code != 0) return IoError(code);
+    return IoError(err, "I/O error " + std::to_string(err));
+}
+
 std::string IoErrorText(int code) {
     switch (code) {
     case 2: return "File not found";
@@ -35,7 +41,7 @@ int IoErrorCodeFromErrno(int err) noexcept {
     case EDQUOT:
 #endif
     case EFBIG: return 101;
-    default: return err;
+    default: return 0;
     }
 }
 

@@ -15,10 +15,16 @@ public:
 // renaming. Code() is the I/O error number (2, 3, 4, 5, 101 or the platform's own).
 class IoError : public EngineError {
 public:
+    // The error of one of the numbers of the table: 2, 3, 4, 5, 101, or "I/O error N".
     explicit IoError(int code);
+    // The error for a platform errno value, mapped onto the table where it belongs; any
+    // other value keeps its own number and reads "I/O error N", even where that number
+    // coincides with one of the table (EIO is 5 on Linux, yet no access problem).
+    static IoError FromErrno(int err);
     int Code() const noexcept { return code_; }
 
 private:
+    IoError(int code, const std::string& text) : EngineError(text), code_(code) {}
     int code_;
 };
 
@@ -48,7 +54,8 @@ public:
 // The user-facing text of an I/O error number: "File not found", ..., "I/O error 13".
 std::string IoErrorText(int code);
 
-// Maps a platform errno value onto the I/O error numbers above.
+// Maps a platform errno value onto the I/O error numbers above; 0 when it has none
+// of them.
 int IoErrorCodeFromErrno(int err) noexcept;
 
 }  // namespace quorvel::engine

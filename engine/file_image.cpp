@@ -22,7 +22,7 @@ namespace quorvel::engine {
 namespace {
 
 [[noreturn]] void ThrowIo(std::ptrdiff_t negativeErrno) {
-    throw IoError(IoErrorCodeFromErrno(static_cast<int>(-negativeErrno)));
+    throw IoError::FromErrno(static_cast<int>(-negativeErrno));
 }
 
 // A short name, unique across processes and threads, for the temporary output file.
