@@ -1,0 +1,117 @@
+#include "command_line.hpp"
+
+#include <CLI/CLI.hpp>
+
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "batch_runner.hpp"
+#include "input_list.hpp"
+#include "progress.hpp"
+#include "smf_info.hpp"
+
+#ifndef QUORVEL_VERSION
+#error "QUORVEL_VERSION must be defined by the build"
+#endif
+
+namespace quorvel::cli {
+namespace {
+
+constexpr int UsageError = 2;
+
+struct BatchArguments {
+    std::string outputDirectory;
+    bool force = false;
+    unsigned jobs = 1;
+    bool quiet = false;
+    std::vector<std::string> files;
+};
+
+CLI::App* AddBatchCommand(CLI::App& app, const std::string& name, const std::string& description,
+                          BatchArguments& arguments) {
+    CLI::App* command = app.add_subcommand(name, description);
+    command->add_option("-o,--output", arguments.outputDirectory,
+                        "Output directory (default: the current directory)")
+        ->check(CLI::ExistingDirectory);
+    command->add_flag("-f,--force", arguments.force,
+                      "Replace existing output files, the input itself included");
+    command->add_option("-j,--jobs", arguments.jobs, "Files converted at a time (default: the number of cores)")
+        ->check(CLI::Range(1u, 1024u));
+    command->add_flag("-q,--quiet", arguments.quiet,
+                      "Print only files not converted and the final line; no progress bar");
+    command->add_option("files", arguments.files, "MIDI files, or directories standing for their *.mid and *.kar files")
+        ->required();
+    return command;
+}
+
+int RunBatchCommand(app::BatchKind kind, const BatchArguments& arguments, std::ostream& out, std::ostream& err) {
+    BatchOptions options;
+    options.kind = kind;
+    if (!arguments.outputDirectory.empty()) {
+        options.outputDirectory = arguments.outputDirectory;
+        options.outputLabel = arguments.outputDirectory;
+    }
+    options.force = arguments.force;
+    options.jobs = arguments.jobs;
+    options.quiet = arguments.quiet;
+    const std::vector<InputFile> inputs = ExpandInputs(arguments.files);
+    std::unique_ptr<ProgressBar> progress;
+    if (!arguments.quiet && StandardErrorIsTerminal() && !inputs.empty())
+        progress = std::make_unique<ProgressBar>(err, inputs.size());
+    return RunBatch(inputs, options, out, progress.get());
+}
+
+int RunInfoCommand(const std::vector<std::string>& files, std::ostream& out) {
+    int status = 0;
+    for (const std::string& file : files) {
+        const std::filesystem::path path(file);
+        const SmfInfo info = InspectFile(path);
+        std::string name = path.filename().string();
+        out << FormatInfo(name.empty() ? file : name, info) << std::flush;
+        if (!info.Sound()) status = 1;
+    }
+    return status;
+}
+
+}  // namespace
+
+int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
+    CLI::App app{"Quorvel converts Standard MIDI Files between format 0 and format 1, in batches.",
+                 "quorvel-cli"};
+    app.set_version_flag("--version", std::string("quorvel-cli ") + QUORVEL_VERSION);
+    app.require_subcommand(1);
+    app.footer(
+        "A directory stands for its *.mid and *.kar files. Outputs are named after the input, cut at its\n"
+        "first \".\", with .mid or .kar. Exit status: 0 every file converted, 1 some file skipped, refused\n"
+        "or failed (info: some file malformed or unreadable), 2 usage error.");
+
+    const unsigned cores = std::thread::hardware_concurrency();
+    BatchArguments smf0, smf1, kar;
+    for (BatchArguments* arguments : {&smf0, &smf1, &kar}) arguments->jobs = cores == 0 ? 1 : cores;
+    CLI::App* smf0Command = AddBatchCommand(app, "smf0", "Merge format-1 files into format 0 (.mid)", smf0);
+    CLI::App* smf1Command = AddBatchCommand(app, "smf1", "Split format-0 files into format 1 (.mid)", smf1);
+    CLI::App* karCommand = AddBatchCommand(
+        app, "kar", "Split format-0 files into karaoke files (.kar); other files are copied as .kar", kar);
+
+    std::vector<std::string> infoFiles;
+    CLI::App* infoCommand = app.add_subcommand("info", "Describe MIDI files: header, events, channels, lyrics, problems");
+    infoCommand->add_option("files", infoFiles, "MIDI files")->required();
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        const int code = app.exit(e, out, err);
+        // --help and --version end with 0; every other parse error is a usage error.
+        return code == 0 ? 0 : UsageError;
+    }
+
+    if (smf0Command->parsed()) return RunBatchCommand(app::BatchKind::Smf0, smf0, out, err);
+    if (smf1Command->parsed()) return RunBatchCommand(app::BatchKind::Smf1, smf1, out, err);
+    if (karCommand->parsed()) return RunBatchCommand(app::BatchKind::Karaoke, kar, out, err);
+    if (infoCommand->parsed()) return RunInfoCommand(infoFiles, out);
+    return UsageError;
+}
+
+}  // namespace quorvel::cli
