@@ -1,0 +1,198 @@
+#!/usr/bin/env bash
+# Times quorvel-cli against the floor (cp of the same files) and a peer (Python mido
+# merging the same format-1 files) and prints one table.
+#
+#   bench/run.sh [--files N] [--runs R] [--mido-runs M] [--keep]
+#
+#   --files N      files per format in the generated corpus (default 100)
+#   --runs R       timed repetitions of each command; the table shows the median (default 5)
+#   --mido-runs M  repetitions of the (slow) mido commands (default 3)
+#   --keep         keep the working folder (corpus and outputs) and print its path
+#
+# Environment: BUILD_DIR (default build/release, configured by the release preset),
+# BENCH_TMP (where the working folder goes, default $TMPDIR or /tmp), QUORVEL_CLI (time
+# this quorvel-cli binary instead of the one built here).
+#
+# Steps: install what is missing, build quorvel-cli and engine_bench optimised, write
+# the corpus, then time. Build and corpus generation are outside every timing; every
+# repetition writes into a fresh, empty output folder.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+files=100
+runs=5
+mido_runs=3
+keep=0
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --files) files="$2"; shift 2 ;;
+    --runs) runs="$2"; shift 2 ;;
+    --mido-runs) mido_runs="$2"; shift 2 ;;
+    --keep) keep=1; shift ;;
+    -h|--help) sed -n '2,18p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    *) echo "bench/run.sh: unknown argument $1" >&2; exit 2 ;;
+  esac
+done
+
+# --- what the benchmark needs ---------------------------------------------------
+bash scripts/install-deps
+extra=()
+for p in hyperfine time python3-mido; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || extra+=("$p")
+done
+if [ ${#extra[@]} -gt 0 ]; then
+  echo "Installing: ${extra[*]}" >&2
+  sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo="sudo"
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${extra[@]}" >/dev/null
+fi
+
+# The Python that has mido (Debian's, even when another python3 comes first in PATH).
+py=""
+for candidate in python3 /usr/bin/python3; do
+  if command -v "$candidate" >/dev/null && "$candidate" -c "import mido" 2>/dev/null; then
+    py="$(command -v "$candidate")"
+    break
+  fi
+done
+[ -n "$py" ] || { echo "bench/run.sh: no python3 with mido found" >&2; exit 1; }
+
+# --- build -----------------------------------------------------------------------
+build="${BUILD_DIR:-build/release}"
+if [ -z "${BUILD_DIR:-}" ]; then
+  cmake --preset release >/dev/null
+else
+  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUORVEL_BUILD_BENCH=ON >/dev/null
+fi
+if [ -n "${QUORVEL_CLI:-}" ]; then
+  cmake --build "$build" --target engine_bench -j "$(nproc)" >/dev/null
+  cli="$(realpath "$QUORVEL_CLI")"
+else
+  cmake --build "$build" --target quorvel-cli engine_bench -j "$(nproc)" >/dev/null
+  cli="$(cd "$build" && pwd)/cli/quorvel-cli"
+fi
+[ -x "$cli" ] || { echo "bench/run.sh: $cli was not built" >&2; exit 1; }
+
+# --- corpus ----------------------------------------------------------------------
+work="$(mktemp -d "${BENCH_TMP:-${TMPDIR:-/tmp}}/quorvel-bench.XXXXXX")"
+if [ "$keep" -eq 1 ]; then
+  echo "Working folder: $work" >&2
+else
+  trap 'rm -rf "$work"' EXIT
+fi
+corpus="$work/corpus"
+out="$work/out"
+results="$work/results"
+mkdir -p "$results"
+echo "Writing the corpus ($files files per format)..." >&2
+"$py" bench/make_corpus.py "$corpus" --files "$files"
+
+# --- timing ----------------------------------------------------------------------
+jobs="$(nproc)"
+echo "# case|input|files|bytes|seconds|peak_kb|baseline" > "$results/rows"
+
+# measure NAME INPUT_LABEL BASELINE RUNS FILE... -- COMMAND...
+# Times COMMAND (which writes into $out; run without a shell) RUNS times after one
+# warm-up, each run into a fresh $out; then runs it once more under /usr/bin/time for
+# the peak resident set, and checks that it wrote one file per input.
+measure() {
+  local name="$1" label="$2" baseline="$3" reps="$4"
+  shift 4
+  local inputs=()
+  while [ "$1" != "--" ]; do inputs+=("$1"); shift; done
+  shift
+  local cmd
+  cmd="$(printf '%q ' "$@")"
+  local count bytes
+  count=${#inputs[@]}
+  bytes=$(cat "${inputs[@]}" | wc -c)
+  echo "Timing $name ($count files, $reps runs)..." >&2
+  if ! hyperfine -N --style none --runs "$reps" --warmup 1 \
+      --prepare "$(printf '%q ' sh -c 'rm -rf "$0" && mkdir "$0"' "$out")" \
+      --export-json "$results/$name.json" "$cmd" >"$results/$name.log" 2>&1; then
+    cat "$results/$name.log" >&2
+    exit 1
+  fi
+  rm -rf "$out" && mkdir "$out"
+  /usr/bin/time -v -o "$results/$name.time" "$@"
+  local made
+  made=$(find "$out" -type f | wc -l)
+  if [ "$made" -ne "$count" ]; then
+    echo "bench/run.sh: $name wrote $made files for $count inputs" >&2
+    exit 1
+  fi
+  local median peak
+  median=$("$py" -c 'import json,sys; print(json.load(open(sys.argv[1]))["results"][0]["median"])' \
+    "$results/$name.json")
+  peak=$(sed -n 's/.*Maximum resident set size (kbytes): //p' "$results/$name.time")
+  echo "$name|$label|$count|$bytes|$median|$peak|$baseline" >> "$results/rows"
+}
+
+smf1_files=("$corpus"/smf1/*.mid)
+smf0_files=("$corpus"/smf0/*.mid)
+large1="$corpus/large/large1.mid"
+large0="$corpus/large/large0.mid"
+
+measure "cp format 1" "corpus format 1" "" "$runs" "${smf1_files[@]}" -- \
+  cp "${smf1_files[@]}" "$out/"
+measure "smf0 -j 1" "corpus format 1" "cp format 1" "$runs" "${smf1_files[@]}" -- \
+  "$cli" smf0 -q -f -j 1 -o "$out" "$corpus/smf1"
+measure "smf0 -j $jobs" "corpus format 1" "cp format 1" "$runs" "${smf1_files[@]}" -- \
+  "$cli" smf0 -q -f -j "$jobs" -o "$out" "$corpus/smf1"
+measure "mido merge" "corpus format 1" "smf0 -j 1" "$mido_runs" "${smf1_files[@]}" -- \
+  "$py" bench/mido_merge.py "$out" "${smf1_files[@]}"
+measure "cp format 0" "corpus format 0" "" "$runs" "${smf0_files[@]}" -- \
+  cp "${smf0_files[@]}" "$out/"
+measure "smf1 -j 1" "corpus format 0" "cp format 0" "$runs" "${smf0_files[@]}" -- \
+  "$cli" smf1 -q -f -j 1 -o "$out" "$corpus/smf0"
+measure "smf1 -j $jobs" "corpus format 0" "cp format 0" "$runs" "${smf0_files[@]}" -- \
+  "$cli" smf1 -q -f -j "$jobs" -o "$out" "$corpus/smf0"
+measure "cp large1" "large1.mid" "" "$runs" "$large1" -- cp "$large1" "$out/"
+measure "smf0 large1" "large1.mid" "cp large1" "$runs" "$large1" -- \
+  "$cli" smf0 -q -f -o "$out" "$large1"
+measure "mido large1" "large1.mid" "smf0 large1" "$mido_runs" "$large1" -- \
+  "$py" bench/mido_merge.py "$out" "$large1"
+measure "cp large0" "large0.mid" "" "$runs" "$large0" -- cp "$large0" "$out/"
+measure "smf1 large0" "large0.mid" "cp large0" "$runs" "$large0" -- \
+  "$cli" smf1 -q -f -o "$out" "$large0"
+
+# --- table -----------------------------------------------------------------------
+"$py" - "$results/rows" "$runs" "$mido_runs" <<'EOF'
+import sys
+
+rows = {}
+order = []
+for line in open(sys.argv[1]):
+    if line.startswith("#"):
+        continue
+    name, label, count, size, seconds, peak, baseline = line.rstrip("\n").split("|")
+    rows[name] = dict(label=label, count=int(count), bytes=int(size), s=float(seconds),
+                      peak=int(peak), baseline=baseline)
+    order.append(name)
+
+print()
+print("Median of %s runs (mido: %s runs); input MB = 10^6 bytes." % (sys.argv[2], sys.argv[3]))
+print("ratio: seconds over the baseline's seconds (cp rows as baseline for quorvel;")
+print("quorvel's row as baseline for mido, so that figure is how many times faster quorvel is).")
+print()
+head = ("case", "input", "files", "MB", "median s", "files/s", "MB/s", "peak RSS MB", "ratio")
+table = [head]
+for name in order:
+    r = rows[name]
+    ratio = ""
+    if r["baseline"]:
+        b = rows[r["baseline"]]
+        ratio = "%.2fx %s" % (r["s"] / b["s"], r["baseline"])
+    table.append((name, r["label"], str(r["count"]), "%.2f" % (r["bytes"] / 1e6), "%.4f" % r["s"],
+                  "%.0f" % (r["count"] / r["s"]), "%.1f" % (r["bytes"] / 1e6 / r["s"]),
+                  "%.1f" % (r["peak"] / 1024), ratio))
+widths = [max(len(row[i]) for row in table) for i in range(len(head))]
+left = {0, 1, 8}
+def line(row):
+    return "| " + " | ".join(c.ljust(w) if i in left else c.rjust(w)
+                             for i, (c, w) in enumerate(zip(row, widths))) + " |"
+print(line(head))
+print("|" + "|".join("-" * (w + 2) for w in widths) + "|")
+for row in table[1:]:
+    print(line(row))
+EOF
