@@ -1,0 +1,15 @@
+// libFuzzer target: the bytes are a file given to ConvertToType1 (the split).
+#include <cstddef>
+#include <cstdint>
+
+#include "conversion_harness.hpp"
+#include "output_check.hpp"
+#include "split.hpp"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    quorvel::fuzz::FuzzConversion(
+        data, size,
+        [](const auto& in, const auto& out, auto& ops) { return quorvel::engine::ConvertToType1(in, out, ops); },
+        6, quorvel::fuzz::CheckType1Output);
+    return 0;
+}

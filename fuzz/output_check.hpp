@@ -1,0 +1,26 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "memory_file_ops.hpp"
+
+namespace quorvel::fuzz {
+
+// Structural checks of a converted file. Each returns an empty string when the file is
+// sound, or a description of the first fault found.
+//
+// Both walk every track chunk event by event with the engine's own reading rules
+// (variable-length numbers of at most 4 bytes, 5 for delta times, running status only after a channel
+// event, sysex and meta lengths as variable-length numbers) and require each chunk to
+// end exactly at an event boundary and the chunks to fill the file to its last byte.
+
+// A merge result: one format-0 track, the input's time division, ending with an
+// end-of-track event.
+std::string CheckType0Output(const Bytes& input, const Bytes& output);
+
+// A split result: a format-1 file of 1 to 19 tracks with the input's time division;
+// every track after the first ends with an end-of-track event.
+std::string CheckType1Output(const Bytes& input, const Bytes& output);
+
+}  // namespace quorvel::fuzz
