@@ -4,7 +4,7 @@ karaoke files, long meta and sysex events with multi-byte lengths, running statu
 meta and sysex events, and a few damaged files. Deterministic: the same files every run.
 
 Usage: python3 fuzz/make_seeds.py [OUTPUT_DIR ...]
-Without arguments it writes into fuzz/corpus/<target>/ for both targets.
+Without arguments it writes into fuzz/corpus/<target>/ for every fuzz target.
 """
 import os
 import random
@@ -169,7 +169,7 @@ def seeds():
 def main(argv):
     root = os.path.dirname(os.path.abspath(__file__))
     targets = argv[1:] or [os.path.join(root, "corpus", name)
-                           for name in ("fuzz_convert_to_type0", "fuzz_convert_to_type1")]
+                           for name in ("fuzz_convert_to_type0", "fuzz_convert_to_type1", "fuzz_smf_info")]
     files = seeds()
     for directory in targets:
         os.makedirs(directory, exist_ok=True)
