@@ -10,6 +10,8 @@ std::string AboutText() {
     text += "\r\r";
     text += "Conversion code by the two authors of the original MIDI file converter";
     text += "\r\r";
+    text += "Converts Standard MIDI Files between format 0 and format 1";
+    text += '\r';
     return text;
 }
 

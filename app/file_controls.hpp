@@ -1,0 +1,101 @@
+#pragma once
+
+#include <QComboBox>
+#include <QHash>
+#include <QListWidget>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+#include <QTreeWidget>
+
+namespace quorvel::app {
+
+// Directories in the window's form: absolute, native separators, ending with a separator
+// only at a root ("/", "C:\", "/home/me/midi", "C:\MIDI").
+QString NormalDirectory(const QString& path);
+
+// Two directories in the window's form name the same one, letters compared without case.
+bool SameDirectory(const QString& a, const QString& b);
+
+// The drives to choose from, in the window's form: drive letters on Windows; elsewhere
+// "/" and the other mounted file systems that hold user data (no /proc, /sys, /dev, /run).
+QStringList DriveRoots();
+
+// The drive of a directory: the longest root of roots that contains it ("/" elsewhere).
+QString DriveOf(const QString& directory, const QStringList& roots);
+
+// Drive selector: one entry per drive root. Its change signal is currentIndexChanged.
+class DriveComboBox : public QComboBox {
+    Q_OBJECT
+public:
+    explicit DriveComboBox(QWidget* parent = nullptr);
+    QString Drive() const;
+    const QStringList& Roots() const noexcept { return roots_; }
+    // Shows the drive of directory without raising the change signal.
+    void ShowDriveOf(const QString& directory);
+
+private:
+    QStringList roots_;
+};
+
+// Directory tree: the current directory, its ancestors above it and its subdirectories
+// below. Activating an entry asks to enter it (EnterRequested); the owner decides.
+class DirectoryListBox : public QTreeWidget {
+    Q_OBJECT
+public:
+    explicit DirectoryListBox(QWidget* parent = nullptr);
+    const QString& Directory() const noexcept { return directory_; }
+    // Makes directory current and raises DirectoryChanged when it differs from the one
+    // shown. Throws std::runtime_error, keeping the current one, when it cannot be listed.
+    void SetDirectory(const QString& directory);
+    // Moves to a drive: to the directory last shown on it, or its root; only when the
+    // tree is on another drive (compared without case). Throws as SetDirectory.
+    void MoveToDrive(const QString& root, const QStringList& roots);
+
+signals:
+    void DirectoryChanged();
+    void EnterRequested(const QString& directory);
+
+private:
+    void Rebuild();
+    QString directory_;
+    QHash<QString, QString> lastOnDrive_;
+};
+
+// Multi-select list of the plain files of one directory that match a mask, sorted by
+// name without regard to case. Masks are wildcard patterns separated by ";" and match
+// without regard to case. Re-reading replaces every entry and clears the selection.
+class FileListBox : public QListWidget {
+    Q_OBJECT
+public:
+    explicit FileListBox(QWidget* parent = nullptr);
+    const QString& Directory() const noexcept { return directory_; }
+    // Re-reads unless the directory is the one shown (compared without case).
+    void SetDirectory(const QString& directory);
+    const QString& Mask() const noexcept { return mask_; }
+    // Re-reads when the mask differs.
+    void SetMask(const QString& mask);
+    void Reread();
+
+private:
+    QString directory_;
+    QString mask_ = QStringLiteral("*");
+};
+
+// Filter selector built from "description|mask|description|mask...". Once bound to a
+// file list, every change of the current entry sets the list's mask to the entry's mask.
+class FilterComboBox : public QComboBox {
+    Q_OBJECT
+public:
+    explicit FilterComboBox(const QString& filter, QWidget* parent = nullptr);
+    QString Mask() const;
+    // Binds the selector to a list (or unbinds it with nullptr) and applies the mask of
+    // the current entry to it.
+    void SetFileList(FileListBox* list);
+
+private:
+    QStringList masks_;
+    QPointer<FileListBox> fileList_;
+};
+
+}  // namespace quorvel::app

@@ -1,0 +1,327 @@
+#include "midi_form.hpp"
+
+#include <QAction>
+#include <QDir>
+#include <QFrame>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QVBoxLayout>
+
+#include <cmath>
+
+#include "file_controls.hpp"
+#include "messages.hpp"
+
+namespace quorvel::app {
+namespace {
+
+QString ToQString(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// Our texts break lines with single carriage returns; Qt's labels break at line feeds
+// only, so a box shows each carriage return as a line feed.
+QString ForDisplay(std::string_view text) {
+    return ToQString(text).replace(QLatin1Char('\r'), QLatin1Char('\n'));
+}
+
+// Shows a modal box and tells whether it was closed by its OK button.
+bool ShowBox(QWidget* parent, QMessageBox::Icon icon, std::string_view title, std::string_view text,
+             bool withCancel) {
+    QMessageBox box(icon, ForDisplay(title), ForDisplay(text),
+                    withCancel ? QMessageBox::Ok | QMessageBox::Cancel : QMessageBox::Ok, parent);
+    box.setTextFormat(Qt::PlainText);
+    box.setDefaultButton(QMessageBox::Ok);
+    // Escape and the close box choose Cancel where there is one, OK otherwise.
+    box.setEscapeButton(withCancel ? QMessageBox::Cancel : QMessageBox::Ok);
+    box.exec();
+    return box.clickedButton() == box.button(QMessageBox::Ok);
+}
+
+QPushButton* MakeButton(const char* name, const char* caption, QWidget* parent, double scale) {
+    auto* button = new QPushButton(QString::fromLatin1(caption), parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setMinimumSize(static_cast<int>(std::lround(209 * scale)), static_cast<int>(std::lround(41 * scale)));
+    button->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    button->setAutoDefault(false);
+    return button;
+}
+
+QAction* MakeOption(QMenu* menu, const char* name, const char* caption, bool checked) {
+    QAction* action = menu->addAction(QString::fromLatin1(caption));
+    action->setObjectName(QString::fromLatin1(name));
+    action->setCheckable(true);
+    action->setChecked(checked);
+    return action;
+}
+
+}  // namespace
+
+TMidiForm::TMidiForm(EngineCalls& engine, QWidget* parent) : QMainWindow(parent), engine_(engine) {
+    setObjectName(QStringLiteral("MidiForm"));
+    setWindowTitle(ToQString(ApplicationTitle));
+    BuildControls();
+    BuildMenu();
+    Wire();
+
+    // Both trees, and so the file list, start in the process's current directory.
+    for (DirectoryListBox* tree : {DirectoryListBox1, DirectoryListBox2}) {
+        try {
+            tree->SetDirectory(QDir::currentPath());
+        } catch (const std::exception&) {
+            tree->SetDirectory(QDir::rootPath());
+        }
+    }
+    FormCreate();
+}
+
+TMidiForm::~TMidiForm() = default;
+
+void TMidiForm::BuildControls() {
+    // The window was drawn at 120 pixels per inch with an 8-point font whose lines are
+    // 16 pixels high; its bounds scale with the line height of the font in use here, and
+    // layouts grow anything that would still be too small for its text.
+    const double scale = std::max(0.8, fontMetrics().height() / 16.0);
+    const auto px = [scale](int designed) { return static_cast<int>(std::lround(designed * scale)); };
+
+    auto* central = new QWidget(this);
+    auto* outer = new QVBoxLayout(central);
+    outer->setContentsMargins(px(16), px(8), px(16), px(8));
+    MidiPanel = new QFrame(central);
+    MidiPanel->setObjectName(QStringLiteral("MidiPanel"));
+    MidiPanel->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    outer->addWidget(MidiPanel);
+    setCentralWidget(central);
+
+    GroupBox1 = new QGroupBox(QStringLiteral("Input File(s)"), MidiPanel);
+    GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
+    DriveComboBox1 = new DriveComboBox(GroupBox1);
+    DriveComboBox1->setObjectName(QStringLiteral("DriveComboBox1"));
+    DirectoryListBox1 = new DirectoryListBox(GroupBox1);
+    DirectoryListBox1->setObjectName(QStringLiteral("DirectoryListBox1"));
+    DirectoryListBox1->setMinimumHeight(px(113));
+    FileListBox1 = new FileListBox(GroupBox1);
+    FileListBox1->setObjectName(QStringLiteral("FileListBox1"));
+    FileListBox1->setMinimumHeight(px(145));
+    FilterComboBox1 = new FilterComboBox(QString::fromLatin1(MidiFileFilter), GroupBox1);
+    FilterComboBox1->setObjectName(QStringLiteral("FilterComboBox1"));
+    auto* input = new QVBoxLayout(GroupBox1);
+    input->setContentsMargins(px(8), px(8), px(8), px(8));
+    input->setSpacing(px(8));
+    input->addWidget(DriveComboBox1);
+    input->addWidget(DirectoryListBox1, 113);
+    input->addWidget(FileListBox1, 145);
+    input->addWidget(FilterComboBox1);
+
+    GroupBox2 = new QGroupBox(QStringLiteral("Output Directory"), MidiPanel);
+    GroupBox2->setObjectName(QStringLiteral("GroupBox2"));
+    DriveComboBox2 = new DriveComboBox(GroupBox2);
+    DriveComboBox2->setObjectName(QStringLiteral("DriveComboBox2"));
+    DirectoryListBox2 = new DirectoryListBox(GroupBox2);
+    DirectoryListBox2->setObjectName(QStringLiteral("DirectoryListBox2"));
+    DirectoryListBox2->setMinimumHeight(px(145));
+    auto* output = new QVBoxLayout(GroupBox2);
+    output->setContentsMargins(px(8), px(8), px(8), px(8));
+    output->setSpacing(px(8));
+    output->addWidget(DriveComboBox2);
+    output->addWidget(DirectoryListBox2, 1);
+
+    Button2 = MakeButton("Button2", "Convert to SMF 0 (.MID)", MidiPanel, scale);
+    Button1 = MakeButton("Button1", "Convert to SMF 1 (.MID)", MidiPanel, scale);
+    Button5 = MakeButton("Button5", "Convert to Karaoke  (.KAR)", MidiPanel, scale);
+    Button3 = MakeButton("Button3", "Exit", MidiPanel, scale);
+    Button4 = MakeButton("Button4", "Select all", MidiPanel, scale);
+
+    // Input on the left with "Select all" under it; output on the right with the
+    // conversion buttons and "Exit" under it, "Exit" level with "Select all".
+    auto* grid = new QGridLayout(MidiPanel);
+    grid->setContentsMargins(px(32), px(24), px(32), px(16));
+    grid->setHorizontalSpacing(px(39));
+    grid->setVerticalSpacing(px(7));
+    grid->addWidget(GroupBox1, 0, 0, 5, 1);
+    grid->addWidget(GroupBox2, 0, 1);
+    grid->setRowMinimumHeight(1, px(9));
+    grid->addWidget(Button2, 2, 1, Qt::AlignHCenter);
+    grid->addWidget(Button1, 3, 1, Qt::AlignHCenter);
+    grid->addWidget(Button5, 4, 1, Qt::AlignHCenter);
+    grid->addWidget(Button4, 5, 0, Qt::AlignHCenter);
+    grid->addWidget(Button3, 5, 1, Qt::AlignHCenter);
+    grid->setRowStretch(0, 1);
+    grid->setColumnStretch(0, 1);
+    grid->setColumnStretch(1, 1);
+
+    resize(px(720), px(523));
+}
+
+void TMidiForm::BuildMenu() {
+    menuBar()->setObjectName(QStringLiteral("MainMenu1"));
+    Options1 = menuBar()->addMenu(QStringLiteral("Options"));
+    Options1->setObjectName(QStringLiteral("Options1"));
+    PromptBetweenFiles1 = MakeOption(Options1, "PromptBetweenFiles1", "Prompt After Each File", false);
+    PromptBeforeOverwriting1 =
+        MakeOption(Options1, "PromptBeforeOverwriting1", "Prompt Before Overwriting Files", true);
+    Menu = menuBar()->addMenu(QStringLiteral("Help"));
+    Menu->setObjectName(QStringLiteral("Menu"));
+    About1 = Menu->addAction(QStringLiteral("About..."));
+    About1->setObjectName(QStringLiteral("About1"));
+}
+
+void TMidiForm::Wire() {
+    connect(Button2, &QPushButton::clicked, this, &TMidiForm::Button2Click);
+    connect(Button1, &QPushButton::clicked, this, &TMidiForm::Button1Click);
+    connect(Button5, &QPushButton::clicked, this, &TMidiForm::Button5Click);
+    connect(Button4, &QPushButton::clicked, this, &TMidiForm::Button4Click);
+    connect(Button3, &QPushButton::clicked, this, &TMidiForm::Button3Click);
+
+    // Qt inverts the mark of a checkable item before it reports the click; the handler
+    // is the one that inverts it, so the wiring puts the mark back first.
+    const auto option = [this](QAction* item, void (TMidiForm::*handler)()) {
+        connect(item, &QAction::triggered, this, [this, item, handler](bool checked) {
+            {
+                const QSignalBlocker quiet(item);
+                item->setChecked(!checked);
+            }
+            (this->*handler)();
+        });
+    };
+    option(PromptBetweenFiles1, &TMidiForm::PromptBetweenFiles1Click);
+    option(PromptBeforeOverwriting1, &TMidiForm::PromptBeforeOverwriting1Click);
+    connect(About1, &QAction::triggered, this, &TMidiForm::About1Click);
+
+    connect(DriveComboBox1, &QComboBox::currentIndexChanged, this, &TMidiForm::DriveComboBox1Change);
+    connect(DirectoryListBox1, &DirectoryListBox::DirectoryChanged, this, &TMidiForm::DirectoryListBox1Change);
+    connect(DirectoryListBox1, &QTreeWidget::itemClicked, this, &TMidiForm::DirectoryListBox1Change);
+    connect(DirectoryListBox1, &DirectoryListBox::EnterRequested, this,
+            [this](const QString& directory) { EnterDirectory(DirectoryListBox1, directory); });
+    connect(DriveComboBox2, &QComboBox::currentIndexChanged, this, &TMidiForm::DriveComboBox2Change);
+    connect(DirectoryListBox2, &DirectoryListBox::DirectoryChanged, this, &TMidiForm::DirectoryListBox2Change);
+    connect(DirectoryListBox2, &DirectoryListBox::EnterRequested, this,
+            [this](const QString& directory) { EnterDirectory(DirectoryListBox2, directory); });
+    connect(FilterComboBox1, &QComboBox::currentIndexChanged, this, &TMidiForm::FilterComboBox1Change);
+    connect(FilterComboBox1, &QComboBox::activated, this, &TMidiForm::FilterComboBox1Change);
+}
+
+void TMidiForm::FormCreate() {
+    About1Click();
+    // ConversionMessages is a constant table (messages.hpp), complete before any batch.
+    FileListBox1->SetMask(FilterComboBox1->Mask());
+}
+
+void TMidiForm::Button2Click() {
+    RunHandler(*this, [this] { RunBatch(BatchKind::Smf0, *this, engine_); });
+}
+
+void TMidiForm::Button1Click() {
+    RunHandler(*this, [this] { RunBatch(BatchKind::Smf1, *this, engine_); });
+}
+
+void TMidiForm::Button5Click() {
+    RunHandler(*this, [this] { RunBatch(BatchKind::Karaoke, *this, engine_); });
+}
+
+void TMidiForm::Button4Click() {
+    SelectAll(*this);
+}
+
+void TMidiForm::Button3Click() {
+    close();
+}
+
+void TMidiForm::PromptBetweenFiles1Click() {
+    ToggleOption(*this, BatchOption::PromptBetweenFiles);
+}
+
+void TMidiForm::PromptBeforeOverwriting1Click() {
+    ToggleOption(*this, BatchOption::PromptBeforeOverwriting);
+}
+
+void TMidiForm::DriveComboBox1Change() {
+    RunHandler(*this, [this] { DirectoryListBox1->MoveToDrive(DriveComboBox1->Drive(), DriveComboBox1->Roots()); });
+    // A drive that cannot be entered leaves the tree where it was; so is the selector.
+    DriveComboBox1->ShowDriveOf(DirectoryListBox1->Directory());
+}
+
+void TMidiForm::DirectoryListBox1Change() {
+    FileListBox1->SetDirectory(DirectoryListBox1->Directory());
+    DriveComboBox1->ShowDriveOf(DirectoryListBox1->Directory());
+}
+
+void TMidiForm::DriveComboBox2Change() {
+    RunHandler(*this, [this] { DirectoryListBox2->MoveToDrive(DriveComboBox2->Drive(), DriveComboBox2->Roots()); });
+    DriveComboBox2->ShowDriveOf(DirectoryListBox2->Directory());
+}
+
+void TMidiForm::DirectoryListBox2Change() {
+    DriveComboBox2->ShowDriveOf(DirectoryListBox2->Directory());
+}
+
+void TMidiForm::FilterComboBox1Change() {
+    FilterComboBox1->SetFileList(FileListBox1);
+}
+
+void TMidiForm::About1Click() {
+    ShowAbout(*this);
+}
+
+void TMidiForm::EnterDirectory(DirectoryListBox* tree, const QString& directory) {
+    RunHandler(*this, [tree, &directory] { tree->SetDirectory(directory); });
+}
+
+QWidget* TMidiForm::BoxParent() {
+    return isVisible() ? this : nullptr;
+}
+
+int TMidiForm::FileCount() const {
+    return FileListBox1->count();
+}
+
+std::string TMidiForm::FileEntry(int index) const {
+    return FileListBox1->item(index)->text().toStdString();
+}
+
+bool TMidiForm::FileSelected(int index) const {
+    return FileListBox1->item(index)->isSelected();
+}
+
+void TMidiForm::SetFileSelected(int index, bool selected) {
+    FileListBox1->item(index)->setSelected(selected);
+}
+
+std::string TMidiForm::FileDirectory() const {
+    return FileListBox1->Directory().toStdString();
+}
+
+std::string TMidiForm::OutputDirectory() const {
+    return DirectoryListBox2->Directory().toStdString();
+}
+
+bool TMidiForm::OptionChecked(BatchOption option) const {
+    return (option == BatchOption::PromptBetweenFiles ? PromptBetweenFiles1 : PromptBeforeOverwriting1)->isChecked();
+}
+
+void TMidiForm::SetOptionChecked(BatchOption option, bool checked) {
+    (option == BatchOption::PromptBetweenFiles ? PromptBetweenFiles1 : PromptBeforeOverwriting1)->setChecked(checked);
+}
+
+void TMidiForm::PlainMessage(std::string_view title, std::string_view text) {
+    ShowBox(BoxParent(), QMessageBox::NoIcon, title, text, false);
+}
+
+BoxAnswer TMidiForm::Confirm(std::string_view title, std::string_view text) {
+    return ShowBox(BoxParent(), QMessageBox::Question, title, text, true) ? BoxAnswer::Ok : BoxAnswer::Cancel;
+}
+
+void TMidiForm::InformationMessage(std::string_view title, std::string_view text) {
+    ShowBox(BoxParent(), QMessageBox::Information, title, text, false);
+}
+
+void TMidiForm::ErrorReport(std::string_view title, std::string_view text) {
+    ShowBox(BoxParent(), QMessageBox::Critical, title, text, false);
+}
+
+}  // namespace quorvel::app

@@ -1,0 +1,671 @@
+// The batch driver against a scripted window and a scripted engine: which boxes appear,
+// in which order, with which titles and texts, and which engine calls are made.
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <functional>
+#include <new>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "batch.hpp"
+#include "errors.hpp"
+#include "messages.hpp"
+#include "naming.hpp"
+#include "smf_test_support.hpp"
+
+namespace quorvel::app {
+namespace {
+
+using engine::FileTooLarge;
+using engine::IoError;
+using engine::MalformedFile;
+using engine::OutOfMemory;
+
+struct Box {
+    std::string kind;  // plain, confirm, information, error
+    std::string title;
+    std::string text;
+    bool operator==(const Box&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const Box& box) {
+    return out << box.kind << " [" << box.title << "] " << box.text;
+}
+
+Box Plain(std::string text) { return {"plain", "Quorvel", std::move(text)}; }
+Box Ask(std::string text) { return {"confirm", "Confirm", std::move(text)}; }
+Box Error(std::string text) { return {"error", "Quorvel", std::move(text)}; }
+
+// Directories in the platform's form.
+#ifdef _WIN32
+const std::string Root = "C:\\";
+#else
+const std::string Root = "/";
+#endif
+std::string Dir(std::string_view name) { return Root + std::string(name); }
+std::string In(std::string_view dir, std::string_view file) {
+    return std::string(dir) + PathSeparator + std::string(file);
+}
+
+// A window whose file list, directories and options a test sets up; it records every box
+// and answers confirmations from a script (a confirmation without a scripted answer fails).
+class FakeWindow final : public BatchWindow {
+public:
+    struct Entry {
+        std::string name;
+        bool selected;
+    };
+    std::vector<Entry> entries;
+    std::string directory = Dir("music");
+    std::string output = Dir("out");
+    bool promptBetweenFiles = false;
+    bool promptBeforeOverwriting = true;
+    std::deque<BoxAnswer> answers;
+    std::vector<Box> boxes;
+
+    // Entries all selected, or selected as marked by a leading '*' when any has one.
+    void SetFiles(std::initializer_list<std::string> names) {
+        bool marked = false;
+        for (const auto& n : names) marked = marked || (!n.empty() && n[0] == '*');
+        entries.clear();
+        for (const auto& n : names) {
+            const bool star = !n.empty() && n[0] == '*';
+            entries.push_back({star ? n.substr(1) : n, marked ? star : true});
+        }
+    }
+
+    int FileCount() const override { return static_cast<int>(entries.size()); }
+    std::string FileEntry(int i) const override { return entries.at(static_cast<std::size_t>(i)).name; }
+    bool FileSelected(int i) const override { return entries.at(static_cast<std::size_t>(i)).selected; }
+    void SetFileSelected(int i, bool on) override { entries.at(static_cast<std::size_t>(i)).selected = on; }
+    std::string FileDirectory() const override { return directory; }
+    std::string OutputDirectory() const override { return output; }
+    bool OptionChecked(BatchOption option) const override {
+        return option == BatchOption::PromptBetweenFiles ? promptBetweenFiles : promptBeforeOverwriting;
+    }
+    void SetOptionChecked(BatchOption option, bool checked) override {
+        (option == BatchOption::PromptBetweenFiles ? promptBetweenFiles : promptBeforeOverwriting) = checked;
+    }
+    void PlainMessage(std::string_view title, std::string_view text) override {
+        boxes.push_back({"plain", std::string(title), std::string(text)});
+    }
+    BoxAnswer Confirm(std::string_view title, std::string_view text) override {
+        boxes.push_back({"confirm", std::string(title), std::string(text)});
+        if (answers.empty()) {
+            ADD_FAILURE() << "unexpected confirmation: " << text;
+            return BoxAnswer::Cancel;
+        }
+        const BoxAnswer answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+    void InformationMessage(std::string_view title, std::string_view text) override {
+        boxes.push_back({"information", std::string(title), std::string(text)});
+    }
+    void ErrorReport(std::string_view title, std::string_view text) override {
+        boxes.push_back({"error", std::string(title), std::string(text)});
+    }
+};
+
+std::string Text(const std::filesystem::path& path) {
+    const std::u8string s = path.u8string();
+    return std::string(s.begin(), s.end());
+}
+
+// An engine that records its calls ("type0 IN -> OUT", "type1 ...", "copy ...") and
+// plays a script: one step per conversion, one result per copy.
+class FakeEngine final : public EngineCalls {
+public:
+    std::deque<std::function<int()>> steps;
+    struct CopyResult {
+        bool copied;
+        std::string reason;
+    };
+    std::deque<CopyResult> copies;
+    std::vector<std::string> calls;
+
+    int ConvertToType0(const std::filesystem::path& in, const std::filesystem::path& out) override {
+        calls.push_back("type0 " + Text(in) + " -> " + Text(out));
+        return Next();
+    }
+    int ConvertToType1(const std::filesystem::path& in, const std::filesystem::path& out) override {
+        calls.push_back("type1 " + Text(in) + " -> " + Text(out));
+        return Next();
+    }
+    bool CopyFileFailIfExists(const std::filesystem::path& in, const std::filesystem::path& out,
+                              std::string& reason) override {
+        calls.push_back("copy " + Text(in) + " -> " + Text(out));
+        if (copies.empty()) {
+            ADD_FAILURE() << "unexpected copy";
+            return false;
+        }
+        const CopyResult r = copies.front();
+        copies.pop_front();
+        reason = r.reason;
+        return r.copied;
+    }
+
+private:
+    int Next() {
+        if (steps.empty()) {
+            ADD_FAILURE() << "unexpected engine call";
+            return 0;
+        }
+        auto step = std::move(steps.front());
+        steps.pop_front();
+        return step();
+    }
+};
+
+std::function<int()> Code(int c) { return [c] { return c; }; }
+template <class E, class... A>
+std::function<int()> Throws(A... args) {
+    return [args...]() -> int { throw E(args...); };
+}
+
+std::string Call(std::string_view entry, const std::string& in, const std::string& out) {
+    return std::string(entry) + " " + in + " -> " + out;
+}
+
+// ---- No selection -------------------------------------------------------------------
+
+class NoSelectionTest : public ::testing::TestWithParam<BatchKind> {};
+
+TEST_P(NoSelectionTest, OnlyTheFinalBoxAndNoEngineCall) {
+    for (const bool emptyList : {false, true}) {
+        FakeWindow window;
+        if (!emptyList) window.SetFiles({"a.mid", "b.mid"});
+        for (auto& e : window.entries) e.selected = false;
+        window.promptBetweenFiles = true;
+        FakeEngine engine;
+        RunBatch(GetParam(), window, engine);
+        EXPECT_EQ(window.boxes, std::vector<Box>{Plain("No Files Selected")}) << "empty list: " << emptyList;
+        EXPECT_TRUE(engine.calls.empty());
+        EXPECT_EQ(NoSelected(window), 0);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryBatch, NoSelectionTest,
+                         ::testing::Values(BatchKind::Smf0, BatchKind::Smf1, BatchKind::Karaoke));
+
+// ---- Mixed results ------------------------------------------------------------------
+
+TEST(MixedResults, Smf0ReportsEachRefusalAndGoesOn) {
+    FakeWindow window;
+    window.SetFiles({"*a.mid", "*b.mid", "skipped.mid", "*c.mid", "*d.mid", "*e.mid", "*f.mid", "*g.mid"});
+    FakeEngine engine;
+    engine.steps = {Code(0), Code(1), Code(2), Code(3), Throws<MalformedFile>(std::string("no MThd header")),
+                    Throws<FileTooLarge>(), Code(0)};
+    RunBatch(BatchKind::Smf0, window, engine);
+
+    const std::string music = Dir("music"), out = Dir("out");
+    std::vector<std::string> expectedCalls;
+    for (const char* name : {"a", "b", "c", "d", "e", "f", "g"})
+        expectedCalls.push_back(Call("type0", In(music, std::string(name) + ".mid"), In(out, std::string(name) + ".mid")));
+    EXPECT_EQ(engine.calls, expectedCalls);
+    EXPECT_EQ(window.boxes, (std::vector<Box>{
+                                Plain("b.mid - Error opening file"),
+                                Plain("c.mid - Not a Type 1 Midifile"),
+                                Plain("d.mid - Too many tracks encountered"),
+                                Plain("e.mid - Malformed Midifile: no MThd header"),
+                                Plain("f.mid - File too large"),
+                                Plain("Conversion Complete"),
+                            }));
+}
+
+TEST(MixedResults, Smf1ShowsEveryCodeOneToSixAndSuccessesWhenAsked) {
+    FakeWindow window;
+    window.SetFiles({"s0.mid", "s1.mid", "s2.mid", "s3.mid", "s4.mid", "s5.mid", "s6.mid"});
+    window.promptBetweenFiles = true;
+    FakeEngine engine;
+    engine.steps = {Code(0), Code(1), Code(2), Code(3), Code(4), Code(5), Code(6)};
+    RunBatch(BatchKind::Smf1, window, engine);
+
+    ASSERT_EQ(engine.calls.size(), 7U);
+    EXPECT_EQ(engine.calls[3], Call("type1", In(Dir("music"), "s3.mid"), In(Dir("out"), "s3.mid")));
+    EXPECT_EQ(window.boxes, (std::vector<Box>{
+                                Plain("s0.mid converted to type 1"),
+                                Plain("s1.mid - Error opening file"),
+                                Plain("s2.mid - Not a Type 0 Midifile"),
+                                Plain("s3.mid - Pass 1 (no EOF)"),
+                                Plain("s4.mid - Pass 1 (beyond EOF)"),
+                                Plain("s5.mid - Pass 3 (no EOF)"),
+                                Plain("s6.mid - Pass 3 (beyond EOF)"),
+                                Plain("Operation Complete"),
+                            }));
+}
+
+TEST(MixedResults, KaraokeCopiesOnCodeTwoAndReportsOtherCodesAsSmf1) {
+    FakeWindow window;
+    window.SetFiles({"ok.mid", "fmt1.mid", "fmt1b.mid", "bad.mid", "broken.mid"});
+    FakeEngine engine;
+    engine.steps = {Code(0), Code(2), Code(2), Code(4), Throws<MalformedFile>(std::string("event past chunk end"))};
+    engine.copies = {{true, ""}, {false, "Output file already exists"}};
+    RunBatch(BatchKind::Karaoke, window, engine);
+
+    const std::string music = Dir("music"), out = Dir("out");
+    EXPECT_EQ(engine.calls, (std::vector<std::string>{
+                                Call("type1", In(music, "ok.mid"), In(out, "ok.kar")),
+                                Call("type1", In(music, "fmt1.mid"), In(out, "fmt1.kar")),
+                                Call("copy", In(music, "fmt1.mid"), In(out, "fmt1.kar")),
+                                Call("type1", In(music, "fmt1b.mid"), In(out, "fmt1b.kar")),
+                                Call("copy", In(music, "fmt1b.mid"), In(out, "fmt1b.kar")),
+                                Call("type1", In(music, "bad.mid"), In(out, "bad.kar")),
+                                Call("type1", In(music, "broken.mid"), In(out, "broken.kar")),
+                            }));
+    // The copy is reported even with "Prompt After Each File" off; a copy that did not
+    // take place says why.
+    EXPECT_EQ(window.boxes, (std::vector<Box>{
+                                Plain("fmt1.mid converted to karaoke"),
+                                Plain("fmt1b.mid - Output file already exists"),
+                                Plain("bad.mid - Pass 1 (beyond EOF)"),
+                                Plain("broken.mid - Malformed Midifile: event past chunk end"),
+                                Plain("Operation Complete"),
+                            }));
+}
+
+TEST(MixedResults, EveryFileFailingStillEndsWithTheCompletionText) {
+    FakeWindow window;
+    window.SetFiles({"a.mid", "b.mid"});
+    FakeEngine engine;
+    engine.steps = {Code(2), Code(2)};
+    RunBatch(BatchKind::Smf0, window, engine);
+    EXPECT_EQ(window.boxes, (std::vector<Box>{Plain("a.mid - Not a Type 1 Midifile"),
+                                              Plain("b.mid - Not a Type 1 Midifile"), Plain("Conversion Complete")}));
+}
+
+// ---- "Prompt After Each File" ---------------------------------------------------------
+
+struct OptionRow {
+    BatchKind kind;
+    bool promptBetweenFiles;
+    std::vector<Box> boxes;
+};
+
+class PromptBetweenFilesTest : public ::testing::TestWithParam<OptionRow> {};
+
+TEST_P(PromptBetweenFilesTest, SuccessBoxOnlyWhenOn) {
+    const OptionRow& row = GetParam();
+    FakeWindow window;
+    window.SetFiles({"one.mid", "two.mid"});
+    window.promptBetweenFiles = row.promptBetweenFiles;
+    FakeEngine engine;
+    engine.steps = {Code(0), Code(0)};
+    RunBatch(row.kind, window, engine);
+    EXPECT_EQ(window.boxes, row.boxes);
+    EXPECT_EQ(engine.calls.size(), 2U);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryBatch, PromptBetweenFilesTest,
+    ::testing::Values(
+        OptionRow{BatchKind::Smf0, false, {Plain("Conversion Complete")}},
+        OptionRow{BatchKind::Smf0,
+                  true,
+                  {Plain("one.mid converted to type 0"), Plain("two.mid converted to type 0"),
+                   Plain("Conversion Complete")}},
+        OptionRow{BatchKind::Smf1, false, {Plain("Operation Complete")}},
+        OptionRow{BatchKind::Smf1,
+                  true,
+                  {Plain("one.mid converted to type 1"), Plain("two.mid converted to type 1"),
+                   Plain("Operation Complete")}},
+        OptionRow{BatchKind::Karaoke, false, {Plain("Operation Complete")}},
+        OptionRow{BatchKind::Karaoke,
+                  true,
+                  {Plain("one.mid converted to karaoke"), Plain("two.mid converted to karaoke"),
+                   Plain("Operation Complete")}}));
+
+// ---- The replacement test -------------------------------------------------------------
+
+struct ReplaceRow {
+    const char* name;
+    std::string inputDir;
+    std::string outputDir;
+    std::string file;
+    bool promptBeforeOverwriting;
+    std::deque<BoxAnswer> answers;
+    bool converts;            // the engine is called
+    std::vector<Box> boxes;
+};
+
+class ReplacementTest : public ::testing::TestWithParam<ReplaceRow> {};
+
+TEST_P(ReplacementTest, PromptsOnlyForTheSamePathText) {
+    const ReplaceRow& row = GetParam();
+    FakeWindow window;
+    window.directory = row.inputDir;
+    window.output = row.outputDir;
+    window.SetFiles({row.file});
+    window.promptBeforeOverwriting = row.promptBeforeOverwriting;
+    window.answers = row.answers;
+    FakeEngine engine;
+    if (row.converts) engine.steps = {Code(0)};
+    RunBatch(BatchKind::Smf0, window, engine);
+    EXPECT_EQ(window.boxes, row.boxes);
+    if (row.converts) {
+        ASSERT_EQ(engine.calls.size(), 1U);
+        EXPECT_EQ(engine.calls[0],
+                  Call("type0", In(row.inputDir, row.file), In(row.outputDir, RemoveExt(row.file) + ".mid")));
+    } else {
+        EXPECT_TRUE(engine.calls.empty());
+    }
+    EXPECT_TRUE(window.answers.empty()) << "a scripted answer was not asked for";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ReplacementTest,
+    ::testing::Values(
+        ReplaceRow{"SameFileCancel", Dir("music"), Dir("music"), "song.mid", true, {BoxAnswer::Cancel}, false,
+                   {Ask("song.mid - Replace existing file?"), Plain("Conversion Complete")}},
+        ReplaceRow{"SameFileOk", Dir("music"), Dir("music"), "song.mid", true, {BoxAnswer::Ok}, true,
+                   {Ask("song.mid - Replace existing file?"), Plain("Conversion Complete")}},
+        ReplaceRow{"SameFileOptionOff", Dir("music"), Dir("music"), "song.mid", false, {}, true,
+                   {Plain("Conversion Complete")}},
+        ReplaceRow{"AsciiCaseFolds", Dir("MUSIC"), Dir("music"), "SONG.MID", true, {BoxAnswer::Ok}, true,
+                   {Ask("SONG.MID - Replace existing file?"), Plain("Conversion Complete")}},
+        ReplaceRow{"OtherLettersDoNotFold", Dir("m\xc3\xbcsic"), Dir("m\xc3\x9csic"), "song.mid", true, {}, true,
+                   {Plain("Conversion Complete")}},
+        ReplaceRow{"KarFileGetsMidBeside", Dir("music"), Dir("music"), "song.kar", true, {}, true,
+                   {Plain("Conversion Complete")}},
+        ReplaceRow{"OtherDirectoryNeverAsks", Dir("music"), Dir("out"), "song.mid", true, {}, true,
+                   {Plain("Conversion Complete")}}),
+    [](const ::testing::TestParamInfo<ReplaceRow>& info) { return std::string(info.param.name); });
+
+TEST(Replacement, CancelSkipsOnlyThatFile) {
+    FakeWindow window;
+    window.output = window.directory;
+    window.SetFiles({"a.mid", "b.mid", "c.mid"});
+    window.promptBetweenFiles = true;
+    window.answers = {BoxAnswer::Ok, BoxAnswer::Cancel, BoxAnswer::Ok};
+    FakeEngine engine;
+    engine.steps = {Code(0), Code(0)};
+    RunBatch(BatchKind::Smf1, window, engine);
+    EXPECT_EQ(engine.calls, (std::vector<std::string>{
+                                Call("type1", In(Dir("music"), "a.mid"), In(Dir("music"), "a.mid")),
+                                Call("type1", In(Dir("music"), "c.mid"), In(Dir("music"), "c.mid")),
+                            }));
+    EXPECT_EQ(window.boxes, (std::vector<Box>{
+                                Ask("a.mid - Replace existing file?"),
+                                Plain("a.mid converted to type 1"),
+                                Ask("b.mid - Replace existing file?"),
+                                Ask("c.mid - Replace existing file?"),
+                                Plain("c.mid converted to type 1"),
+                                Plain("Operation Complete"),
+                            }));
+}
+
+// ---- The karaoke copy -----------------------------------------------------------------
+
+TEST(KaraokeCopy, ToANewNameAndOntoAnExistingFile) {
+    {
+        FakeWindow window;
+        window.SetFiles({"a.mid"});
+        FakeEngine engine;
+        engine.steps = {Code(2)};
+        engine.copies = {{true, ""}};
+        RunBatch(BatchKind::Karaoke, window, engine);
+        EXPECT_EQ(engine.calls.back(), Call("copy", In(Dir("music"), "a.mid"), In(Dir("out"), "a.kar")));
+        EXPECT_EQ(window.boxes,
+                  (std::vector<Box>{Plain("a.mid converted to karaoke"), Plain("Operation Complete")}));
+    }
+    {
+        // a.kar in its own directory: the prompt first, then the copy finds the file there.
+        FakeWindow window;
+        window.output = window.directory;
+        window.SetFiles({"a.kar"});
+        window.answers = {BoxAnswer::Ok};
+        FakeEngine engine;
+        engine.steps = {Code(2)};
+        engine.copies = {{false, "Output file already exists"}};
+        RunBatch(BatchKind::Karaoke, window, engine);
+        EXPECT_EQ(engine.calls, (std::vector<std::string>{
+                                    Call("type1", In(Dir("music"), "a.kar"), In(Dir("music"), "a.kar")),
+                                    Call("copy", In(Dir("music"), "a.kar"), In(Dir("music"), "a.kar")),
+                                }));
+        EXPECT_EQ(window.boxes, (std::vector<Box>{Ask("a.kar - Replace existing file?"),
+                                                  Plain("a.kar - Output file already exists"),
+                                                  Plain("Operation Complete")}));
+    }
+}
+
+TEST(KaraokeCopy, RealFileSystemNeverReplacesTheTarget) {
+    testing::TempDir in, out;
+    testing::WriteFile(in / "a.mid", {1, 2, 3});
+    testing::WriteFile(in / "b.mid", {4, 5});
+    testing::WriteFile(out / "b.kar", {9});
+    std::string reason;
+    EXPECT_TRUE(RealEngineCalls().CopyFileFailIfExists(in / "a.mid", out / "a.kar", reason));
+    EXPECT_EQ(testing::ReadFile(out / "a.kar"), (testing::Bytes{1, 2, 3}));
+    EXPECT_FALSE(RealEngineCalls().CopyFileFailIfExists(in / "b.mid", out / "b.kar", reason));
+    EXPECT_EQ(reason, "Output file already exists");
+    EXPECT_EQ(testing::ReadFile(out / "b.kar"), (testing::Bytes{9}));
+}
+
+// ---- Errors that end the batch --------------------------------------------------------
+
+struct ErrorRow {
+    const char* name;
+    std::function<int()> failure;
+    std::string report;
+};
+
+class BatchEndingErrorTest : public ::testing::TestWithParam<ErrorRow> {};
+
+TEST_P(BatchEndingErrorTest, EndsAtThatFileWithOnlyTheErrorReport) {
+    FakeWindow window;
+    window.SetFiles({"a.mid", "b.mid", "c.mid"});
+    window.promptBetweenFiles = true;
+    FakeEngine engine;
+    engine.steps = {Code(0), GetParam().failure, Code(0)};
+    RunHandler(window, [&] { RunBatch(BatchKind::Smf0, window, engine); });
+    EXPECT_EQ(engine.calls.size(), 2U) << "c.mid must not be converted";
+    EXPECT_EQ(window.boxes, (std::vector<Box>{Plain("a.mid converted to type 0"), Error(GetParam().report)}));
+
+    // The window stays usable: the next batch runs normally.
+    window.boxes.clear();
+    engine.steps = {Code(0), Code(0), Code(0)};
+    RunHandler(window, [&] { RunBatch(BatchKind::Smf0, window, engine); });
+    EXPECT_EQ(window.boxes.back(), Plain("Conversion Complete"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, BatchEndingErrorTest,
+    ::testing::Values(ErrorRow{"DiskFull", Throws<IoError>(101), "Disk full."},
+                      ErrorRow{"AccessDenied", Throws<IoError>(5), "File access denied."},
+                      ErrorRow{"OtherIoError", Throws<IoError>(13), "I/O error 13."},
+                      ErrorRow{"OutOfMemory", Throws<OutOfMemory>(), "Out of memory."},
+                      ErrorRow{"BadAlloc", Throws<std::bad_alloc>(), "Out of memory."}),
+    [](const ::testing::TestParamInfo<ErrorRow>& info) { return std::string(info.param.name); });
+
+TEST(BatchEndingError, PropagatesOutOfRunBatch) {
+    FakeWindow window;
+    window.SetFiles({"a.mid"});
+    FakeEngine engine;
+    engine.steps = {Throws<IoError>(101)};
+    EXPECT_THROW(RunBatch(BatchKind::Smf1, window, engine), IoError);
+    EXPECT_TRUE(window.boxes.empty());
+}
+
+TEST(RunHandler, PassesQuietlyWhenNothingIsThrown) {
+    FakeWindow window;
+    bool ran = false;
+    RunHandler(window, [&] { ran = true; });
+    EXPECT_TRUE(ran);
+    EXPECT_TRUE(window.boxes.empty());
+}
+
+// ---- Paths ---------------------------------------------------------------------------
+
+struct PathRow {
+    const char* name;
+    std::string inputDir;
+    std::string outputDir;
+    BatchKind kind;
+    std::string file;
+    std::string inputPath;
+    std::string outputPath;
+};
+
+class PathTest : public ::testing::TestWithParam<PathRow> {};
+
+TEST_P(PathTest, ComposesInputAndOutputPaths) {
+    const PathRow& row = GetParam();
+    FakeWindow window;
+    window.directory = row.inputDir;
+    window.output = row.outputDir;
+    window.promptBeforeOverwriting = false;
+    window.SetFiles({row.file});
+    EXPECT_EQ(InputPath(window, row.file), row.inputPath);
+    EXPECT_EQ(OutputPath(window, row.kind, row.file), row.outputPath);
+    FakeEngine engine;
+    engine.steps = {Code(0)};
+    RunBatch(row.kind, window, engine);
+    ASSERT_EQ(engine.calls.size(), 1U);
+    EXPECT_EQ(engine.calls[0], Call(row.kind == BatchKind::Smf0 ? "type0" : "type1", row.inputPath, row.outputPath));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, PathTest,
+    ::testing::Values(
+        PathRow{"InputAtRoot", Root, Dir("out"), BatchKind::Smf0, "song.mid", Root + "song.mid",
+                In(Dir("out"), "song.mid")},
+        PathRow{"OutputAtRoot", Dir("music"), Root, BatchKind::Smf1, "song.mid", In(Dir("music"), "song.mid"),
+                Root + "song.mid"},
+        PathRow{"KaraokeAtRoot", Dir("music"), Root, BatchKind::Karaoke, "song.mid", In(Dir("music"), "song.mid"),
+                Root + "song.kar"},
+        PathRow{"NoDot", Dir("music"), Dir("out"), BatchKind::Smf0, "song", In(Dir("music"), "song"),
+                In(Dir("out"), "song.mid")},
+        PathRow{"NoDotKaraoke", Dir("music"), Dir("out"), BatchKind::Karaoke, "song", In(Dir("music"), "song"),
+                In(Dir("out"), "song.kar")},
+        PathRow{"SeveralDots", Dir("music"), Dir("out"), BatchKind::Smf0, "my.song.mid",
+                In(Dir("music"), "my.song.mid"), In(Dir("out"), "my.mid")},
+        PathRow{"OnlyAnExtension", Dir("music"), Dir("out"), BatchKind::Smf1, ".mid", In(Dir("music"), ".mid"),
+                In(Dir("out"), ".mid")}),
+    [](const ::testing::TestParamInfo<PathRow>& info) { return std::string(info.param.name); });
+
+TEST(Paths, TwoNamesWithTheSameFirstPartShareTheOutput) {
+    FakeWindow window;
+    window.SetFiles({"my.song.mid", "my.tune.mid"});
+    FakeEngine engine;
+    engine.steps = {Code(0), Code(0)};
+    RunBatch(BatchKind::Smf0, window, engine);
+    EXPECT_EQ(engine.calls, (std::vector<std::string>{
+                                Call("type0", In(Dir("music"), "my.song.mid"), In(Dir("out"), "my.mid")),
+                                Call("type0", In(Dir("music"), "my.tune.mid"), In(Dir("out"), "my.mid")),
+                            }));
+    EXPECT_EQ(window.boxes, std::vector<Box>{Plain("Conversion Complete")});
+}
+
+TEST(Paths, OutputDirectoryIsReadForEveryFile) {
+    // A window whose output directory moves while the batch runs (as if changed between
+    // two boxes) sends each file to the directory current at its turn.
+    struct MovingWindow final : public BatchWindow {
+        FakeWindow inner;
+        mutable int outputReads = 0;
+        int FileCount() const override { return inner.FileCount(); }
+        std::string FileEntry(int i) const override { return inner.FileEntry(i); }
+        bool FileSelected(int i) const override { return inner.FileSelected(i); }
+        void SetFileSelected(int i, bool on) override { inner.SetFileSelected(i, on); }
+        std::string FileDirectory() const override { return inner.FileDirectory(); }
+        std::string OutputDirectory() const override { return Dir("out" + std::to_string(++outputReads)); }
+        bool OptionChecked(BatchOption o) const override { return inner.OptionChecked(o); }
+        void SetOptionChecked(BatchOption o, bool c) override { inner.SetOptionChecked(o, c); }
+        void PlainMessage(std::string_view t, std::string_view x) override { inner.PlainMessage(t, x); }
+        BoxAnswer Confirm(std::string_view t, std::string_view x) override { return inner.Confirm(t, x); }
+        void InformationMessage(std::string_view t, std::string_view x) override { inner.InformationMessage(t, x); }
+        void ErrorReport(std::string_view t, std::string_view x) override { inner.ErrorReport(t, x); }
+    } window;
+    window.inner.SetFiles({"a.mid", "b.mid"});
+    FakeEngine engine;
+    engine.steps = {Code(0), Code(0)};
+    RunBatch(BatchKind::Smf0, window, engine);
+    EXPECT_EQ(engine.calls, (std::vector<std::string>{
+                                Call("type0", In(Dir("music"), "a.mid"), In(Dir("out1"), "a.mid")),
+                                Call("type0", In(Dir("music"), "b.mid"), In(Dir("out2"), "b.mid")),
+                            }));
+}
+
+// ---- Selection, options, About -------------------------------------------------------
+
+TEST(Selection, NoSelectedCountsAndSelectAllSelectsEveryEntry) {
+    FakeWindow window;
+    window.SetFiles({"*a.mid", "b.mid", "*c.mid", "d.mid"});
+    EXPECT_EQ(NoSelected(window), 2);
+    SelectAll(window);
+    EXPECT_EQ(NoSelected(window), 4);
+    EXPECT_TRUE(window.boxes.empty());
+
+    FakeWindow empty;
+    SelectAll(empty);
+    EXPECT_EQ(NoSelected(empty), 0);
+}
+
+TEST(Options, EachToggleInvertsOnlyItsOwnMark) {
+    FakeWindow window;
+    ASSERT_FALSE(window.promptBetweenFiles);
+    ASSERT_TRUE(window.promptBeforeOverwriting);
+    ToggleOption(window, BatchOption::PromptBetweenFiles);
+    EXPECT_TRUE(window.promptBetweenFiles);
+    EXPECT_TRUE(window.promptBeforeOverwriting);
+    ToggleOption(window, BatchOption::PromptBeforeOverwriting);
+    EXPECT_TRUE(window.promptBetweenFiles);
+    EXPECT_FALSE(window.promptBeforeOverwriting);
+    ToggleOption(window, BatchOption::PromptBetweenFiles);
+    EXPECT_FALSE(window.promptBetweenFiles);
+    EXPECT_TRUE(window.boxes.empty());
+}
+
+TEST(About, InformationBoxWithTheAboutText) {
+    FakeWindow window;
+    ShowAbout(window);
+    ShowAbout(window);
+    const Box expected{"information", "Information", AboutText()};
+    EXPECT_EQ(window.boxes, (std::vector<Box>{expected, expected}));
+    const std::string text = AboutText();
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\r'), 6);
+    EXPECT_EQ(text.find('\n'), std::string::npos);
+    // Four lines: the version, a credit line and an empty line, another credit line and
+    // an empty line, a last line; the text ends with its carriage return.
+    std::vector<std::string> lines{""};
+    for (const char c : text) {
+        if (c == '\r')
+            lines.emplace_back();
+        else
+            lines.back() += c;
+    }
+    ASSERT_EQ(lines.size(), 7U);
+    EXPECT_EQ(lines[0], "Quorvel Version 2.0 (9850)");
+    for (const std::size_t i : {1U, 3U, 5U}) EXPECT_FALSE(lines[i].empty()) << "line " << i;
+    for (const std::size_t i : {2U, 4U, 6U}) EXPECT_TRUE(lines[i].empty()) << "line " << i;
+}
+
+// ---- One batch over real files -------------------------------------------------------
+
+TEST(RealEngine, Smf0BatchWritesTheOutputAndReportsRefusals) {
+    testing::TempDir in, out;
+    const testing::Bytes format1 =
+        testing::Concat({testing::Header(1, 2, 96), testing::Track(testing::Hex("00 FF 2F 00")),
+                         testing::Track(testing::Hex("00 90 3C 40 60 80 3C 40 00 FF 2F 00"))});
+    testing::WriteFile(in / "song.mid", format1);
+    testing::WriteFile(in / "zero.mid", testing::Concat({testing::Header(0, 1, 96),
+                                                         testing::Track(testing::Hex("00 FF 2F 00"))}));
+    FakeWindow window;
+    window.directory = Text(in.Path());
+    window.output = Text(out.Path());
+    window.SetFiles({"song.mid", "zero.mid"});
+    window.promptBetweenFiles = true;
+    RunBatch(BatchKind::Smf0, window, RealEngineCalls());
+    EXPECT_EQ(window.boxes, (std::vector<Box>{Plain("song.mid converted to type 0"),
+                                              Plain("zero.mid - Not a Type 1 Midifile"),
+                                              Plain("Conversion Complete")}));
+    EXPECT_EQ(out.Entries(), std::vector<std::string>{"song.mid"});
+    const testing::Bytes written = testing::ReadFile(out / "song.mid");
+    ASSERT_GE(written.size(), 14U);
+    EXPECT_EQ(testing::ToHex(testing::Bytes(written.begin(), written.begin() + 14)),
+              testing::ToHex(testing::Header(0, 1, 96)));
+}
+
+}  // namespace
+}  // namespace quorvel::app

@@ -1,0 +1,473 @@
+// The main window, offscreen: its components, its wiring, and batches over real files.
+// Message boxes are answered from an application-wide event filter as they appear.
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QTreeWidget>
+
+#include <algorithm>
+
+#include "engine_calls.hpp"
+#include "errors.hpp"
+#include "file_controls.hpp"
+#include "messages.hpp"
+#include "midi_form.hpp"
+#include "smf_test_support.hpp"
+
+using quorvel::app::TMidiForm;
+namespace support = quorvel::testing;
+
+namespace {
+
+struct SeenBox {
+    QString title;
+    QString text;
+    QMessageBox::Icon icon;
+    QStringList buttons;   // texts of the buttons, in order
+    QString defaultButton;
+    QString escapeButton;
+    bool mainWindowVisible;
+};
+
+enum class Reply { Ok, Cancel, Escape, CloseBox };
+
+// Records every QMessageBox as it is shown and answers it once its event loop runs.
+class BoxCatcher : public QObject {
+public:
+    QList<SeenBox> seen;
+    QList<Reply> replies;  // answers in order; OK when none is left
+
+    bool eventFilter(QObject* object, QEvent* event) override {
+        auto* box = qobject_cast<QMessageBox*>(object);
+        if (box == nullptr || event->type() != QEvent::Show) return false;
+        SeenBox s{box->windowTitle(), box->text(), box->icon(), {}, {}, {}, false};
+        for (QAbstractButton* b : box->buttons()) s.buttons << b->text().remove(QLatin1Char('&'));
+        std::sort(s.buttons.begin(), s.buttons.end());
+        if (box->defaultButton() != nullptr) s.defaultButton = box->defaultButton()->text().remove(QLatin1Char('&'));
+        if (box->escapeButton() != nullptr) s.escapeButton = box->escapeButton()->text().remove(QLatin1Char('&'));
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (qobject_cast<TMidiForm*>(w) != nullptr && w->isVisible()) s.mainWindowVisible = true;
+        seen << s;
+        const Reply reply = replies.isEmpty() ? Reply::Ok : replies.takeFirst();
+        QMetaObject::invokeMethod(
+            box,
+            [box, reply] {
+                switch (reply) {
+                case Reply::Ok: box->button(QMessageBox::Ok)->click(); break;
+                case Reply::Cancel: box->button(QMessageBox::Cancel)->click(); break;
+                case Reply::Escape: QTest::keyClick(box, Qt::Key_Escape); break;
+                case Reply::CloseBox: box->close(); break;
+                }
+            },
+            Qt::QueuedConnection);
+        return false;
+    }
+
+    QStringList Texts() const {
+        QStringList texts;
+        for (const SeenBox& s : seen) texts << s.text;
+        return texts;
+    }
+};
+
+QString Q(const std::filesystem::path& p) {
+    return QString::fromStdString(p.string());
+}
+
+support::Bytes Format1Song() {
+    return support::Concat({support::Header(1, 2, 96), support::Track(support::Hex("00 FF 2F 00")),
+                            support::Track(support::Hex("00 90 3C 40 60 80 3C 40 00 FF 2F 00"))});
+}
+
+support::Bytes Format0Song() {
+    return support::Concat(
+        {support::Header(0, 1, 96), support::Track(support::Hex("00 90 3C 40 60 80 3C 40 00 FF 2F 00"))});
+}
+
+QStringList Entries(const QListWidget* list) {
+    QStringList names;
+    for (int i = 0; i < list->count(); ++i) names << list->item(i)->text();
+    return names;
+}
+
+// Engine calls that fail with a file error on the second conversion.
+class FailingEngine final : public quorvel::app::EngineCalls {
+public:
+    int conversions = 0;
+    int ConvertToType0(const std::filesystem::path&, const std::filesystem::path&) override {
+        if (++conversions == 2) throw quorvel::engine::IoError(101);
+        return 0;
+    }
+    int ConvertToType1(const std::filesystem::path& in, const std::filesystem::path& out) override {
+        return ConvertToType0(in, out);
+    }
+    bool CopyFileFailIfExists(const std::filesystem::path&, const std::filesystem::path&, std::string&) override {
+        return false;
+    }
+};
+
+}  // namespace
+
+class MidiFormTest : public QObject {
+    Q_OBJECT
+
+private:
+    BoxCatcher catcher_;
+
+    template <class T>
+    static T* Child(QObject* form, const char* name) {
+        T* child = form->findChild<T*>(QString::fromLatin1(name));
+        if (child == nullptr) qWarning("missing component %s", name);
+        return child;
+    }
+
+    // Points both trees of a window at directories, as the user would by entering them.
+    static void Point(TMidiForm& form, const QString& input, const QString& output) {
+        Child<quorvel::app::DirectoryListBox>(&form, "DirectoryListBox1")->SetDirectory(input);
+        Child<quorvel::app::DirectoryListBox>(&form, "DirectoryListBox2")->SetDirectory(output);
+    }
+
+private slots:
+    void initTestCase() {
+        qApp->installEventFilter(&catcher_);
+        // The offscreen platform says on every window that it cannot pass size hints on.
+        static QtMessageHandler previous = nullptr;
+        previous = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext& context, const QString& text) {
+            if (!text.contains(QLatin1String("propagateSizeHints"))) previous(type, context, text);
+        });
+    }
+    void init() {
+        catcher_.seen.clear();
+        catcher_.replies.clear();
+    }
+
+    void startShowsAboutBeforeTheWindow() {
+        TMidiForm form;
+        QCOMPARE(catcher_.seen.size(), 1);
+        const SeenBox& about = catcher_.seen.front();
+        QCOMPARE(about.title, QStringLiteral("Information"));
+        QCOMPARE(about.icon, QMessageBox::Information);
+        QCOMPARE(about.buttons, QStringList{QStringLiteral("OK")});
+        QVERIFY(!about.mainWindowVisible);
+        // The carriage returns of the About text show as line breaks.
+        QString expected = QString::fromStdString(quorvel::app::AboutText());
+        expected.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+        QCOMPARE(about.text, expected);
+        QVERIFY(about.text.startsWith(QStringLiteral("Quorvel Version 2.0 (9850)\n")));
+
+        // Help > About... shows the same box again, with the same text.
+        Child<QAction>(&form, "About1")->trigger();
+        QCOMPARE(catcher_.seen.size(), 2);
+        QCOMPARE(catcher_.seen.at(1).text, expected);
+        QCOMPARE(catcher_.seen.at(1).title, QStringLiteral("Information"));
+    }
+
+    void aboutTextHasSixCarriageReturnsAndNoLineFeed() {
+        const std::string text = quorvel::app::AboutText();
+        QCOMPARE(std::count(text.begin(), text.end(), '\r'), 6);
+        QCOMPARE(std::count(text.begin(), text.end(), '\n'), 0);
+    }
+
+    void componentsExistWithCaptionsAndNames_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("caption");
+        const auto row = [](const char* name, const char* caption) {
+            QTest::newRow(name) << QString::fromLatin1(name) << QString::fromLatin1(caption);
+        };
+        row("Button2", "Convert to SMF 0 (.MID)");
+        row("Button1", "Convert to SMF 1 (.MID)");
+        row("Button5", "Convert to Karaoke  (.KAR)");
+        row("Button3", "Exit");
+        row("Button4", "Select all");
+        row("GroupBox1", "Input File(s)");
+        row("GroupBox2", "Output Directory");
+        row("Options1", "Options");
+        row("Menu", "Help");
+        row("PromptBetweenFiles1", "Prompt After Each File");
+        row("PromptBeforeOverwriting1", "Prompt Before Overwriting Files");
+        row("About1", "About...");
+        row("MidiPanel", "");
+        row("MainMenu1", "");
+        row("DriveComboBox1", "");
+        row("DriveComboBox2", "");
+        row("DirectoryListBox1", "");
+        row("DirectoryListBox2", "");
+        row("FileListBox1", "");
+        row("FilterComboBox1", "");
+    }
+
+    void componentsExistWithCaptionsAndNames() {
+        QFETCH(QString, name);
+        QFETCH(QString, caption);
+        TMidiForm form;
+        QCOMPARE(form.objectName(), QStringLiteral("MidiForm"));
+        QCOMPARE(form.windowTitle(), QStringLiteral("Quorvel"));
+        QObject* component = form.findChild<QObject*>(name);
+        QVERIFY2(component != nullptr, qPrintable(name));
+        QString text;
+        if (auto* b = qobject_cast<QPushButton*>(component)) text = b->text();
+        if (auto* g = qobject_cast<QGroupBox*>(component)) text = g->title();
+        if (auto* m = qobject_cast<QMenu*>(component)) text = m->title();
+        if (auto* a = qobject_cast<QAction*>(component)) text = a->text();
+        QCOMPARE(text, caption);
+    }
+
+    void controlsStartAsDesigned() {
+        TMidiForm form;
+        auto* filter = Child<QComboBox>(&form, "FilterComboBox1");
+        QCOMPARE(filter->count(), 2);
+        QCOMPARE(filter->itemText(0), QStringLiteral("Midi Files (*.mid)"));
+        QCOMPARE(filter->itemText(1), QStringLiteral("Karaoke Files (*.kar)"));
+        QCOMPARE(filter->currentIndex(), 0);
+        QCOMPARE(Child<QListWidget>(&form, "FileListBox1")->selectionMode(), QAbstractItemView::ExtendedSelection);
+        auto* between = Child<QAction>(&form, "PromptBetweenFiles1");
+        auto* before = Child<QAction>(&form, "PromptBeforeOverwriting1");
+        QVERIFY(between->isCheckable() && !between->isChecked());
+        QVERIFY(before->isCheckable() && before->isChecked());
+        QVERIFY(between->shortcut().isEmpty() && before->shortcut().isEmpty());
+        for (const char* drive : {"DriveComboBox1", "DriveComboBox2"}) {
+            auto* combo = Child<QComboBox>(&form, drive);
+            QVERIFY(combo->findText(QDir::toNativeSeparators(QDir::rootPath())) >= 0);
+            QVERIFY(combo->currentIndex() >= 0);
+        }
+        // Both trees and the file list start in the process's current directory.
+        const QString cwd = quorvel::app::NormalDirectory(QDir::currentPath());
+        QCOMPARE(Child<quorvel::app::DirectoryListBox>(&form, "DirectoryListBox1")->Directory(), cwd);
+        QCOMPARE(Child<quorvel::app::DirectoryListBox>(&form, "DirectoryListBox2")->Directory(), cwd);
+        QCOMPARE(Child<quorvel::app::FileListBox>(&form, "FileListBox1")->Directory(), cwd);
+        QCOMPARE(Child<quorvel::app::FileListBox>(&form, "FileListBox1")->Mask(), QStringLiteral("*.mid"));
+    }
+
+    void layoutKeepsTheArrangementAndClipsNothing() {
+        TMidiForm form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        const auto rect = [&form](const char* name) {
+            auto* w = Child<QWidget>(&form, name);
+            return QRect(w->mapTo(&form, QPoint(0, 0)), w->size());
+        };
+        QVERIFY(rect("GroupBox1").right() < rect("GroupBox2").left());
+        QVERIFY(qAbs(rect("GroupBox1").top() - rect("GroupBox2").top()) <= 2);
+        for (const char* b : {"Button2", "Button1", "Button5", "Button3"}) {
+            QVERIFY2(rect(b).left() > rect("GroupBox1").right(), b);
+            QVERIFY2(rect(b).top() > rect("GroupBox2").bottom(), b);
+        }
+        QVERIFY(rect("Button2").bottom() < rect("Button1").top());
+        QVERIFY(rect("Button1").bottom() < rect("Button5").top());
+        QVERIFY(rect("Button5").bottom() < rect("Button3").top());
+        QVERIFY(rect("Button4").top() > rect("GroupBox1").bottom());
+        QVERIFY(rect("Button4").right() < rect("GroupBox2").left());
+        QCOMPARE(rect("Button4").top(), rect("Button3").top());
+        for (auto* button : form.findChildren<QPushButton*>()) {
+            QVERIFY2(button->width() >= button->sizeHint().width(), qPrintable(button->objectName()));
+            QVERIFY2(button->height() >= button->sizeHint().height(), qPrintable(button->objectName()));
+            QVERIFY2(form.rect().contains(rect(qPrintable(button->objectName()))), qPrintable(button->objectName()));
+        }
+        for (const char* g : {"GroupBox1", "GroupBox2"}) {
+            auto* box = Child<QWidget>(&form, g);
+            QVERIFY2(rect(g).width() >= box->minimumSizeHint().width(), g);
+        }
+    }
+
+    void filterDrivesTheMask() {
+        support::TempDir dir;
+        for (const char* name : {"b.mid", "A.MID", "c.kar", "d.txt", "E.Kar", "f.midi", "mid"})
+            support::WriteFile(dir / name, {0});
+        std::filesystem::create_directory(dir / "sub.mid");
+        TMidiForm form;
+        Point(form, Q(dir.Path()), Q(dir.Path()));
+        auto* list = Child<QListWidget>(&form, "FileListBox1");
+        QCOMPARE(Entries(list), (QStringList{QStringLiteral("A.MID"), QStringLiteral("b.mid")}));
+        auto* filter = Child<QComboBox>(&form, "FilterComboBox1");
+        filter->setCurrentIndex(1);
+        QCOMPARE(Entries(list), (QStringList{QStringLiteral("c.kar"), QStringLiteral("E.Kar")}));
+        filter->setCurrentIndex(0);
+        QCOMPARE(Entries(list), (QStringList{QStringLiteral("A.MID"), QStringLiteral("b.mid")}));
+    }
+
+    void directoryTreeEntersAndTheListFollows() {
+        support::TempDir dir;
+        std::filesystem::create_directory(dir / "inner");
+        support::WriteFile(dir / "inner" / "x.mid", {0});
+        TMidiForm form;
+        Point(form, Q(dir.Path()), Q(dir.Path()));
+        auto* tree = Child<quorvel::app::DirectoryListBox>(&form, "DirectoryListBox1");
+        QTreeWidgetItem* inner = nullptr;
+        for (QTreeWidgetItemIterator it(tree); *it != nullptr; ++it)
+            if ((*it)->text(0) == QStringLiteral("inner")) inner = *it;
+        QVERIFY(inner != nullptr);
+        emit tree->itemActivated(inner, 0);
+        QCOMPARE(tree->Directory(), quorvel::app::NormalDirectory(Q(dir / "inner")));
+        QCOMPARE(Entries(Child<QListWidget>(&form, "FileListBox1")), QStringList{QStringLiteral("x.mid")});
+        // The tree shows the ancestors above the current directory.
+        QVERIFY(!tree->findItems(QDir::toNativeSeparators(QDir::rootPath()), Qt::MatchExactly).isEmpty());
+        QVERIFY(catcher_.seen.size() == 1);  // only the About box
+    }
+
+    void selectAllSelectsEveryEntry() {
+        support::TempDir dir;
+        for (const char* name : {"a.mid", "b.mid", "c.mid"}) support::WriteFile(dir / name, {0});
+        TMidiForm form;
+        Point(form, Q(dir.Path()), Q(dir.Path()));
+        auto* list = Child<QListWidget>(&form, "FileListBox1");
+        QCOMPARE(list->selectedItems().size(), 0);
+        Child<QPushButton>(&form, "Button4")->click();
+        QCOMPARE(list->selectedItems().size(), 3);
+        QCOMPARE(form.FileCount(), 3);
+        QCOMPARE(catcher_.seen.size(), 1);
+    }
+
+    void menuItemsToggleTheirOwnMark() {
+        TMidiForm form;
+        auto* between = Child<QAction>(&form, "PromptBetweenFiles1");
+        auto* before = Child<QAction>(&form, "PromptBeforeOverwriting1");
+        between->trigger();
+        QVERIFY(between->isChecked());
+        QVERIFY(before->isChecked());
+        before->trigger();
+        QVERIFY(!before->isChecked());
+        QVERIFY(between->isChecked());
+        between->trigger();
+        QVERIFY(!between->isChecked());
+        form.PromptBeforeOverwriting1Click();
+        QVERIFY(before->isChecked());
+    }
+
+    void smf0BatchOverRealFiles() {
+        support::TempDir in, out;
+        support::WriteFile(in / "song.mid", Format1Song());
+        support::WriteFile(in / "zero.mid", Format0Song());
+        support::WriteFile(in / "bad.mid", support::Hex("4D 54 68 64 00 00"));
+        TMidiForm form;
+        Point(form, Q(in.Path()), Q(out.Path()));
+        Child<QAction>(&form, "PromptBetweenFiles1")->trigger();
+        Child<QPushButton>(&form, "Button4")->click();
+        catcher_.seen.clear();
+        Child<QPushButton>(&form, "Button2")->click();
+        // In list order: bad.mid, song.mid, zero.mid; the malformed file is reported and
+        // the batch goes on.
+        QCOMPARE(catcher_.Texts().mid(1), (QStringList{
+                                              QStringLiteral("song.mid converted to type 0"),
+                                              QStringLiteral("zero.mid - Not a Type 1 Midifile"),
+                                              QStringLiteral("Conversion Complete"),
+                                          }));
+        QVERIFY(catcher_.seen.value(0).text.startsWith(QStringLiteral("bad.mid - Malformed Midifile: ")));
+        for (const SeenBox& box : catcher_.seen) {
+            QCOMPARE(box.title, QStringLiteral("Quorvel"));
+            QCOMPARE(box.icon, QMessageBox::NoIcon);
+            QCOMPARE(box.buttons, QStringList{QStringLiteral("OK")});
+        }
+        QCOMPARE(out.Entries(), std::vector<std::string>{"song.mid"});
+        const support::Bytes written = support::ReadFile(out / "song.mid");
+        QVERIFY(written.size() >= 14);
+        QCOMPARE(support::ToHex(support::Bytes(written.begin(), written.begin() + 14)),
+                 support::ToHex(support::Header(0, 1, 96)));
+        // The selection after a batch is the selection before it.
+        QCOMPARE(Child<QListWidget>(&form, "FileListBox1")->selectedItems().size(), 3);
+    }
+
+    void karaokeBatchCopiesAFormat1File() {
+        support::TempDir in, out;
+        support::WriteFile(in / "a.mid", Format1Song());
+        support::WriteFile(in / "b.mid", Format1Song());
+        support::WriteFile(out / "b.kar", {7});
+        TMidiForm form;
+        Point(form, Q(in.Path()), Q(out.Path()));
+        Child<QPushButton>(&form, "Button4")->click();
+        catcher_.seen.clear();
+        Child<QPushButton>(&form, "Button5")->click();
+        QCOMPARE(catcher_.Texts(), (QStringList{QStringLiteral("a.mid converted to karaoke"),
+                                                QStringLiteral("b.mid - Output file already exists"),
+                                                QStringLiteral("Operation Complete")}));
+        QCOMPARE(support::ReadFile(out / "a.kar"), Format1Song());
+        QCOMPARE(support::ReadFile(out / "b.kar"), (support::Bytes{7}));
+    }
+
+    void replacementPromptAnswers_data() {
+        QTest::addColumn<int>("reply");
+        QTest::addColumn<bool>("replaced");
+        QTest::newRow("OK") << int(Reply::Ok) << true;
+        QTest::newRow("Cancel") << int(Reply::Cancel) << false;
+        QTest::newRow("Escape") << int(Reply::Escape) << false;
+        QTest::newRow("close box") << int(Reply::CloseBox) << false;
+    }
+
+    void replacementPromptAnswers() {
+        QFETCH(int, reply);
+        QFETCH(bool, replaced);
+        support::TempDir dir;
+        support::WriteFile(dir / "song.mid", Format1Song());
+        TMidiForm form;
+        Point(form, Q(dir.Path()), Q(dir.Path()));
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        Child<QPushButton>(&form, "Button4")->click();
+        catcher_.seen.clear();
+        catcher_.replies = {static_cast<Reply>(reply)};
+        Child<QPushButton>(&form, "Button1")->click();  // SMF 1 over a format-1 file: refused if it runs
+        QCOMPARE(catcher_.seen.size(), replaced ? 3 : 2);
+        const SeenBox& ask = catcher_.seen.front();
+        QCOMPARE(ask.title, QStringLiteral("Confirm"));
+        QCOMPARE(ask.text, QStringLiteral("song.mid - Replace existing file?"));
+        QCOMPARE(ask.icon, QMessageBox::Question);
+        QCOMPARE(ask.buttons, (QStringList{QStringLiteral("Cancel"), QStringLiteral("OK")}));
+        QCOMPARE(ask.defaultButton, QStringLiteral("OK"));
+        QCOMPARE(ask.escapeButton, QStringLiteral("Cancel"));
+        if (replaced) QCOMPARE(catcher_.seen.at(1).text, QStringLiteral("song.mid - Not a Type 0 Midifile"));
+        QCOMPARE(catcher_.seen.back().text, QStringLiteral("Operation Complete"));
+        QCOMPARE(support::ReadFile(dir / "song.mid"), Format1Song());
+    }
+
+    void fileErrorEndsTheBatchWithAnErrorReport() {
+        support::TempDir dir, out;
+        for (const char* name : {"a.mid", "b.mid", "c.mid"}) support::WriteFile(dir / name, Format1Song());
+        FailingEngine engine;
+        TMidiForm form(engine);
+        Point(form, Q(dir.Path()), Q(out.Path()));
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        Child<QPushButton>(&form, "Button4")->click();
+        catcher_.seen.clear();
+        Child<QPushButton>(&form, "Button2")->click();
+        QCOMPARE(engine.conversions, 2);
+        QCOMPARE(catcher_.seen.size(), 1);
+        QCOMPARE(catcher_.seen.front().title, QStringLiteral("Quorvel"));
+        QCOMPARE(catcher_.seen.front().icon, QMessageBox::Critical);
+        QCOMPARE(catcher_.seen.front().text, QStringLiteral("Disk full."));
+        QVERIFY(form.isVisible());
+        // Still usable: the next batch runs to its end.
+        catcher_.seen.clear();
+        engine.conversions = 10;
+        Child<QPushButton>(&form, "Button2")->click();
+        QCOMPARE(catcher_.Texts(), QStringList{QStringLiteral("Conversion Complete")});
+    }
+
+    void noSelectionShowsOnlyTheFinalBox() {
+        support::TempDir dir;
+        support::WriteFile(dir / "a.mid", Format1Song());
+        TMidiForm form;
+        Point(form, Q(dir.Path()), Q(dir.Path()));
+        catcher_.seen.clear();
+        Child<QPushButton>(&form, "Button2")->click();
+        QCOMPARE(catcher_.Texts(), QStringList{QStringLiteral("No Files Selected")});
+        QCOMPARE(support::ReadFile(dir / "a.mid"), Format1Song());
+    }
+
+    void exitClosesTheWindow() {
+        TMidiForm form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        Child<QPushButton>(&form, "Button3")->click();
+        QVERIFY(!form.isVisible());
+    }
+};
+
+QTEST_MAIN(MidiFormTest)
+#include "midi_form_tests.moc"
