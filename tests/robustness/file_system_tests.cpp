@@ -1,0 +1,216 @@
+// Conversions against the real file system: inputs that cannot be opened, read-only
+// inputs and directories, converting a file onto itself, and a file-size limit that
+// stops the output part way through.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <csignal>
+#include <string>
+
+#ifndef _WIN32
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+#include "errors.hpp"
+#include "robustness_fixtures.hpp"
+
+namespace quorvel::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using Op = FaultyFileOps::Op;
+
+const Bytes kEarlier = Text("an earlier output file");
+
+TEST(UnopenableInput, MissingFileGivesResultOneAndCreatesNothing) {
+    for (const ConversionKind& kind : ConversionKinds()) {
+        SCOPED_TRACE(kind.name);
+        TempDir dir;
+        EXPECT_EQ(kind.convert(dir / "missing.mid", dir / "out.mid", engine::SystemFileOps()), 1);
+        EXPECT_EQ(dir.Entries(), std::vector<std::string>{});
+        // In place as well: the name stays free.
+        EXPECT_EQ(kind.convert(dir / "missing.mid", dir / "missing.mid", engine::SystemFileOps()), 1);
+        EXPECT_EQ(dir.Entries(), std::vector<std::string>{});
+    }
+}
+
+TEST(UnopenableInput, MissingDirectoryGivesResultOneAndKeepsTheEarlierOutput) {
+    for (const ConversionKind& kind : ConversionKinds()) {
+        SCOPED_TRACE(kind.name);
+        TempDir dir;
+        WriteFile(dir / "out.mid", kEarlier);
+        EXPECT_EQ(kind.convert(dir / "no-such-dir" / "in.mid", dir / "out.mid", engine::SystemFileOps()), 1);
+        EXPECT_EQ(dir.Entries(), std::vector<std::string>{"out.mid"});
+        EXPECT_TRUE(ReadFile(dir / "out.mid") == kEarlier);
+    }
+}
+
+// A directory opens for reading on POSIX systems but cannot be read: whichever way the
+// engine reports it, no file appears.
+TEST(UnopenableInput, DirectoryAsInputCreatesNothing) {
+    for (const ConversionKind& kind : ConversionKinds()) {
+        SCOPED_TRACE(kind.name);
+        TempDir dir;
+        fs::create_directory(dir / "folder.mid");
+        try {
+            EXPECT_EQ(kind.convert(dir / "folder.mid", dir / "out.mid", engine::SystemFileOps()), 1);
+        } catch (const engine::IoError& e) {
+            EXPECT_EQ(e.Code(), 3) << e.what();
+            EXPECT_EQ(std::string(e.what()), "Invalid filename");
+        }
+        EXPECT_EQ(dir.Entries(), std::vector<std::string>{"folder.mid"});
+    }
+}
+
+// The input is only ever read, so a file without write permission converts.
+TEST(ReadOnlyInput, Converts) {
+    for (const ConversionKind& kind : ConversionKinds()) {
+        SCOPED_TRACE(kind.name);
+        TempDir dir;
+        WriteFile(dir / "in.mid", kind.smallInput);
+        fs::permissions(dir / "in.mid", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+        ASSERT_EQ(kind.convert(dir / "in.mid", dir / "out.mid", engine::SystemFileOps()), 0);
+        EXPECT_TRUE(ReadFile(dir / "out.mid") == kind.smallOutput);
+        EXPECT_TRUE(ReadFile(dir / "in.mid") == kind.smallInput);
+        EXPECT_EQ(fs::status(dir / "in.mid").permissions() & fs::perms::all,
+                  fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+        EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"in.mid", "out.mid"}));
+    }
+}
+
+// An output directory that refuses new files: "File access denied", nothing created,
+// the input untouched. Permission bits do not stop root, so the refusal is also
+// injected at the file seam; the real directory is tried whenever it can refuse.
+TEST(ReadOnlyOutputDirectory, RefusesWithFileAccessDenied) {
+    for (const ConversionKind& kind : ConversionKinds()) {
+        SCOPED_TRACE(kind.name);
+        TempDir dir;
+        fs::create_directory(dir / "src");
+        fs::create_directory(dir / "dst");
+        WriteFile(dir / "src" / "in.mid", kind.smallInput);
+        WriteFile(dir / "dst" / "out.mid", kEarlier);
+
+        FaultyFileOps refusing(Op::CreateNew, 1, EACCES);
+        try {
+            kind.convert(dir / "src" / "in.mid", dir / "dst" / "out.mid", refusing);
+            ADD_FAILURE() << "no exception from the seam";
+        } catch (const engine::IoError& e) {
+            EXPECT_EQ(e.Code(), 5);
+            EXPECT_EQ(std::string(e.what()), "File access denied");
+        }
+
+#ifndef _WIN32
+        fs::permissions(dir / "dst", fs::perms::owner_read | fs::perms::owner_exec);
+        const bool permissionsBind = ::access((dir / "dst").c_str(), W_OK) != 0;
+        if (permissionsBind) {
+            try {
+                kind.convert(dir / "src" / "in.mid", dir / "dst" / "out.mid", engine::SystemFileOps());
+                ADD_FAILURE() << "no exception from a read-only directory";
+            } catch (const engine::IoError& e) {
+                EXPECT_EQ(e.Code(), 5);
+                EXPECT_EQ(std::string(e.what()), "File access denied");
+            }
+        } else {
+            std::cout << "[   NOTE   ] permission bits do not bind this user (root): "
+                         "the read-only directory is covered by the seam only\n";
+        }
+        fs::permissions(dir / "dst", fs::perms::owner_all);
+#endif
+        EXPECT_EQ(Snapshot(dir / "dst"), (std::map<std::string, Bytes>{{"out.mid", kEarlier}}));
+        EXPECT_EQ(Snapshot(dir / "src"), (std::map<std::string, Bytes>{{"in.mid", kind.smallInput}}));
+    }
+}
+
+TEST(InPlace, SuccessReplacesTheInput) {
+    for (const ConversionKind& kind : ConversionKinds()) {
+        for (const bool large : {false, true}) {
+            SCOPED_TRACE(std::string(kind.name) + (large ? ", two pages" : ", one page"));
+            TempDir dir;
+            WriteFile(dir / "song.mid", large ? kind.largeInput : kind.smallInput);
+            ASSERT_EQ(kind.convert(dir / "song.mid", dir / "song.mid", engine::SystemFileOps()), 0);
+            EXPECT_TRUE(ReadFile(dir / "song.mid") == (large ? kind.largeOutput : kind.smallOutput));
+            EXPECT_EQ(dir.Entries(), std::vector<std::string>{"song.mid"});
+        }
+    }
+}
+
+TEST(InPlace, RefusedInputStaysAsItWas) {
+    for (const ConversionKind& kind : ConversionKinds()) {
+        SCOPED_TRACE(kind.name);
+        TempDir dir;
+        WriteFile(dir / "song.mid", kind.refusedInput);
+        EXPECT_EQ(kind.convert(dir / "song.mid", dir / "song.mid", engine::SystemFileOps()), kind.refusedCode);
+        EXPECT_EQ(Snapshot(dir.Path()), (std::map<std::string, Bytes>{{"song.mid", kind.refusedInput}}));
+    }
+}
+
+TEST(InPlace, MalformedInputStaysAsItWas) {
+    for (const ConversionKind& kind : ConversionKinds()) {
+        SCOPED_TRACE(kind.name);
+        TempDir dir;
+        // The track claims one byte more than its events: the last event runs past it.
+        Bytes broken = kind.smallInput;
+        broken[21] = static_cast<std::uint8_t>(broken[21] - 1);
+        WriteFile(dir / "song.mid", broken);
+        EXPECT_THROW(kind.convert(dir / "song.mid", dir / "song.mid", engine::SystemFileOps()),
+                     engine::MalformedFile);
+        EXPECT_EQ(Snapshot(dir.Path()), (std::map<std::string, Bytes>{{"song.mid", broken}}));
+    }
+}
+
+#ifndef _WIN32
+// A file-size limit (RLIMIT_FSIZE) in a child process makes the kernel refuse the
+// output part way through, as a full disk would: the first page is written, the second
+// is cut short (a short write) or refused outright (EFBIG). The child reports by its
+// exit status; the parent checks the directory.
+enum ChildExit { kDiskFullReported = 0, kReturned = 10, kOtherIoError = 11, kOtherException = 12, kNoLimit = 13 };
+
+int ConvertUnderFileSizeLimit(const ConversionKind& kind, const fs::path& in, const fs::path& out,
+                              rlim_t limit) {
+    std::cout.flush();
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit rl{};
+        rl.rlim_cur = limit;
+        rl.rlim_max = limit;
+        if (::setrlimit(RLIMIT_FSIZE, &rl) != 0) ::_exit(kNoLimit);
+        try {
+            kind.convert(in, out, engine::SystemFileOps());
+            ::_exit(kReturned);
+        } catch (const engine::IoError& e) {
+            ::_exit(e.Code() == 101 && std::string(e.what()) == "Disk full" ? kDiskFullReported : kOtherIoError);
+        } catch (...) {
+            ::_exit(kOtherException);
+        }
+    }
+    int status = 0;
+    if (pid < 0 || ::waitpid(pid, &status, 0) != pid) return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+TEST(FileSizeLimit, OutputCutShortIsDiskFullAndChangesNothing) {
+    for (const ConversionKind& kind : ConversionKinds()) {
+        ASSERT_GT(kind.largeOutput.size(), 16384u + 100u);
+        for (const rlim_t limit : {rlim_t{16384}, rlim_t{16384 + 100}, rlim_t{0}}) {
+            for (const bool inPlace : {false, true}) {
+                SCOPED_TRACE(std::string(kind.name) + ", limit " + std::to_string(limit) +
+                             (inPlace ? ", in place" : ""));
+                TempDir dir;
+                const auto in = dir / "in.mid";
+                const auto out = inPlace ? in : dir / "out.mid";
+                WriteFile(in, kind.largeInput);
+                if (!inPlace) WriteFile(out, kEarlier);
+                const auto before = Snapshot(dir.Path());
+                EXPECT_EQ(ConvertUnderFileSizeLimit(kind, in, out, limit), kDiskFullReported);
+                EXPECT_EQ(Snapshot(dir.Path()), before);
+            }
+        }
+    }
+}
+#endif
+
+}  // namespace
+}  // namespace quorvel::testing
