@@ -214,6 +214,18 @@ TEST(Force, KaraokeCopyReplacesAnExistingFileOnlyWithForce) {
     EXPECT_EQ(Snapshot(dir / "out").size(), 1u) << "no temporary file left behind";
 }
 
+// A format-1 .kar file converted onto itself: the copy has nothing to change.
+TEST(Force, KaraokeCopyOntoItselfKeepsTheFile) {
+    TempDir dir;
+    const Bytes song = FormatOneSong();
+    WriteFile(dir / "a.kar", song);
+    const CliRun run = RunCli({"kar", "-f", "a.kar"}, dir.Path());
+    EXPECT_EQ(run.Lines(), (std::vector<std::string>{"a.kar converted to karaoke", "Operation Complete"}));
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(ReadFile(dir / "a.kar"), song);
+    EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"a.kar"}));
+}
+
 // A write error of one file (here: the output name is a directory) is reported on its
 // line; the batch goes on with the next file.
 TEST(Force, AWriteErrorEndsOnlyItsOwnFile) {
