@@ -1,8 +1,8 @@
 // libFuzzer target: the bytes are a file given to quorvel-cli's `info` reader.
 //
 // InspectFile reads through the engine's real file operations, so each input is
-// written to one scratch file of this process first. Anything but a returned SmfInfo
-// that agrees with itself, and a report that names it, is a finding.
+// written to a scratch file of this process first and removed after. Anything but a
+// returned SmfInfo that agrees with itself, and a report that names it, is a finding.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -33,13 +33,6 @@ const std::filesystem::path& ScratchFile() {
     return path;
 }
 
-struct RemoveScratch {
-    ~RemoveScratch() {
-        std::error_code ec;
-        std::filesystem::remove(ScratchFile(), ec);
-    }
-} removeScratch;
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -55,6 +48,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     try {
         info = quorvel::cli::InspectFile(path);
         report = quorvel::cli::FormatInfo("in.mid", info);
+        // Removed after every input: libFuzzer may end the process without running
+        // destructors, and no scratch file should outlive it.
+        std::remove(path.c_str());
     } catch (const std::exception& e) {
         Fail(std::string("unexpected exception: ") + e.what());
     } catch (...) {
