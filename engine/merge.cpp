@@ -59,6 +59,9 @@ private:
     // Reads every chunk header before the first event, each chunk found through the
     // lengths of those before it.
     void ReadTrackTable() {
+        Now = 0;
+        NextDue = Never;
+        TakenCount = 0;
         for (int n = 1; n <= NumTracks; ++n) {
             CurrentTrack = n;
             ReadTrackHeader();
@@ -67,40 +70,69 @@ private:
             TrackLeft[n] = TrackRemaining;
             TrackPos[n] = ReadPos;
             ReadPos += TrackRemaining;
-            TrackDelta[n] = 0;
+            TrackDue[n] = Never;
             TrackStatus[n] = 0;
+            // No delta is pending yet: the first sweep reads one for every track.
+            Taken[TakenCount++] = static_cast<std::uint16_t>(n);
         }
     }
 
     bool AnyTrackLive() const {
-        return std::any_of(TrackLeft.begin() + 1, TrackLeft.begin() + 1 + NumTracks,
-                           [](std::int32_t left) { return left != 0; });
+        if (NextDue != Never) return true;
+        return std::any_of(Taken.begin(), Taken.begin() + TakenCount,
+                           [this](std::uint16_t n) { return TrackLeft[n] != 0; });
     }
 
+    // Time is kept as each track's absolute due time (the sum of the steps so far plus
+    // its pending delta) rather than as deltas counted down in every sweep. That is the
+    // same schedule: a track's remaining delta is its due time minus Now, and it is due
+    // when that reaches 0. Only the tracks that had an event in the last sweep need a
+    // new delta, and those are remembered in ascending order, so the refill reads them
+    // in the order the scan of all tracks would.
     void Sweep() {
-        // Refill: read the next delta of every live track that has none pending.
-        for (int n = 1; n <= NumTracks; ++n) {
-            if (TrackLeft[n] == 0 || TrackDelta[n] != 0) continue;
+        // Refill: read the next delta of every live track whose event the last sweep took.
+        for (int i = 0; i < TakenCount; ++i) {
+            const int n = Taken[i];
+            if (TrackLeft[n] == 0) continue;
             CurrentTrack = n;
             ReadPos = TrackPos[n];
             TrackRemaining = TrackLeft[n];
-            TrackDelta[n] = ReadVarLen();
+            const std::int32_t delta = ReadVarLen();
             TrackLeft[n] = TrackRemaining;
             TrackPos[n] = ReadPos;
             if (TrackRemaining <= 0) CheckTrackEnd();
+            // A delta that ends the chunk leaves the track without an event: it is done.
+            if (TrackLeft[n] == 0) continue;
+            TrackDue[n] = Now + static_cast<std::uint32_t>(delta);
+            NextDue = std::min(NextDue, TrackDue[n]);
         }
         // Step: the shortest wait of any live track, capped so that a long wait is
         // served over several sweeps.
-        SweepStep = LongestStep;
-        for (int n = 1; n <= NumTracks; ++n)
-            if (TrackLeft[n] != 0) SweepStep = std::min(SweepStep, TrackDelta[n]);
+        const std::uint64_t wait = NextDue - Now;  // huge when no track is live
+        const auto step = static_cast<std::int32_t>(std::min<std::uint64_t>(wait, LongestStep));
         CarriedTime = static_cast<std::int32_t>(static_cast<std::uint32_t>(CarriedTime) +
-                                                static_cast<std::uint32_t>(SweepStep));
-        for (int n = 1; n <= NumTracks; ++n) {
-            if (TrackLeft[n] == 0) continue;
-            TrackDelta[n] -= SweepStep;
-            if (TrackDelta[n] == 0) HandleEvent(n);
+                                                static_cast<std::uint32_t>(step));
+        Now += static_cast<std::uint32_t>(step);
+        TakenCount = 0;
+        // A capped step reaches no track's due time; the earliest one stays as it is.
+        if (static_cast<std::uint64_t>(step) != wait) return;
+        // One scan of all tracks takes the due events in track order and finds the
+        // earliest due time among the others for the next sweep.
+        // Kept in locals: HandleEvent changes none of them, and the scan stays tight.
+        const std::uint64_t now = Now;
+        const int tracks = NumTracks;
+        std::uint64_t next = Never;
+        for (int n = 1; n <= tracks; ++n) {
+            const std::uint64_t due = TrackDue[n];
+            if (due == now) {
+                TrackDue[n] = Never;
+                Taken[TakenCount++] = static_cast<std::uint16_t>(n);
+                HandleEvent(n);
+            } else {
+                next = std::min(next, due);
+            }
         }
+        NextDue = next;
     }
 
     void HandleEvent(int n) {
@@ -196,10 +228,17 @@ private:
     }
 
     std::array<std::int32_t, MaxTracks + 1> TrackLeft{};
-    std::array<std::int32_t, MaxTracks + 1> TrackDelta{};
+    // The absolute time of each track's pending event; Never for a track that has none
+    // pending (done, or its event taken and its next delta not read yet).
+    std::array<std::uint64_t, MaxTracks + 1> TrackDue{};
     std::array<Position, MaxTracks + 1> TrackPos{};
     std::array<std::uint8_t, MaxTracks + 1> TrackStatus{};
-    std::int32_t SweepStep = 0;
+    static constexpr std::uint64_t Never = ~std::uint64_t{0};
+    // The tracks whose event the last sweep took, in ascending order.
+    std::array<std::uint16_t, MaxTracks> Taken{};
+    int TakenCount = 0;
+    std::uint64_t Now = 0;      // the sum of all steps so far
+    std::uint64_t NextDue = 0;  // the earliest due time of a track not in Taken
     std::int32_t CarriedTime = 0;
     std::uint8_t OutputStatus = 0;
     bool KaraokeSource = false;
