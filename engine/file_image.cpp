@@ -112,7 +112,7 @@ void FileImage::LoadInput() {
     if (closed < 0) ThrowIo(closed);
 }
 
-void FileImage::CopyBytes(Position source, Position destination, std::int32_t count) noexcept {
+void FileImage::CopyRuns(Position source, Position destination, std::int32_t count) noexcept {
     while (count > 0) {
         const auto srcIndex = static_cast<std::uint32_t>(source - 1);
         const auto dstIndex = static_cast<std::uint32_t>(destination - 1);

@@ -52,7 +52,25 @@ public:
 
     // Copies count bytes from source.. to destination.., in ascending order; the two
     // runs must not overlap. Runs may cross page boundaries on either side.
-    void CopyBytes(Position source, Position destination, std::int32_t count) noexcept;
+    void CopyBytes(Position source, Position destination, std::int32_t count) noexcept {
+        // Most copies are events of a few bytes inside one page on either side: copied
+        // here directly. Everything else goes run by run through CopyRuns.
+        const auto srcIndex = static_cast<std::uint32_t>(source - 1);
+        const auto dstIndex = static_cast<std::uint32_t>(destination - 1);
+        const std::uint32_t srcSlot = srcIndex / PageSize;
+        const std::uint32_t dstSlot = dstIndex / PageSize;
+        const std::uint32_t srcOffset = srcIndex % PageSize;
+        const std::uint32_t dstOffset = dstIndex % PageSize;
+        if (count > 0 && count <= SmallCopy && srcOffset + static_cast<std::uint32_t>(count) <= PageSize &&
+            dstOffset + static_cast<std::uint32_t>(count) <= PageSize && srcSlot < SlotCount &&
+            dstSlot < SlotCount && PageTable[srcSlot] && PageTable[dstSlot]) {
+            const std::uint8_t* from = PageTable[srcSlot].get() + srcOffset;
+            std::uint8_t* to = PageTable[dstSlot].get() + dstOffset;
+            for (std::int32_t i = 0; i < count; ++i) to[i] = from[i];
+            return;
+        }
+        CopyRuns(source, destination, count);
+    }
 
     // Takes the pages for OutputSize bytes behind the input pages and stores OutputBase
     // in base. Throws FileTooLarge past slot 64, OutOfMemory.
@@ -77,6 +95,10 @@ public:
     std::int32_t OutputSize = 0;
 
 private:
+    // The longest copy that CopyBytes does byte by byte without calling out.
+    static constexpr std::int32_t SmallCopy = 32;
+
+    void CopyRuns(Position source, Position destination, std::int32_t count) noexcept;
     std::uint8_t* TakePage(int slot);
     void ReleasePages() noexcept;
     void CloseInput() noexcept;

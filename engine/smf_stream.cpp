@@ -37,7 +37,7 @@ void SmfStream::ReadTrackHeader() {
     TrackRemaining = static_cast<std::int32_t>(length);
 }
 
-std::int32_t SmfStream::ReadVarLen() {
+std::int32_t SmfStream::ReadLongVarLen() {
     std::uint32_t value = 0;
     for (int n = 1;; ++n) {
         const std::uint8_t b = InputByte(ReadPos + 1);
@@ -49,21 +49,6 @@ std::int32_t SmfStream::ReadVarLen() {
         if (TrackRemaining <= 0) Malformed("a variable-length number runs past the end of " + TrackName());
     }
     return static_cast<std::int32_t>(value);
-}
-
-int SmfStream::ReadStatus() {
-    const std::uint8_t b = InputByte(ReadPos + 1);
-    if (b < 0x80) return 0;
-    Status = b;
-    ++ReadPos;
-    --TrackRemaining;
-    return 1;
-}
-
-std::int32_t SmfStream::ChannelDataLength() {
-    EventLength = (EventKind == 0xC || EventKind == 0xD) ? 1 : 2;
-    Skip(EventLength);
-    return EventLength;
 }
 
 std::int32_t SmfStream::SystemDataLength() {
@@ -101,18 +86,7 @@ void SmfStream::CheckTrackEnd() const {
     if (TrackRemaining < 0) Malformed("an event runs past the end of " + TrackName());
 }
 
-int SmfStream::VarLenSize(std::int32_t value) noexcept {
-    if (value < 128) return 1;
-    auto v = static_cast<std::uint32_t>(value);
-    int n = 1;
-    while (v >= 128) {
-        v >>= 7;
-        ++n;
-    }
-    return n;
-}
-
-void SmfStream::WriteVarLen(std::int32_t value) noexcept {
+void SmfStream::WriteLongVarLen(std::int32_t value) noexcept {
     const int n = VarLenSize(value);
     auto v = static_cast<std::uint32_t>(value);
     OutPos += n;

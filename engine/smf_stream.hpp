@@ -33,12 +33,35 @@ public:
     // Reads one variable-length quantity of at most 4 bytes; ReadPos and
     // TrackRemaining move by its size. MalformedFile when it is longer or is cut off
     // by the end of the track chunk.
-    std::int32_t ReadVarLen();
+    std::int32_t ReadVarLen() {
+        // Most quantities are one byte long (delta times below 128): read here, the
+        // rest by ReadLongVarLen.
+        if (ReadPos >= 0 && ReadPos < Image.InputSize) {
+            const std::uint8_t b = Image.GetByte(ReadPos + 1);
+            if (b < 0x80) {
+                ++ReadPos;
+                --TrackRemaining;
+                return b;
+            }
+        }
+        return ReadLongVarLen();
+    }
     // Takes the next byte as Status when it is 0x80 or more and returns 1; otherwise
     // consumes nothing and returns 0 (running status).
-    int ReadStatus();
+    int ReadStatus() {
+        const std::uint8_t b = InputByte(ReadPos + 1);
+        if (b < 0x80) return 0;
+        Status = b;
+        ++ReadPos;
+        --TrackRemaining;
+        return 1;
+    }
     // Skips the 1 or 2 data bytes of a channel event (by EventKind) and returns the count.
-    std::int32_t ChannelDataLength();
+    std::int32_t ChannelDataLength() {
+        EventLength = (EventKind == 0xC || EventKind == 0xD) ? 1 : 2;
+        Skip(EventLength);
+        return EventLength;
+    }
     // Skips the bytes after a system-exclusive (F0, F7) or meta (FF) status byte and
     // returns their count: for sysex the length quantity and the data, for meta the type
     // byte, the length quantity and the data. Sets MetaType, DataLength and DataStart.
@@ -48,9 +71,25 @@ public:
     void CheckTrackEnd() const;
 
     // Bytes that WriteVarLen takes for value: 1 below 128 (negatives included) up to 5.
-    static int VarLenSize(std::int32_t value) noexcept;
+    static int VarLenSize(std::int32_t value) noexcept {
+        if (value < 128) return 1;
+        auto v = static_cast<std::uint32_t>(value);
+        int n = 1;
+        while (v >= 128) {
+            v >>= 7;
+            ++n;
+        }
+        return n;
+    }
     // Writes value as a variable-length quantity after OutPos.
-    void WriteVarLen(std::int32_t value) noexcept;
+    void WriteVarLen(std::int32_t value) noexcept {
+        if (value < 128) {
+            // One byte, the common case; a negative value keeps its low 7 bits.
+            Image.PutByte(++OutPos, static_cast<std::uint8_t>(static_cast<std::uint32_t>(value) & 0x7F));
+            return;
+        }
+        WriteLongVarLen(value);
+    }
     // Writes "MTrk" and length (big-endian) after OutPos; OutPos advances by 8.
     void WriteTrackHeader(std::int32_t length) noexcept;
     // Writes one meta event: delta, FF, type, the text's length, the text.
@@ -91,6 +130,10 @@ protected:
         TrackRemaining -= n;
     }
     std::string TrackName() const { return "track " + std::to_string(CurrentTrack); }
+
+private:
+    std::int32_t ReadLongVarLen();
+    void WriteLongVarLen(std::int32_t value) noexcept;
 };
 
 }  // namespace quorvel::engine

@@ -43,15 +43,14 @@ public:
         CurrentTrack = 1;
         ReadTrackHeader();
         SlotSize.fill(0);
-        SlotDelta.fill(0);
+        ResetSlotTimes();
         SlotStatus.fill(0);
         InputTrackLength = TrackRemaining;
         if (InputTrackLength < 0) return 4;  // a declared length of 2^31 or more
         try {
             WalkTrack([this] {
                 std::int32_t& size = SlotSize[TargetSlot];
-                size += VarLenSize(SlotDelta[TargetSlot]);
-                SlotDelta[TargetSlot] = 0;
+                size += VarLenSize(TakeSlotDelta(TargetSlot));
                 if (SlotStatus[TargetSlot] != Status || EventKind == 0xF) {
                     ++size;
                     SlotStatus[TargetSlot] = Status;
@@ -114,14 +113,13 @@ public:
     int DistributeEvents() {
         OutPos = SlotCursor[SystemSlot];
         SlotStatus.fill(0);
-        SlotDelta.fill(0);
+        ResetSlotTimes();
         ReadPos = FirstEventPos;
         TrackRemaining = InputTrackLength;
         try {
             WalkTrack([this] {
                 OutPos = SlotCursor[TargetSlot];
-                WriteVarLen(SlotDelta[TargetSlot]);
-                SlotDelta[TargetSlot] = 0;
+                WriteVarLen(TakeSlotDelta(TargetSlot));
                 if (SlotStatus[TargetSlot] != Status || EventKind == 0xF) {
                     Image.PutByte(++OutPos, Status);
                     SlotStatus[TargetSlot] = Status;
@@ -153,9 +151,7 @@ private:
         std::uint8_t channelStatus = 0;
         while (TrackRemaining > 0) {
             EventDelta = ReadVarLen();
-            for (int slot = 1; slot <= SlotCount; ++slot)
-                SlotDelta[slot] = static_cast<std::int32_t>(static_cast<std::uint32_t>(SlotDelta[slot]) +
-                                                            static_cast<std::uint32_t>(EventDelta));
+            SlotClock += static_cast<std::uint32_t>(EventDelta);
             if (TrackRemaining <= 0) Malformed("a delta time ends " + TrackName() + " without its event");
             if (ReadStatus() == 0) {
                 // Running status: the last channel status, also after a meta or
@@ -207,7 +203,21 @@ private:
     }
 
     std::array<std::int32_t, SlotCount + 1> SlotSize{};
-    std::array<std::int32_t, SlotCount + 1> SlotDelta{};
+    // Every slot's pending delta is the time since its last event: the clock (the sum
+    // of all deltas read, modulo 2^32) minus the clock at that event. One addition per
+    // event instead of one per slot, with the same wrapping 32-bit sums.
+    void ResetSlotTimes() noexcept {
+        SlotClock = 0;
+        SlotLastEvent.fill(0);
+    }
+    std::int32_t TakeSlotDelta(int slot) noexcept {
+        const auto delta = static_cast<std::int32_t>(SlotClock - SlotLastEvent[slot]);
+        SlotLastEvent[slot] = SlotClock;
+        return delta;
+    }
+
+    std::array<std::uint32_t, SlotCount + 1> SlotLastEvent{};
+    std::uint32_t SlotClock = 0;
     std::array<Position, SlotCount + 1> SlotCursor{};
     std::array<std::uint8_t, SlotCount + 1> SlotStatus{};
     std::uint16_t TargetSlot = 0;
