@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <thread>
@@ -66,10 +67,9 @@ int RunBatchCommand(app::BatchKind kind, const BatchArguments& arguments, std::o
 int RunInfoCommand(const std::vector<std::string>& files, std::ostream& out) {
     int status = 0;
     for (const std::string& file : files) {
-        const std::filesystem::path path(file);
-        const SmfInfo info = InspectFile(path);
-        std::string name = path.filename().string();
-        out << FormatInfo(name.empty() ? file : name, info) << std::flush;
+        // Named as given: reports on files of several folders stay apart.
+        const SmfInfo info = InspectFile(std::filesystem::path(file));
+        out << FormatInfo(file, info) << std::flush;
         if (!info.Sound()) status = 1;
     }
     return status;
