@@ -62,6 +62,7 @@ private:
         Now = 0;
         NextDue = Never;
         TakenCount = 0;
+        BlockDue.fill(Never);
         for (int n = 1; n <= NumTracks; ++n) {
             CurrentTrack = n;
             ReadTrackHeader();
@@ -88,7 +89,8 @@ private:
     // same schedule: a track's remaining delta is its due time minus Now, and it is due
     // when that reaches 0. Only the tracks that had an event in the last sweep need a
     // new delta, and those are remembered in ascending order, so the refill reads them
-    // in the order the scan of all tracks would.
+    // in the order the scan of all tracks would. Each block of 8 tracks keeps its
+    // earliest due time, so the scan passes over blocks with nothing due.
     void Sweep() {
         // Refill: read the next delta of every live track whose event the last sweep took.
         for (int i = 0; i < TakenCount; ++i) {
@@ -103,8 +105,11 @@ private:
             if (TrackRemaining <= 0) CheckTrackEnd();
             // A delta that ends the chunk leaves the track without an event: it is done.
             if (TrackLeft[n] == 0) continue;
-            TrackDue[n] = Now + static_cast<std::uint32_t>(delta);
-            NextDue = std::min(NextDue, TrackDue[n]);
+            const std::uint64_t due = Now + static_cast<std::uint32_t>(delta);
+            TrackDue[n] = due;
+            std::uint64_t& blockDue = BlockDue[(n - 1) / BlockTracks];
+            blockDue = std::min(blockDue, due);
+            NextDue = std::min(NextDue, due);
         }
         // Step: the shortest wait of any live track, capped so that a long wait is
         // served over several sweeps.
@@ -116,23 +121,38 @@ private:
         TakenCount = 0;
         // A capped step reaches no track's due time; the earliest one stays as it is.
         if (static_cast<std::uint64_t>(step) != wait) return;
-        // One scan of all tracks takes the due events in track order and finds the
-        // earliest due time among the others for the next sweep.
-        // Kept in locals: HandleEvent changes none of them, and the scan stays tight.
+        // One scan finds the due tracks (in track order) and the earliest due time among
+        // the others for the next sweep, then the due events are taken. The scan looks at
+        // the earliest due time of each block of tracks and enters only the blocks where
+        // a track is due now. Taking an event changes no due time, so finding them all
+        // first takes the same events in the same order.
         const std::uint64_t now = Now;
         const int tracks = NumTracks;
+        const int blocks = (tracks + BlockTracks - 1) / BlockTracks;
         std::uint64_t next = Never;
-        for (int n = 1; n <= tracks; ++n) {
-            const std::uint64_t due = TrackDue[n];
-            if (due == now) {
-                TrackDue[n] = Never;
-                Taken[TakenCount++] = static_cast<std::uint16_t>(n);
-                HandleEvent(n);
-            } else {
-                next = std::min(next, due);
+        int taken = 0;
+        for (int b = 0; b < blocks; ++b) {
+            if (BlockDue[b] != now) {
+                next = std::min(next, BlockDue[b]);
+                continue;
             }
+            std::uint64_t rest = Never;
+            const int last = std::min(tracks, (b + 1) * BlockTracks);
+            for (int n = b * BlockTracks + 1; n <= last; ++n) {
+                const std::uint64_t due = TrackDue[n];
+                if (due == now) {
+                    Taken[taken++] = static_cast<std::uint16_t>(n);
+                    TrackDue[n] = Never;
+                } else {
+                    rest = std::min(rest, due);
+                }
+            }
+            BlockDue[b] = rest;
+            next = std::min(next, rest);
         }
         NextDue = next;
+        TakenCount = taken;
+        for (int i = 0; i < taken; ++i) HandleEvent(Taken[i]);
     }
 
     void HandleEvent(int n) {
@@ -234,6 +254,10 @@ private:
     std::array<Position, MaxTracks + 1> TrackPos{};
     std::array<std::uint8_t, MaxTracks + 1> TrackStatus{};
     static constexpr std::uint64_t Never = ~std::uint64_t{0};
+    // The earliest due time in each block of BlockTracks tracks (tracks 1 to 8 form
+    // block 0): a block without a track due now is passed over as a whole.
+    static constexpr int BlockTracks = 8;
+    std::array<std::uint64_t, MaxTracks / BlockTracks> BlockDue{};
     // The tracks whose event the last sweep took, in ascending order.
     std::array<std::uint16_t, MaxTracks> Taken{};
     int TakenCount = 0;
