@@ -281,15 +281,17 @@ int TMidiForm::FileCount() const {
 }
 
 std::string TMidiForm::FileEntry(int index) const {
-    return FileListBox1->item(index)->text().toStdString();
+    const QListWidgetItem* item = FileListBox1->item(index);
+    return item != nullptr ? item->text().toStdString() : std::string();
 }
 
 bool TMidiForm::FileSelected(int index) const {
-    return FileListBox1->item(index)->isSelected();
+    const QListWidgetItem* item = FileListBox1->item(index);
+    return item != nullptr && item->isSelected();
 }
 
 void TMidiForm::SetFileSelected(int index, bool selected) {
-    FileListBox1->item(index)->setSelected(selected);
+    if (QListWidgetItem* item = FileListBox1->item(index)) item->setSelected(selected);
 }
 
 std::string TMidiForm::FileDirectory() const {

@@ -311,6 +311,25 @@ private slots:
         QVERIFY(catcher_.seen.size() == 1);  // only the About box
     }
 
+    void directoryThatCannotBeEnteredIsReportedAndNothingMoves() {
+        support::TempDir dir;
+        support::WriteFile(dir / "a.mid", {0});
+        TMidiForm form;
+        Point(form, Q(dir.Path()), Q(dir.Path()));
+        auto* tree = Child<quorvel::app::DirectoryListBox>(&form, "DirectoryListBox1");
+        const QString before = tree->Directory();
+        catcher_.seen.clear();
+        const QString gone = Q(dir / "gone");
+        emit tree->EnterRequested(gone);
+        QCOMPARE(catcher_.seen.size(), 1);
+        QCOMPARE(catcher_.seen.front().title, QStringLiteral("Quorvel"));
+        QCOMPARE(catcher_.seen.front().icon, QMessageBox::Critical);
+        QCOMPARE(catcher_.seen.front().text,
+                 QStringLiteral("Cannot open the directory ") + quorvel::app::NormalDirectory(gone) + QLatin1Char('.'));
+        QCOMPARE(tree->Directory(), before);
+        QCOMPARE(Entries(Child<QListWidget>(&form, "FileListBox1")), QStringList{QStringLiteral("a.mid")});
+    }
+
     void selectAllSelectsEveryEntry() {
         support::TempDir dir;
         for (const char* name : {"a.mid", "b.mid", "c.mid"}) support::WriteFile(dir / name, {0});
