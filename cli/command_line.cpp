@@ -30,6 +30,12 @@ struct BatchArguments {
     std::vector<std::string> files;
 };
 
+// An empty argument names no file; refuse it as a usage error.
+CLI::Validator NonEmpty() {
+    return CLI::Validator([](std::string& value) { return value.empty() ? std::string("empty file name") : ""; },
+                          "", "NonEmpty");
+}
+
 CLI::App* AddBatchCommand(CLI::App& app, const std::string& name, const std::string& description,
                           BatchArguments& arguments) {
     CLI::App* command = app.add_subcommand(name, description);
@@ -43,7 +49,8 @@ CLI::App* AddBatchCommand(CLI::App& app, const std::string& name, const std::str
     command->add_flag("-q,--quiet", arguments.quiet,
                       "Print only files not converted and the final line; no progress bar");
     command->add_option("files", arguments.files, "MIDI files, or directories standing for their *.mid and *.kar files")
-        ->required();
+        ->required()
+        ->check(NonEmpty());
     return command;
 }
 
@@ -97,7 +104,7 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
 
     std::vector<std::string> infoFiles;
     CLI::App* infoCommand = app.add_subcommand("info", "Describe MIDI files: header, events, channels, lyrics, problems");
-    infoCommand->add_option("files", infoFiles, "MIDI files")->required();
+    infoCommand->add_option("files", infoFiles, "MIDI files")->required()->check(NonEmpty());
 
     try {
         app.parse(argc, argv);

@@ -298,7 +298,9 @@ INSTANTIATE_TEST_SUITE_P(
                       UsageCase{"UnknownOption", {"smf0", "--bogus", "a.mid"}},
                       UsageCase{"ZeroJobs", {"smf0", "-j", "0", "a.mid"}},
                       UsageCase{"JobsNotANumber", {"smf0", "-j", "many", "a.mid"}},
-                      UsageCase{"MissingOutputDirectory", {"smf0", "-o", "nowhere", "a.mid"}}),
+                      UsageCase{"MissingOutputDirectory", {"smf0", "-o", "nowhere", "a.mid"}},
+                      UsageCase{"EmptyFileName", {"kar", "a.mid", ""}},
+                      UsageCase{"EmptyInfoFileName", {"info", ""}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Arguments, HelpAndVersionExitWithZero) {
