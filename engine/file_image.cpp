@@ -37,9 +37,21 @@ std::filesystem::path TemporaryNameBeside(const std::filesystem::path& target, u
     return target.parent_path() / name;
 }
 
+// Pages of finished conversions, kept for the next conversion on the same thread:
+// taking a page from here costs no allocation and no fresh memory from the system
+// (whose first touch of every 4 KB is a page fault). At most one image's worth.
+struct PagePool {
+    std::array<std::unique_ptr<std::uint8_t[]>, FileImage::SlotCount> pages;
+    int count = 0;
+};
+thread_local PagePool pagePool;
+
 }  // namespace
 
-FileImage::~FileImage() { CloseInput(); }
+FileImage::~FileImage() {
+    CloseInput();
+    ReleasePages();
+}
 
 void FileImage::CloseInput() noexcept {
     if (InputFile >= 0) {
@@ -49,18 +61,34 @@ void FileImage::CloseInput() noexcept {
 }
 
 void FileImage::ReleasePages() noexcept {
-    for (auto& page : PageTable) page.reset();
+    for (int index = 0; index < SlotCount; ++index) ReturnPage(index);
     outputPages_ = 0;
 }
 
-std::uint8_t* FileImage::TakePage(int slot) {
+void FileImage::ReturnPage(int index) noexcept {
+    auto& page = PageTable[index];
+    if (!page) return;
+    if (pagePool.count < SlotCount)
+        pagePool.pages[pagePool.count++] = std::move(page);
+    else
+        page.reset();
+}
+
+std::uint8_t* FileImage::TakePage(int slot, bool zeroed) {
     if (slot < 1 || slot > SlotCount) throw FileTooLarge();
-    try {
-        PageTable[slot - 1] = std::make_unique<std::uint8_t[]>(PageSize);
-    } catch (const std::bad_alloc&) {
-        throw OutOfMemory();
+    ReturnPage(slot - 1);
+    auto& page = PageTable[slot - 1];
+    if (pagePool.count > 0) {
+        page = std::move(pagePool.pages[--pagePool.count]);
+    } else {
+        try {
+            page = std::make_unique_for_overwrite<std::uint8_t[]>(PageSize);
+        } catch (const std::bad_alloc&) {
+            throw OutOfMemory();
+        }
     }
-    return PageTable[slot - 1].get();
+    if (zeroed) std::memset(page.get(), 0, PageSize);
+    return page.get();
 }
 
 int FileImage::OpenFiles(const std::filesystem::path& inName, const std::filesystem::path& outName) {
@@ -90,7 +118,8 @@ void FileImage::LoadInput() {
             }
             break;
         }
-        std::uint8_t* page = TakePage(slot);
+        // Not zeroed here: the reads fill it, and the rest is zeroed below.
+        std::uint8_t* page = TakePage(slot, false);
         std::int32_t filled = 0;
         // A read may deliver less than asked before the end; only 0 means the end.
         while (filled < PageSize) {
@@ -101,10 +130,13 @@ void FileImage::LoadInput() {
         }
         InputSize += filled;
         if (filled == 0) {
-            PageTable[slot - 1].reset();
+            ReturnPage(slot - 1);
             break;
         }
-        if (filled < PageSize) break;
+        if (filled < PageSize) {
+            std::memset(page + filled, 0, static_cast<std::size_t>(PageSize - filled));
+            break;
+        }
     }
     const int handle = InputFile;
     InputFile = -1;
@@ -189,11 +221,11 @@ void FileImage::SaveOutput() {
 
     for (std::int32_t j = 1; j <= full; ++j) {
         writeAll(page(inputPages + j), PageSize);
-        PageTable[inputPages + j - 1].reset();
+        ReturnPage(inputPages + j - 1);
     }
     if (rest != 0) {
         writeAll(page(inputPages + full + 1), rest);
-        PageTable[inputPages + full].reset();
+        ReturnPage(inputPages + full);
     }
     const int closed = ops_.Close(handle);
     if (closed < 0) fail(closed, false);

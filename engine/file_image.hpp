@@ -99,7 +99,10 @@ private:
     static constexpr std::int32_t SmallCopy = 32;
 
     void CopyRuns(Position source, Position destination, std::int32_t count) noexcept;
-    std::uint8_t* TakePage(int slot);
+    // Puts a page into 1-based slot (zeroed unless the caller fills all of it itself).
+    std::uint8_t* TakePage(int slot, bool zeroed = true);
+    // Empties 0-based PageTable[index], keeping its page for later use on this thread.
+    void ReturnPage(int index) noexcept;
     void ReleasePages() noexcept;
     void CloseInput() noexcept;
 
