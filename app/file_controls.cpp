@@ -13,6 +13,13 @@
 namespace quorvel::app {
 namespace {
 
+// Windows file names ignore case; elsewhere /music and /Music are two directories.
+#ifdef _WIN32
+constexpr Qt::CaseSensitivity PathCase = Qt::CaseInsensitive;
+#else
+constexpr Qt::CaseSensitivity PathCase = Qt::CaseSensitive;
+#endif
+
 bool LessIgnoringCase(const QString& a, const QString& b) {
     const int c = QString::compare(a, b, Qt::CaseInsensitive);
     return c != 0 ? c < 0 : a < b;
@@ -27,7 +34,7 @@ QStringList Subdirectories(const QString& directory) {
 
 // "/a/b" is inside "/a" and "/"; "/ab" is not inside "/a".
 bool Contains(const QString& root, const QString& directory) {
-    if (!directory.startsWith(root, Qt::CaseInsensitive)) return false;
+    if (!directory.startsWith(root, PathCase)) return false;
     return directory.size() == root.size() || root.endsWith(QDir::separator()) ||
            directory.at(root.size()) == QDir::separator();
 }
@@ -41,7 +48,7 @@ QString NormalDirectory(const QString& path) {
 }
 
 bool SameDirectory(const QString& a, const QString& b) {
-    return QString::compare(a, b, Qt::CaseInsensitive) == 0;
+    return QString::compare(a, b, PathCase) == 0;
 }
 
 QStringList DriveRoots() {

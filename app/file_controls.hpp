@@ -14,7 +14,8 @@ namespace quorvel::app {
 // only at a root ("/", "C:\", "/home/me/midi", "C:\MIDI").
 QString NormalDirectory(const QString& path);
 
-// Two directories in the window's form name the same one, letters compared without case.
+// Two directories in the window's form name the same one: letters compared without case
+// on Windows, exactly elsewhere (where /music and /Music are different directories).
 bool SameDirectory(const QString& a, const QString& b);
 
 // The drives to choose from, in the window's form: drive letters on Windows; elsewhere
@@ -49,7 +50,7 @@ public:
     // shown. Throws std::runtime_error, keeping the current one, when it cannot be listed.
     void SetDirectory(const QString& directory);
     // Moves to a drive: to the directory last shown on it, or its root; only when the
-    // tree is on another drive (compared without case). Throws as SetDirectory.
+    // tree is on another drive (see SameDirectory). Throws as SetDirectory.
     void MoveToDrive(const QString& root, const QStringList& roots);
 
 signals:
@@ -70,7 +71,7 @@ class FileListBox : public QListWidget {
 public:
     explicit FileListBox(QWidget* parent = nullptr);
     const QString& Directory() const noexcept { return directory_; }
-    // Re-reads unless the directory is the one shown (compared without case).
+    // Re-reads unless the directory is the one shown (see SameDirectory).
     void SetDirectory(const QString& directory);
     const QString& Mask() const noexcept { return mask_; }
     // Re-reads when the mask differs.

@@ -284,6 +284,10 @@ struct OptionRow {
     std::vector<Box> boxes;
 };
 
+void PrintTo(const OptionRow& row, std::ostream* out) {
+    *out << "kind " << static_cast<int>(row.kind) << ", prompt after each file " << row.promptBetweenFiles;
+}
+
 class PromptBetweenFilesTest : public ::testing::TestWithParam<OptionRow> {};
 
 TEST_P(PromptBetweenFilesTest, SuccessBoxOnlyWhenOn) {
@@ -329,6 +333,8 @@ struct ReplaceRow {
     bool converts;            // the engine is called
     std::vector<Box> boxes;
 };
+
+void PrintTo(const ReplaceRow& row, std::ostream* out) { *out << row.name; }
 
 class ReplacementTest : public ::testing::TestWithParam<ReplaceRow> {};
 
@@ -451,6 +457,8 @@ struct ErrorRow {
     std::string report;
 };
 
+void PrintTo(const ErrorRow& row, std::ostream* out) { *out << row.name; }
+
 class BatchEndingErrorTest : public ::testing::TestWithParam<ErrorRow> {};
 
 TEST_P(BatchEndingErrorTest, EndsAtThatFileWithOnlyTheErrorReport) {
@@ -507,6 +515,8 @@ struct PathRow {
     std::string inputPath;
     std::string outputPath;
 };
+
+void PrintTo(const PathRow& row, std::ostream* out) { *out << row.name; }
 
 class PathTest : public ::testing::TestWithParam<PathRow> {};
 

@@ -311,6 +311,36 @@ private slots:
         QVERIFY(catcher_.seen.size() == 1);  // only the About box
     }
 
+    void clickWithoutMovingKeepsTheList() {
+        support::TempDir dir;
+        for (const char* name : {"a.mid", "b.mid"}) support::WriteFile(dir / name, {0});
+        TMidiForm form;
+        Point(form, Q(dir.Path()), Q(dir.Path()));
+        auto* list = Child<QListWidget>(&form, "FileListBox1");
+        list->item(1)->setSelected(true);
+        auto* tree = Child<quorvel::app::DirectoryListBox>(&form, "DirectoryListBox1");
+        emit tree->itemClicked(tree->currentItem(), 0);
+        QCOMPARE(list->selectedItems().size(), 1);
+        QCOMPARE(list->selectedItems().front()->text(), QStringLiteral("b.mid"));
+    }
+
+#ifndef _WIN32
+    void directoriesDifferingInCaseAreTwoDirectories() {
+        support::TempDir dir;
+        std::filesystem::create_directory(dir / "Music");
+        std::filesystem::create_directory(dir / "music");
+        support::WriteFile(dir / "Music" / "upper.mid", {0});
+        support::WriteFile(dir / "music" / "lower.mid", {0});
+        TMidiForm form;
+        Point(form, Q(dir / "Music"), Q(dir.Path()));
+        auto* list = Child<QListWidget>(&form, "FileListBox1");
+        QCOMPARE(Entries(list), QStringList{QStringLiteral("upper.mid")});
+        Child<quorvel::app::DirectoryListBox>(&form, "DirectoryListBox1")->SetDirectory(Q(dir / "music"));
+        QCOMPARE(Entries(list), QStringList{QStringLiteral("lower.mid")});
+        QCOMPARE(QString::fromStdString(form.FileDirectory()), quorvel::app::NormalDirectory(Q(dir / "music")));
+    }
+#endif
+
     void directoryThatCannotBeEnteredIsReportedAndNothingMoves() {
         support::TempDir dir;
         support::WriteFile(dir / "a.mid", {0});
