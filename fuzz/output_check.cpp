@@ -35,8 +35,11 @@ std::string At(const char* what, int track, std::size_t offset) {
 
 // Walks the events of one chunk's data [begin, end). Channel data bytes are counted,
 // not examined, as the engine does; a data byte of 0x80 or more is reported through
-// highData, since after it the walk may no longer agree with any reader's.
-std::string WalkEvents(const Bytes& b, std::size_t begin, std::size_t end, int track, bool& highData) {
+// highData, since after it the walk may no longer agree with any reader's. The engine
+// reads running status across meta and sysex events (keepRunning); a file it writes
+// must not rely on that, since other readers cancel running status there.
+std::string WalkEvents(const Bytes& b, std::size_t begin, std::size_t end, int track, bool keepRunning,
+                       bool& highData) {
     std::size_t at = begin;
     std::uint8_t running = 0;
     while (at < end) {
@@ -59,7 +62,7 @@ std::string WalkEvents(const Bytes& b, std::size_t begin, std::size_t end, int t
             running = status;
             length = (status >> 4) == 0xC || (status >> 4) == 0xD ? 1 : 2;
         } else {
-            running = 0;
+            if (!keepRunning) running = 0;
             if (status == 0xFF) {
                 if (at >= end) return At("a meta event without its type", track, eventStart);
                 ++at;
@@ -110,7 +113,7 @@ bool PlainChannelData(const Bytes& input, int tracks) {
         const std::uint32_t length = Big32(input, at + 4);
         at += 8;
         if (length > input.size() - at) return false;
-        if (!WalkEvents(input, at, at + length, n, highData).empty() || highData) return false;
+        if (!WalkEvents(input, at, at + length, n, true, highData).empty() || highData) return false;
         at += length;
     }
     return true;
@@ -131,7 +134,7 @@ std::string CheckChunks(const Bytes& output, int tracks, bool walkEvents, bool e
         const std::size_t end = at + length;
         bool highData = false;
         if (walkEvents) {
-            if (std::string fault = WalkEvents(output, at, end, n, highData); !fault.empty()) return fault;
+            if (std::string fault = WalkEvents(output, at, end, n, false, highData); !fault.empty()) return fault;
             if (highData) return "track " + std::to_string(n) + " has a data byte of 0x80 or more";
         }
         const bool needEnd = n == 1 ? endOfTrackFirst : endOfTrackFromSecond;
