@@ -125,54 +125,39 @@ MergeExpectation ExpectedMerge(const ReadSmf& in) {
 }
 
 // The output is a format-0 file with one track chunk whose length is exact; the header
-// keeps the input's length bytes and division.
-RC_GTEST_PROP(MergeProperties, OutputIsOneFormat0TrackWithExactLength, ()) {
+// keeps the input's length bytes and division. Exactly one end-of-track event,
+// 00 FF 2F 00, closes the track, and the track uses running status across the input
+// tracks: a channel event leaves its status byte out exactly when it equals the one
+// written last.
+RC_GTEST_PROP(MergeProperties, OutputIsOneFormat0TrackClosedOnce, ()) {
     const MergeRun run = RunMerge(*Format1File());
     RC_ASSERT(Bytes(run.output.begin(), run.output.begin() + 8) == Bytes(run.input.begin(), run.input.begin() + 8));
     RC_ASSERT(run.out.format == 0);
     RC_ASSERT(run.out.declaredTracks == 1);
     RC_ASSERT(run.out.division == run.in.division);
     RC_ASSERT(run.out.chunks[0].length == run.output.size() - 22);
-}
 
-// Exactly one end-of-track event, 00 FF 2F 00, closes the merged track.
-RC_GTEST_PROP(MergeProperties, EndsWithExactlyOneEndOfTrack, ()) {
-    const MergeRun run = RunMerge(*Format1File());
     const Bytes tail(run.output.end() - 4, run.output.end());
     RC_ASSERT(tail == Bytes({0x00, 0xFF, 0x2F, 0x00}));
     const auto& events = run.out.chunks[0].events;
     RC_ASSERT(std::count_if(events.begin(), events.end(), IsEndOfTrack) == 1);
     RC_ASSERT(IsEndOfTrack(events.back()));
+
+    RequireMinimalRunningStatus(events, "merged track");
 }
 
 // Every event the rules keep appears at its absolute time with its bytes unchanged,
-// and every event missing is one the rules leave out.
-RC_GTEST_PROP(MergeProperties, OutputHoldsExactlyTheKeptEventsAtTheirTimes, ()) {
-    const MergeRun run = RunMerge(*Format1File());
-    RequireSameEventsInAnyOrder(MergedEvents(run), ExpectedMerge(run.in).written, "merged track");
-}
-
-// The events of one input track keep their order.
-RC_GTEST_PROP(MergeProperties, EventsOfOneTrackKeepTheirOrder, ()) {
+// and every event missing is one the rules leave out; the events of one input track
+// keep their order; events of one time come in sweeps: the first due event of each
+// track in track order, then the second ones, and so on.
+RC_GTEST_PROP(MergeProperties, KeptEventsKeepTheirTimesAndOrder, ()) {
     const MergeRun run = RunMerge(*Format1File());
     const MergeExpectation expect = ExpectedMerge(run.in);
     const std::vector<ReadEvent> merged = MergedEvents(run);
+    RequireSameEventsInAnyOrder(merged, expect.written, "merged track");
     for (std::size_t n = 0; n < expect.kept.size(); ++n)
         RequireSubsequence(merged, expect.kept[n], "track " + std::to_string(n + 1));
-}
-
-// Events of one time come in sweeps: the first due event of each track in track
-// order, then the second ones, and so on.
-RC_GTEST_PROP(MergeProperties, EventsOfOneTimeInterleaveByTrack, ()) {
-    const MergeRun run = RunMerge(*Format1File());
-    RequireSameSequence(MergedEvents(run), ExpectedMerge(run.in).written, "merged track");
-}
-
-// The merged track uses running status across tracks: a channel event leaves its
-// status byte out exactly when it equals the one written last.
-RC_GTEST_PROP(MergeProperties, RunningStatusSpansTracks, ()) {
-    const MergeRun run = RunMerge(*Format1File());
-    RequireMinimalRunningStatus(run.out.chunks[0].events, "merged track");
+    RequireSameSequence(merged, expect.written, "merged track");
 }
 
 // A karaoke file: the marker in track 2 ends track 2's contribution and turns track 3's

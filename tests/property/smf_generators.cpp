@@ -228,8 +228,8 @@ rc::Gen<SmfFile> Format1File() {
         file.format = 1;
         file.division = *Division();
         const int tracks = *gen::weightedOneOf<int>({
-            {10, gen::inRange(1, 9)},
-            {3, gen::inRange(9, 40)},
+            {16, gen::inRange(1, 9)},
+            {4, gen::inRange(9, 40)},
             {1, gen::inRange(200, 256)},
             {1, gen::just(256)},
         });

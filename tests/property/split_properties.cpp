@@ -104,7 +104,8 @@ std::size_t ChannelTrackIndex(const Sorted& sorted, int channel) {
 
 // The header says format 1 and counts exactly the chunks that follow; each chunk's
 // length is exact (the reader walks each to its declared end and the file to its
-// last byte); the rest of the header is the input's.
+// last byte); the rest of the header is the input's. The karaoke header texts stand in
+// track 2 exactly when the input has lyrics.
 RC_GTEST_PROP(SplitProperties, HeaderCountsTheChunksAndLengthsAreExact, ()) {
     const SplitRun run = RunSplit(*Format0File());
     RC_ASSERT(Bytes(run.output.begin(), run.output.begin() + 8) == Bytes(run.input.begin(), run.input.begin() + 8));
@@ -112,16 +113,34 @@ RC_GTEST_PROP(SplitProperties, HeaderCountsTheChunksAndLengthsAreExact, ()) {
     RC_ASSERT(!run.out.chunks.empty());
     RC_ASSERT(run.out.declaredTracks == static_cast<int>(run.out.chunks.size()));
     RC_ASSERT(run.out.division == run.in.division);
-    RC_ASSERT(run.out.chunks.size() == ExpectedTracks(SortInput(run.in)).size());
+    const Sorted sorted = SortInput(run.in);
+    RC_ASSERT(run.out.chunks.size() == ExpectedTracks(sorted).size());
+
+    const std::string_view marker = engine::KaraokeMarker;
+    const Bytes markerText(marker.begin(), marker.end());
+    std::size_t markers = 0;
+    for (const auto& chunk : run.out.chunks)
+        markers += static_cast<std::size_t>(std::count_if(chunk.events.begin(), chunk.events.end(), [&](const ReadEvent& e) {
+            return e.status == MetaStatus && e.metaType == MetaText && e.data == markerText;
+        }));
+    RC_ASSERT(markers == (sorted.lyrics.empty() ? 0u : 1u));
 }
 
 // Every channel event lands in the track of its channel, at its absolute time, with
-// its data unchanged, in input order; the track then ends at once with 00 FF 2F 00.
-RC_GTEST_PROP(SplitProperties, ChannelEventsLandInTheirChannelTrack, ()) {
+// its data unchanged, in input order, and the track then ends at once with 00 FF 2F 00;
+// every lyric lands in the lyrics track as a text event with '/' for each carriage
+// return, after the karaoke texts; every other meta event and every system-exclusive
+// event lands in track 1 unchanged (with none, track 1 holds just 00 FF 2F 00).
+RC_GTEST_PROP(SplitProperties, EventsLandInTheTrackOfTheirKind, ()) {
     const SplitRun run = RunSplit(*Format0File());
     const Sorted sorted = SortInput(run.in);
     const auto expected = ExpectedTracks(sorted);
     RC_ASSERT(run.out.chunks.size() == expected.size());
+    RequireSameSequence(run.out.chunks[0].events, expected[0], "track 1");
+    if (!sorted.lyrics.empty()) {
+        RequireSameSequence(run.out.chunks[1].events, expected[1], "karaoke header track");
+        RequireSameSequence(run.out.chunks[2].events, expected[2], "lyrics track");
+    }
     for (int c = 0; c < 16; ++c) {
         if (sorted.channels[static_cast<std::size_t>(c)].empty()) continue;
         const std::size_t index = ChannelTrackIndex(sorted, c);
@@ -130,38 +149,6 @@ RC_GTEST_PROP(SplitProperties, ChannelEventsLandInTheirChannelTrack, ()) {
         RC_ASSERT(events.back().delta == 0u);
         RequireMinimalRunningStatus(events, "channel " + std::to_string(c + 1));
     }
-}
-
-// Every lyric lands in the lyrics track as a text event with '/' for each carriage
-// return; the karaoke header texts stand there exactly when the input has lyrics.
-RC_GTEST_PROP(SplitProperties, LyricsBecomeTextsInTheLyricsTrack, ()) {
-    const SplitRun run = RunSplit(*Format0File());
-    const Sorted sorted = SortInput(run.in);
-    const auto expected = ExpectedTracks(sorted);
-    RC_ASSERT(run.out.chunks.size() == expected.size());
-    const std::string_view marker = engine::KaraokeMarker;
-    const ReadEvent markerText = MetaAt(0, MetaText, marker);
-    std::size_t markers = 0;
-    for (const auto& chunk : run.out.chunks)
-        markers += static_cast<std::size_t>(std::count_if(chunk.events.begin(), chunk.events.end(), [&](const ReadEvent& e) {
-            return e.status == markerText.status && e.metaType == markerText.metaType && e.data == markerText.data;
-        }));
-    if (sorted.lyrics.empty()) {
-        RC_ASSERT(markers == 0u);
-        return;
-    }
-    RC_ASSERT(markers == 1u);
-    RequireSameSequence(run.out.chunks[1].events, expected[1], "karaoke header track");
-    RequireSameSequence(run.out.chunks[2].events, expected[2], "lyrics track");
-}
-
-// Every other meta event and every system-exclusive event lands in track 1 unchanged,
-// at its time and in input order; with none, track 1 holds just 00 FF 2F 00.
-RC_GTEST_PROP(SplitProperties, OtherEventsLandInTrackOne, ()) {
-    const SplitRun run = RunSplit(*Format0File());
-    const auto expected = ExpectedTracks(SortInput(run.in));
-    RC_ASSERT(!run.out.chunks.empty());
-    RequireSameSequence(run.out.chunks[0].events, expected[0], "track 1");
 }
 
 // Merging the split output again gives back every channel event of the input at its
