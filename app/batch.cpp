@@ -53,7 +53,7 @@ void RunBatch(BatchKind kind, BatchWindow& window, EngineCalls& engine) {
         if (outcome.AlwaysShown() || window.OptionChecked(BatchOption::PromptBetweenFiles))
             window.PlainMessage(ApplicationTitle, outcome.text);
     }
-    window.PlainMessage(ApplicationTitle, NoSelected(window) == 0 ? "No Files Selected" : traits.completionText);
+    window.PlainMessage(ApplicationTitle, NoSelected(window) == 0 ? NoFilesSelectedText : traits.completionText);
 }
 
 void SelectAll(BatchWindow& window) {

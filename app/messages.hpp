@@ -25,6 +25,9 @@ inline constexpr std::array<std::string_view, 10> ConversionMessages = {
     "Pass 3 (beyond EOF)",
 };
 
+// Final message of a batch with no file to convert.
+inline constexpr std::string_view NoFilesSelectedText = "No Files Selected";
+
 // The About text: four lines separated by single carriage returns (no line feeds),
 // six carriage returns in all.
 std::string AboutText();

@@ -134,7 +134,7 @@ FileResult ConvertPlanned(app::BatchKind kind, const PlannedFile& file, app::Eng
 int RunBatch(const std::vector<InputFile>& inputs, const BatchOptions& options, std::ostream& out,
              ProgressBar* progress) {
     if (inputs.empty()) {
-        out << "No Files Selected\n" << std::flush;
+        out << app::NoFilesSelectedText << "\n" << std::flush;
         return 2;
     }
     const std::vector<PlannedFile> plan = PlanBatch(inputs, options);
