@@ -89,7 +89,7 @@ echo "Writing the corpus ($files files per format)..." >&2
 
 # --- timing ----------------------------------------------------------------------
 jobs="$(nproc)"
-echo "# case|input|files|bytes|seconds|peak_kb|baseline" > "$results/rows"
+echo "# case|input|files|bytes|seconds|cpu_seconds|peak_kb|baseline" > "$results/rows"
 
 # measure NAME INPUT_LABEL BASELINE RUNS FILE... -- COMMAND...
 # Times COMMAND (which writes into $out; run without a shell) RUNS times after one
@@ -114,18 +114,20 @@ measure() {
     exit 1
   fi
   rm -rf "$out" && mkdir "$out"
-  /usr/bin/time -v -o "$results/$name.time" "$@"
+  /usr/bin/time -v -o "$results/$name.time" "$@" >/dev/null
   local made
   made=$(find "$out" -type f | wc -l)
   if [ "$made" -ne "$count" ]; then
     echo "bench/run.sh: $name wrote $made files for $count inputs" >&2
     exit 1
   fi
-  local median peak
-  median=$("$py" -c 'import json,sys; print(json.load(open(sys.argv[1]))["results"][0]["median"])' \
-    "$results/$name.json")
+  local median cpu peak
+  read -r median cpu < <("$py" -c '
+import json, sys
+r = json.load(open(sys.argv[1]))["results"][0]
+print(r["median"], r["user"] + r["system"])' "$results/$name.json")
   peak=$(sed -n 's/.*Maximum resident set size (kbytes): //p' "$results/$name.time")
-  echo "$name|$label|$count|$bytes|$median|$peak|$baseline" >> "$results/rows"
+  echo "$name|$label|$count|$bytes|$median|$cpu|$peak|$baseline" >> "$results/rows"
 }
 
 smf1_files=("$corpus"/smf1/*.mid)
@@ -165,29 +167,33 @@ order = []
 for line in open(sys.argv[1]):
     if line.startswith("#"):
         continue
-    name, label, count, size, seconds, peak, baseline = line.rstrip("\n").split("|")
+    name, label, count, size, seconds, cpu, peak, baseline = line.rstrip("\n").split("|")
     rows[name] = dict(label=label, count=int(count), bytes=int(size), s=float(seconds),
-                      peak=int(peak), baseline=baseline)
+                      cpu=float(cpu), peak=int(peak), baseline=baseline)
     order.append(name)
 
 print()
-print("Median of %s runs (mido: %s runs); input MB = 10^6 bytes." % (sys.argv[2], sys.argv[3]))
-print("ratio: seconds over the baseline's seconds (cp rows as baseline for quorvel;")
-print("quorvel's row as baseline for mido, so that figure is how many times faster quorvel is).")
+print("Median wall time of %s runs (mido: %s runs); cpu s: mean user + system time;"
+      % (sys.argv[2], sys.argv[3]))
+print("input MB = 10^6 bytes; files/s and MB/s from the median wall time.")
+print("ratio: wall (and cpu) seconds over the baseline's: quorvel against cp of the same files,")
+print("mido against quorvel's -j 1 row (how many times faster quorvel is).")
 print()
-head = ("case", "input", "files", "MB", "median s", "files/s", "MB/s", "peak RSS MB", "ratio")
+head = ("case", "input", "files", "MB", "median s", "cpu s", "files/s", "MB/s", "peak RSS MB",
+        "ratio")
 table = [head]
 for name in order:
     r = rows[name]
     ratio = ""
     if r["baseline"]:
         b = rows[r["baseline"]]
-        ratio = "%.2fx %s" % (r["s"] / b["s"], r["baseline"])
+        ratio = "%.2fx (cpu %.2fx) %s" % (r["s"] / b["s"], r["cpu"] / b["cpu"], r["baseline"])
     table.append((name, r["label"], str(r["count"]), "%.2f" % (r["bytes"] / 1e6), "%.4f" % r["s"],
-                  "%.0f" % (r["count"] / r["s"]), "%.1f" % (r["bytes"] / 1e6 / r["s"]),
+                  "%.4f" % r["cpu"],
+                  "%.3g" % (r["count"] / r["s"]), "%.1f" % (r["bytes"] / 1e6 / r["s"]),
                   "%.1f" % (r["peak"] / 1024), ratio))
 widths = [max(len(row[i]) for row in table) for i in range(len(head))]
-left = {0, 1, 8}
+left = {0, 1, 9}
 def line(row):
     return "| " + " | ".join(c.ljust(w) if i in left else c.rjust(w)
                              for i, (c, w) in enumerate(zip(row, widths))) + " |"
