@@ -33,6 +33,8 @@ struct SizeCase {
     std::int32_t pages;
 };
 
+void PrintTo(const SizeCase& c, std::ostream* os) { *os << c.size << " bytes"; }
+
 class LoadInputSizes : public ::testing::TestWithParam<SizeCase> {};
 
 TEST_P(LoadInputSizes, FillsWholePagesAndPlacesTheOutputBehindThem) {

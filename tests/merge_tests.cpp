@@ -178,6 +178,8 @@ struct MalformedCase {
     const char* reason;
 };
 
+void PrintTo(const MalformedCase& c, std::ostream* os) { *os << c.name; }
+
 class MergeMalformed : public ::testing::TestWithParam<MalformedCase> {};
 
 TEST_P(MergeMalformed, ThrowsWithAReasonAndWritesNothing) {
