@@ -64,6 +64,22 @@ TEST(UnopenableInput, DirectoryAsInputCreatesNothing) {
     }
 }
 
+// An output name taken by a directory: the finished file cannot replace it. The
+// directory and its contents stay, and no temporary file is left beside it.
+TEST(OutputName, TakenByDirectoryFailsAndLeavesItAlone) {
+    for (const ConversionKind& kind : ConversionKinds()) {
+        SCOPED_TRACE(kind.name);
+        TempDir dir;
+        WriteFile(dir / "in.mid", kind.smallInput);
+        fs::create_directory(dir / "out.mid");
+        WriteFile(dir / "out.mid" / "keep.txt", kEarlier);
+        EXPECT_THROW(kind.convert(dir / "in.mid", dir / "out.mid", engine::SystemFileOps()), engine::IoError);
+        EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"in.mid", "out.mid"}));
+        EXPECT_TRUE(fs::is_directory(dir / "out.mid"));
+        EXPECT_EQ(Snapshot(dir / "out.mid"), (std::map<std::string, Bytes>{{"keep.txt", kEarlier}}));
+    }
+}
+
 // The input is only ever read, so a file without write permission converts.
 TEST(ReadOnlyInput, Converts) {
     for (const ConversionKind& kind : ConversionKinds()) {
