@@ -46,6 +46,17 @@ rc::Gen<Bytes> Payload(rc::Gen<std::uint8_t> byte) {
     return gen::mapcat(PayloadLength(), [byte](std::size_t n) { return gen::container<Bytes>(n, byte); });
 }
 
+// Long payloads, up to more than one page of the engine's image, so that outputs
+// grow past their first page. Filled from a pattern rather than byte by byte, which
+// keeps generation cheap; they shrink by length.
+rc::Gen<Bytes> BulkPayload() {
+    return gen::map(gen::pair(gen::inRange<std::size_t>(4000, 30000), AnyByte()), [](const auto& lengthAndStart) {
+        Bytes data(lengthAndStart.first);
+        for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<std::uint8_t>(lengthAndStart.second + i * 7);
+        return data;
+    });
+}
+
 Bytes TextBytes(std::string_view text) { return Bytes(text.begin(), text.end()); }
 
 Event MakeMeta(std::uint32_t delta, std::uint8_t type, Bytes data) {
@@ -76,7 +87,7 @@ rc::Gen<Event> SysexEvent() {
         Event e;
         e.delta = *Delta();
         e.status = *gen::element<std::uint8_t>(0xF0, 0xF7);
-        e.data = *Payload(AnyByte());
+        e.data = *gen::weightedOneOf<Bytes>({{10, Payload(AnyByte())}, {3, BulkPayload()}});
         if (e.status == 0xF0 && !e.data.empty()) e.data.back() = 0xF7;
         return e;
     });
@@ -160,6 +171,19 @@ void KeepWithinTimeLimit(std::vector<Event>& events) {
     }
 }
 
+// Cuts long payloads short once a file holds more than BulkBudget bytes of them, so
+// that input and output together stay well inside the engine's image.
+void KeepWithinBulkBudget(SmfFile& file) {
+    constexpr std::size_t BulkBudget = 150000;
+    std::size_t bulk = 0;
+    for (auto& track : file.tracks)
+        for (Event& e : track) {
+            if (e.data.size() < 1000) continue;
+            bulk += e.data.size();
+            if (bulk > BulkBudget) e.data.resize(16);
+        }
+}
+
 enum class TrackShape { Normal, NoEndOfTrack, EmptyChunk, OnlyEndOfTrack };
 
 rc::Gen<std::vector<Event>> Format1Track(int maxEvents) {
@@ -236,6 +260,7 @@ rc::Gen<SmfFile> Format1File() {
         const int maxEvents = tracks <= 8 ? 30 : tracks < 40 ? 8 : 2;
         file.tracks = *gen::container<std::vector<std::vector<Event>>>(static_cast<std::size_t>(tracks),
                                                                        Format1Track(maxEvents));
+        KeepWithinBulkBudget(file);
         return file;
     });
 }
@@ -261,6 +286,7 @@ rc::Gen<SmfFile> Format0File() {
         RepeatStatuses(events);
         KeepWithinTimeLimit(events);
         file.tracks.push_back(std::move(events));
+        KeepWithinBulkBudget(file);
         return file;
     });
 }
@@ -299,6 +325,7 @@ rc::Gen<SmfFile> KaraokeFile() {
         file.tracks.push_back(std::move(third));
 
         for (int n = 4; n <= tracks; ++n) file.tracks.push_back(*Format1Track(10));
+        KeepWithinBulkBudget(file);
         return file;
     });
 }

@@ -12,8 +12,8 @@ namespace quorvel::property {
 inline constexpr std::uint64_t TrackTimeLimit = 1u << 27;
 
 // Format 1, 1 to 256 tracks: channel events of every kind on every channel with
-// running status, system-exclusive events (F0, F7), meta events with texts of up to a
-// few hundred bytes, track names, port events FF 21 01 pp, empty chunks, tracks that
+// running status, system-exclusive events (F0, F7) of up to 30000 bytes, meta events
+// with texts of up to a few hundred bytes, track names, port events FF 21 01 pp, empty chunks, tracks that
 // hold only their end-of-track event, tracks without one, long waits. Never a karaoke
 // file: no track holds the karaoke marker text.
 rc::Gen<SmfFile> Format1File();
