@@ -182,6 +182,8 @@ print()
 head = ("case", "input", "files", "MB", "median s", "cpu s", "files/s", "MB/s", "peak RSS MB",
         "ratio")
 table = [head]
+def rate(v):
+    return "%.0f" % v if v >= 100 else "%.3g" % v
 for name in order:
     r = rows[name]
     ratio = ""
@@ -190,7 +192,7 @@ for name in order:
         ratio = "%.2fx (cpu %.2fx) %s" % (r["s"] / b["s"], r["cpu"] / b["cpu"], r["baseline"])
     table.append((name, r["label"], str(r["count"]), "%.2f" % (r["bytes"] / 1e6), "%.4f" % r["s"],
                   "%.4f" % r["cpu"],
-                  "%.3g" % (r["count"] / r["s"]), "%.1f" % (r["bytes"] / 1e6 / r["s"]),
+                  rate(r["count"] / r["s"]), "%.1f" % (r["bytes"] / 1e6 / r["s"]),
                   "%.1f" % (r["peak"] / 1024), ratio))
 widths = [max(len(row[i]) for row in table) for i in range(len(head))]
 left = {0, 1, 9}
