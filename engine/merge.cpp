@@ -168,12 +168,10 @@ private:
         TrackStatus[n] = (EventKind < 0xF) ? Status : statusBefore;
         TrackLeft[n] = TrackRemaining;
         TrackPos[n] = ReadPos;
-        if (TrackRemaining <= 0) {
-            // The event used up the chunk: it is the track's last and is left out.
-            CheckTrackEnd();
-            return;
-        }
+        if (TrackRemaining < 0) CheckTrackEnd();
 
+        // The karaoke tests come before the last-event rule: a marker that ends track 2
+        // still makes the file a karaoke file.
         bool dropped = false;
         bool lineBreak = false;
         if (Status == 0xFF) {
@@ -187,7 +185,8 @@ private:
                 }
             }
         }
-        if (dropped || (KaraokeSource && n == 2)) return;
+        // An event that used up its chunk is the track's last and is left out.
+        if (TrackRemaining == 0 || dropped || (KaraokeSource && n == 2)) return;
         WriteEvent(lineBreak);
     }
 

@@ -300,3 +300,19 @@ TEST(MergeCapacity, AnOutputBeyondTheImageIsRefused) {
 
 }  // namespace
 }  // namespace quorvel::testing
+
+namespace quorvel::testing {
+namespace {
+
+TEST(MergeKaraoke, AMarkerThatEndsTrackTwoStillCounts) {
+    const Bytes input = Concat({Header(1, 3, 96), Track(Hex("00 FF 2F 00")),
+                                Track(Meta(0, 0x01, Text("@KMIDI KARAOKE FILE"))),
+                                Track(Concat({Meta(0, 0x01, Text("ab")), Hex("00 FF 2F 00")}))});
+    const Conversion result = RunType0(input);
+    ASSERT_EQ(result.code, 0);
+    EXPECT_EQ(ToHex(result.output),
+              ToHex(Concat({Header(0, 1, 96), Track(Concat({Meta(0, 0x05, Text("ab")), Hex("00 FF 2F 00")}))})));
+}
+
+}  // namespace
+}  // namespace quorvel::testing
