@@ -9,6 +9,7 @@
 #include <windows.h>
 #else
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -20,7 +21,13 @@ class SystemOps final : public FileOps {
 public:
     int OpenRead(const std::filesystem::path& name) override {
         int fd = _wopen(name.c_str(), _O_RDONLY | _O_BINARY);
-        return fd < 0 ? -errno : fd;
+        if (fd < 0) return -errno;
+        struct _stat64 info;
+        if (_fstat64(fd, &info) != 0 || (info.st_mode & _S_IFMT) != _S_IFREG) {
+            _close(fd);
+            return -EINVAL;
+        }
+        return fd;
     }
     int CreateNew(const std::filesystem::path& name) override {
         int fd = _wopen(name.c_str(), _O_WRONLY | _O_BINARY | _O_CREAT | _O_EXCL, _S_IREAD | _S_IWRITE);
@@ -48,10 +55,18 @@ public:
 class SystemOps final : public FileOps {
 public:
     int OpenRead(const std::filesystem::path& name) override {
+        // Non-blocking, so that a FIFO cannot stall the open; only regular files are
+        // inputs (a directory opens on Linux, a device never ends).
         int fd;
-        do fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+        do fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
         while (fd < 0 && errno == EINTR);
-        return fd < 0 ? -errno : fd;
+        if (fd < 0) return -errno;
+        struct stat info;
+        if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+            ::close(fd);
+            return -EINVAL;
+        }
+        return fd;
     }
     int CreateNew(const std::filesystem::path& name) override {
         int fd;

@@ -12,7 +12,7 @@ class FileOps {
 public:
     virtual ~FileOps() = default;
 
-    // Opens an existing file for reading only. Returns a handle >= 0 or -errno.
+    // Opens an existing regular file for reading only. Returns a handle >= 0 or -errno.
     virtual int OpenRead(const std::filesystem::path& name) = 0;
     // Creates a new file for writing; fails with -EEXIST when the name is taken.
     virtual int CreateNew(const std::filesystem::path& name) = 0;

@@ -46,12 +46,8 @@ private:
     void OpenOutputArea() {
         Image.OutputSize = FileImage::PageSize;
         Image.AllocateOutput(OutPos);
-        Image.CopyBytes(1, OutPos + 1, 14);
-        Image.PutByte(OutPos + 9, 0);
-        Image.PutByte(OutPos + 10, 0);
-        Image.PutByte(OutPos + 11, 0);
-        Image.PutByte(OutPos + 12, 1);
-        OutPos += 22;
+        WriteFileHeader(0, 1);
+        OutPos += 8;  // the track chunk header, filled in at the end
         OutputStatus = 0;
         CarriedTime = 0;
     }

@@ -97,6 +97,15 @@ void SmfStream::WriteLongVarLen(std::int32_t value) noexcept {
     }
 }
 
+void SmfStream::WriteFileHeader(std::uint8_t format, std::uint16_t tracks) noexcept {
+    // The input's length and format words may carry bytes that CheckHeader passes over
+    // (00 00 01 06, 01 00); the output states them plainly.
+    const std::uint8_t header[14] = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, format,
+                                     static_cast<std::uint8_t>(tracks >> 8), static_cast<std::uint8_t>(tracks),
+                                     Image.GetByte(13), Image.GetByte(14)};
+    for (std::uint8_t b : header) Image.PutByte(++OutPos, b);
+}
+
 void SmfStream::WriteTrackHeader(std::int32_t length) noexcept {
     Image.PutByte(OutPos + 1, 'M');
     Image.PutByte(OutPos + 2, 'T');

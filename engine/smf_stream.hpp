@@ -90,6 +90,9 @@ public:
         }
         WriteLongVarLen(value);
     }
+    // Writes the 14-byte header chunk after OutPos with the given format and track
+    // count and the input's division; the length is always 6. OutPos advances by 14.
+    void WriteFileHeader(std::uint8_t format, std::uint16_t tracks) noexcept;
     // Writes "MTrk" and length (big-endian) after OutPos; OutPos advances by 8.
     void WriteTrackHeader(std::int32_t length) noexcept;
     // Writes one meta event: delta, FF, type, the text's length, the text.

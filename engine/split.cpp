@@ -82,10 +82,7 @@ public:
         Image.OutputSize += 14 + 8 + 12 * (NumTracks - 1);
         Image.AllocateOutput(OutPos);
 
-        Image.CopyBytes(1, OutPos + 1, 14);
-        Image.PutByte(OutPos + 10, 1);
-        Image.PutByte(OutPos + 12, static_cast<std::uint8_t>(NumTracks));
-        OutPos += 14;
+        WriteFileHeader(1, NumTracks);
         WriteTrackHeader(SlotSize[SystemSlot]);
         SlotCursor[SystemSlot] = OutPos;
         if (supplyEndOfTrack) PutEndOfTrack(OutPos);

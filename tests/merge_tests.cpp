@@ -2,6 +2,7 @@
 
 #include "errors.hpp"
 #include "merge.hpp"
+#include "split.hpp"
 #include "smf_test_support.hpp"
 
 namespace quorvel::testing {
@@ -312,6 +313,33 @@ TEST(MergeKaraoke, AMarkerThatEndsTrackTwoStillCounts) {
     ASSERT_EQ(result.code, 0);
     EXPECT_EQ(ToHex(result.output),
               ToHex(Concat({Header(0, 1, 96), Track(Concat({Meta(0, 0x05, Text("ab")), Hex("00 FF 2F 00")}))})));
+}
+
+}  // namespace
+}  // namespace quorvel::testing
+
+namespace quorvel::testing {
+namespace {
+
+// Bytes of the header that the reader passes over do not reach the output.
+TEST(OutputHeader, StatesLengthSixAndAPlainFormatWord) {
+    const Bytes merged = RunType0(Concat({Hex("4D 54 68 64 00 00 01 06 00 01 00 01 E7 28"),
+                                          Track(Hex("00 90 3C 40 00 FF 2F 00"))})).output;
+    ASSERT_GE(merged.size(), 14u);
+    EXPECT_EQ(ToHex(Bytes(merged.begin(), merged.begin() + 14)), "4D 54 68 64 00 00 00 06 00 00 00 01 E7 28");
+
+    const Bytes split = RunType1(Concat({Hex("4D 54 68 64 00 FF 00 06 01 00 00 01 00 60"),
+                                         Track(Hex("00 90 3C 40 00 FF 2F 00"))})).output;
+    ASSERT_GE(split.size(), 14u);
+    EXPECT_EQ(ToHex(Bytes(split.begin(), split.begin() + 14)), "4D 54 68 64 00 00 00 06 00 01 00 02 00 60");
+}
+
+TEST(InputKinds, ADirectoryIsAnInputThatCannotBeOpened) {
+    TempDir dir;
+    std::filesystem::create_directory(dir / "folder.mid");
+    EXPECT_EQ(engine::ConvertToType0(dir / "folder.mid", dir / "out.mid"), 1);
+    EXPECT_EQ(engine::ConvertToType1(dir / "folder.mid", dir / "out.mid"), 1);
+    EXPECT_EQ(dir.Entries(), std::vector<std::string>{"folder.mid"});
 }
 
 }  // namespace
