@@ -37,7 +37,7 @@ void SmfStream::ReadTrackHeader() {
     TrackRemaining = static_cast<std::int32_t>(length);
 }
 
-std::int32_t SmfStream::ReadLongVarLen() {
+std::uint32_t SmfStream::ReadQuantity(std::string_view what, bool withinChunk) {
     std::uint32_t value = 0;
     for (int n = 1;; ++n) {
         const std::uint8_t b = InputByte(ReadPos + 1);
@@ -45,10 +45,15 @@ std::int32_t SmfStream::ReadLongVarLen() {
         --TrackRemaining;
         value = (value << 7) | (b & 0x7Fu);
         if (b < 0x80) break;
-        if (n == 4) Malformed("a variable-length number in " + TrackName() + " is longer than 4 bytes");
-        if (TrackRemaining <= 0) Malformed("a variable-length number runs past the end of " + TrackName());
+        if (n == 4) Malformed(std::string(what) + " in " + TrackName() + " is longer than 4 bytes");
+        if (withinChunk && TrackRemaining <= 0)
+            Malformed(std::string(what) + " runs past the end of " + TrackName());
     }
-    return static_cast<std::int32_t>(value);
+    return value;
+}
+
+std::int32_t SmfStream::ReadLongVarLen() {
+    return static_cast<std::int32_t>(ReadQuantity("a variable-length number", true));
 }
 
 std::int32_t SmfStream::SystemDataLength() {
@@ -64,17 +69,9 @@ std::int32_t SmfStream::SystemDataLength() {
         std::snprintf(hex, sizeof hex, "%02X", Status);
         Malformed(std::string("status byte ") + hex + " is not allowed in " + TrackName());
     }
-    // The length is a variable-length quantity; let it run to the end of the chunk
-    // without the chunk test of ReadVarLen, so that CheckTrackEnd reports the event.
-    std::uint32_t length = 0;
-    for (int n = 1;; ++n) {
-        const std::uint8_t b = InputByte(ReadPos + 1);
-        ++ReadPos;
-        --TrackRemaining;
-        length = (length << 7) | (b & 0x7Fu);
-        if (b < 0x80) break;
-        if (n == 4) Malformed("an event length in " + TrackName() + " is longer than 4 bytes");
-    }
+    // The length may run on past the chunk here, so that CheckTrackEnd reports the
+    // whole event as running past it.
+    const std::uint32_t length = ReadQuantity("an event length", false);
     DataLength = static_cast<std::int32_t>(length);
     DataStart = ReadPos + 1;
     Skip(DataLength);

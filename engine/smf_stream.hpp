@@ -135,6 +135,9 @@ protected:
     std::string TrackName() const { return "track " + std::to_string(CurrentTrack); }
 
 private:
+    // Reads a variable-length number of at most 4 bytes; `what` names it in messages.
+    // With withinChunk, a number cut off by the end of the track chunk is malformed.
+    std::uint32_t ReadQuantity(std::string_view what, bool withinChunk);
     std::int32_t ReadLongVarLen();
     void WriteLongVarLen(std::int32_t value) noexcept;
 };
