@@ -8,7 +8,7 @@ std::string AboutText() {
     text += '\r';
     text += "Desktop edition by the Quorvel developers";
     text += "\r\r";
-    text += "Conversion code by the two authors of the original MIDI file converter";
+    text += "MIDI conversion code by the two Quorvel engine authors";
     text += "\r\r";
     text += "Converts Standard MIDI Files between format 0 and format 1";
     text += '\r';
