@@ -14,22 +14,10 @@
 namespace quorvel::property {
 namespace {
 
-struct MergeRun {
-    Bytes input;
-    ReadSmf in;
-    Bytes output;
-    ReadSmf out;
-};
+using MergeRun = ConversionRun;
 
 MergeRun RunMerge(const SmfFile& file) {
-    MergeRun run;
-    run.input = Encode(file);
-    run.in = ReadFileBytes(run.input, RunningStatusRule::Lenient);
-    const testing::Conversion result = testing::RunType0(run.input);
-    RC_ASSERT(result.code == 0);
-    RC_ASSERT(result.wroteOutput);
-    run.output = result.output;
-    run.out = ReadFileBytes(run.output, RunningStatusRule::Strict);
+    MergeRun run = RunConversion(file, testing::RunType0);
     RC_ASSERT(run.out.chunks.size() == 1u);
     RC_ASSERT(!run.out.chunks[0].events.empty());
     return run;

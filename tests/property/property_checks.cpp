@@ -69,4 +69,16 @@ void RequireMinimalRunningStatus(const std::vector<ReadEvent>& events, const std
     }
 }
 
+ConversionRun RunConversion(const SmfFile& file, testing::Conversion (*convert)(const testing::Bytes&)) {
+    ConversionRun run;
+    run.input = Encode(file);
+    run.in = ReadFileBytes(run.input, RunningStatusRule::Lenient);
+    const testing::Conversion result = convert(run.input);
+    RC_ASSERT(result.code == 0);
+    RC_ASSERT(result.wroteOutput);
+    run.output = result.output;
+    run.out = ReadFileBytes(run.output, RunningStatusRule::Strict);
+    return run;
+}
+
 }  // namespace quorvel::property

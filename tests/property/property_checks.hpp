@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "smf_model.hpp"
+#include "smf_test_support.hpp"
 
 // Comparisons shared by the merge and split properties; each fails the running
 // property with the first difference it finds.
@@ -30,5 +31,19 @@ void RequireSubsequence(const std::vector<ReadEvent>& whole, const std::vector<R
 void RequireMinimalRunningStatus(const std::vector<ReadEvent>& events, const std::string& what);
 
 bool IsEndOfTrack(const ReadEvent& e);
+
+// One conversion of a generated file: the input and output bytes and what the reference
+// reader makes of them (inputs read leniently, our outputs with the strict rule that
+// running status ends at meta and system-exclusive events).
+struct ConversionRun {
+    Bytes input;
+    ReadSmf in;
+    Bytes output;
+    ReadSmf out;
+};
+
+// Encodes file, converts it with convert (testing::RunType0 or RunType1), requires
+// result 0 and an output file, and reads both sides.
+ConversionRun RunConversion(const SmfFile& file, testing::Conversion (*convert)(const testing::Bytes&));
 
 }  // namespace quorvel::property

@@ -14,26 +14,11 @@
 namespace quorvel::property {
 namespace {
 
-struct SplitRun {
-    Bytes input;
-    ReadSmf in;
-    Bytes output;
-    ReadSmf out;
-};
+using SplitRun = ConversionRun;
 
-SplitRun RunSplit(const SmfFile& file) {
-    SplitRun run;
-    run.input = Encode(file);
-    run.in = ReadFileBytes(run.input, RunningStatusRule::Lenient);
-    const testing::Conversion result = testing::RunType1(run.input);
-    RC_ASSERT(result.code == 0);
-    RC_ASSERT(result.wroteOutput);
-    run.output = result.output;
-    // Each chunk must be read to its declared length exactly, and the chunks must fill
-    // the file to its last byte.
-    run.out = ReadFileBytes(run.output, RunningStatusRule::Strict);
-    return run;
-}
+// Each chunk must be read to its declared length exactly, and the chunks must fill the
+// file to its last byte: the strict reader checks both.
+SplitRun RunSplit(const SmfFile& file) { return RunConversion(file, testing::RunType1); }
 
 ReadEvent MetaAt(std::uint64_t time, std::uint8_t type, std::string_view text) {
     ReadEvent e;
