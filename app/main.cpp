@@ -4,14 +4,14 @@
 #include <QScreen>
 #include <QStyle>
 
-#include "messages.hpp"
+#include "quorvel/batch/messages.hpp"
 #include "midi_form.hpp"
 
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(
-        QString::fromUtf8(quorvel::app::ApplicationTitle.data(),
-                          static_cast<qsizetype>(quorvel::app::ApplicationTitle.size())));
+        QString::fromUtf8(quorvel::batch::ApplicationTitle.data(),
+                          static_cast<qsizetype>(quorvel::batch::ApplicationTitle.size())));
 
     // Creating the window runs FormCreate, which shows the About box first.
     quorvel::app::TMidiForm MidiForm;

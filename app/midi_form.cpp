@@ -15,9 +15,16 @@
 #include <cmath>
 
 #include "file_controls.hpp"
-#include "messages.hpp"
+#include "quorvel/batch/messages.hpp"
 
 namespace quorvel::app {
+
+using batch::ApplicationTitle;
+using batch::BatchKind;
+using batch::BatchOption;
+using batch::BoxAnswer;
+using batch::RunHandler;
+
 namespace {
 
 QString ToQString(std::string_view text) {
@@ -62,7 +69,7 @@ QAction* MakeOption(QMenu* menu, const char* name, const char* caption, bool che
 
 }  // namespace
 
-TMidiForm::TMidiForm(EngineCalls& engine, QWidget* parent) : QMainWindow(parent), engine_(engine) {
+TMidiForm::TMidiForm(batch::EngineCalls& engine, QWidget* parent) : QMainWindow(parent), engine_(engine) {
     setObjectName(QStringLiteral("MidiForm"));
     setWindowTitle(ToQString(ApplicationTitle));
     BuildControls();
@@ -213,19 +220,19 @@ void TMidiForm::FormCreate() {
 }
 
 void TMidiForm::Button2Click() {
-    RunHandler(*this, [this] { RunBatch(BatchKind::Smf0, *this, engine_); });
+    RunHandler(*this, [this] { batch::RunBatch(BatchKind::Smf0, *this, engine_); });
 }
 
 void TMidiForm::Button1Click() {
-    RunHandler(*this, [this] { RunBatch(BatchKind::Smf1, *this, engine_); });
+    RunHandler(*this, [this] { batch::RunBatch(BatchKind::Smf1, *this, engine_); });
 }
 
 void TMidiForm::Button5Click() {
-    RunHandler(*this, [this] { RunBatch(BatchKind::Karaoke, *this, engine_); });
+    RunHandler(*this, [this] { batch::RunBatch(BatchKind::Karaoke, *this, engine_); });
 }
 
 void TMidiForm::Button4Click() {
-    SelectAll(*this);
+    batch::SelectAll(*this);
 }
 
 void TMidiForm::Button3Click() {
@@ -233,11 +240,11 @@ void TMidiForm::Button3Click() {
 }
 
 void TMidiForm::PromptBetweenFiles1Click() {
-    ToggleOption(*this, BatchOption::PromptBetweenFiles);
+    batch::ToggleOption(*this, BatchOption::PromptBetweenFiles);
 }
 
 void TMidiForm::PromptBeforeOverwriting1Click() {
-    ToggleOption(*this, BatchOption::PromptBeforeOverwriting);
+    batch::ToggleOption(*this, BatchOption::PromptBeforeOverwriting);
 }
 
 void TMidiForm::DriveComboBox1Change() {
@@ -265,7 +272,7 @@ void TMidiForm::FilterComboBox1Change() {
 }
 
 void TMidiForm::About1Click() {
-    ShowAbout(*this);
+    batch::ShowAbout(*this);
 }
 
 void TMidiForm::EnterDirectory(DirectoryListBox* tree, const QString& directory) {

@@ -2,8 +2,8 @@
 
 #include <QMainWindow>
 
-#include "batch.hpp"
-#include "engine_calls.hpp"
+#include "quorvel/batch/batch_driver.hpp"
+#include "quorvel/batch/engine_calls.hpp"
 
 class QAction;
 class QFrame;
@@ -24,11 +24,11 @@ inline constexpr const char* MidiFileFilter = "Midi Files (*.mid)|*.mid|Karaoke 
 // The main window. It owns the controls, wires their signals to the handlers below and
 // answers the batch driver's questions; the batches themselves run in the driver.
 // Creating it runs FormCreate, which shows the About box (modal) before it returns.
-class TMidiForm : public QMainWindow, public BatchWindow {
+class TMidiForm : public QMainWindow, public batch::BatchWindow {
     Q_OBJECT
 public:
     // engine must outlive the window.
-    explicit TMidiForm(EngineCalls& engine = RealEngineCalls(), QWidget* parent = nullptr);
+    explicit TMidiForm(batch::EngineCalls& engine = batch::RealEngineCalls(), QWidget* parent = nullptr);
     ~TMidiForm() override;
 
     // BatchWindow
@@ -38,10 +38,10 @@ public:
     void SetFileSelected(int index, bool selected) override;
     std::string FileDirectory() const override;
     std::string OutputDirectory() const override;
-    bool OptionChecked(BatchOption option) const override;
-    void SetOptionChecked(BatchOption option, bool checked) override;
+    bool OptionChecked(batch::BatchOption option) const override;
+    void SetOptionChecked(batch::BatchOption option, bool checked) override;
     void PlainMessage(std::string_view title, std::string_view text) override;
-    BoxAnswer Confirm(std::string_view title, std::string_view text) override;
+    batch::BoxAnswer Confirm(std::string_view title, std::string_view text) override;
     void InformationMessage(std::string_view title, std::string_view text) override;
     void ErrorReport(std::string_view title, std::string_view text) override;
 
@@ -68,7 +68,7 @@ private:
     void EnterDirectory(DirectoryListBox* tree, const QString& directory);
     QWidget* BoxParent();
 
-    EngineCalls& engine_;
+    batch::EngineCalls& engine_;
 
     QFrame* MidiPanel = nullptr;
     QGroupBox* GroupBox1 = nullptr;

@@ -16,10 +16,9 @@
 #include <vector>
 
 #include "file_image.hpp"
-#include "file_ops.hpp"
-#include "merge.hpp"
+#include "quorvel/engine/file_ops.hpp"
+#include "quorvel/engine/conversions.hpp"
 #include "smf_stream.hpp"
-#include "split.hpp"
 
 namespace {
 

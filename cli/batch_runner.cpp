@@ -9,9 +9,9 @@
 #include <thread>
 #include <unordered_map>
 
-#include "convert_file.hpp"
-#include "messages.hpp"
-#include "naming.hpp"
+#include "quorvel/batch/convert_file.hpp"
+#include "quorvel/batch/messages.hpp"
+#include "quorvel/batch/naming.hpp"
 
 #ifdef _WIN32
 #include <process.h>
@@ -25,7 +25,7 @@ namespace quorvel::cli {
 namespace {
 
 namespace fs = std::filesystem;
-using app::FormatMessage;
+using batch::FormatMessage;
 
 // Output names compared as the file system compares them: Windows and macOS ignore
 // case, other systems do not.
@@ -40,13 +40,13 @@ std::string OutputKey(const std::string& name) {
 #endif
 }
 
-class ReplacingCopyCalls final : public app::EngineCalls {
+class ReplacingCopyCalls final : public batch::EngineCalls {
 public:
     int ConvertToType0(const fs::path& inName, const fs::path& outName) override {
-        return app::RealEngineCalls().ConvertToType0(inName, outName);
+        return batch::RealEngineCalls().ConvertToType0(inName, outName);
     }
     int ConvertToType1(const fs::path& inName, const fs::path& outName) override {
-        return app::RealEngineCalls().ConvertToType1(inName, outName);
+        return batch::RealEngineCalls().ConvertToType1(inName, outName);
     }
     bool CopyFileFailIfExists(const fs::path& inName, const fs::path& outName, std::string& reason) override {
         std::error_code ec;
@@ -74,13 +74,13 @@ public:
 
 }  // namespace
 
-app::EngineCalls& CliEngineCalls(bool force) {
+batch::EngineCalls& CliEngineCalls(bool force) {
     static ReplacingCopyCalls replacing;
-    return force ? static_cast<app::EngineCalls&>(replacing) : app::RealEngineCalls();
+    return force ? static_cast<batch::EngineCalls&>(replacing) : batch::RealEngineCalls();
 }
 
 std::vector<PlannedFile> PlanBatch(const std::vector<InputFile>& inputs, const BatchOptions& options) {
-    const app::BatchTraits& traits = app::Traits(options.kind);
+    const batch::BatchTraits& traits = batch::Traits(options.kind);
     const std::string directory = options.outputDirectory.string();
     std::unordered_map<std::string, std::string> takenBy;  // output name -> display name of its input
     std::vector<PlannedFile> plan;
@@ -88,8 +88,8 @@ std::vector<PlannedFile> PlanBatch(const std::vector<InputFile>& inputs, const B
     for (const InputFile& input : inputs) {
         PlannedFile file{input, {}, std::nullopt};
         const std::string& name = input.displayName;
-        const std::string outputName = app::RemoveExt(name) + std::string(traits.extension);
-        file.outputPath = fs::path(app::ComposePath(directory, outputName));
+        const std::string outputName = batch::RemoveExt(name) + std::string(traits.extension);
+        file.outputPath = fs::path(batch::ComposePath(directory, outputName));
         std::error_code ec;
         const fs::file_status inputStatus = fs::status(input.path, ec);
         const bool outputExists = fs::exists(fs::symlink_status(file.outputPath, ec));
@@ -110,11 +110,11 @@ std::vector<PlannedFile> PlanBatch(const std::vector<InputFile>& inputs, const B
     return plan;
 }
 
-FileResult ConvertPlanned(app::BatchKind kind, const PlannedFile& file, app::EngineCalls& engine) noexcept {
+FileResult ConvertPlanned(batch::BatchKind kind, const PlannedFile& file, batch::EngineCalls& engine) noexcept {
     const std::string& name = file.input.displayName;
     try {
         try {
-            const app::FileOutcome outcome = app::ConvertFile(kind, file.input.path, file.outputPath, name, engine);
+            const batch::FileOutcome outcome = batch::ConvertFile(kind, file.input.path, file.outputPath, name, engine);
             return {outcome.text, outcome.Succeeded()};
         } catch (const std::bad_alloc&) {
             return {FormatMessage("%s - %s", {name, "Out of memory"}), false};
@@ -134,7 +134,7 @@ FileResult ConvertPlanned(app::BatchKind kind, const PlannedFile& file, app::Eng
 int RunBatch(const std::vector<InputFile>& inputs, const BatchOptions& options, std::ostream& out,
              ProgressBar* progress) {
     if (inputs.empty()) {
-        out << app::NoFilesSelectedText << "\n" << std::flush;
+        out << batch::NoFilesSelectedText << "\n" << std::flush;
         return 2;
     }
     const std::vector<PlannedFile> plan = PlanBatch(inputs, options);
@@ -155,7 +155,7 @@ int RunBatch(const std::vector<InputFile>& inputs, const BatchOptions& options, 
     std::mutex mutex;
     std::condition_variable changed;
     std::atomic<std::size_t> next{0};
-    app::EngineCalls& engine = CliEngineCalls(options.force);
+    batch::EngineCalls& engine = CliEngineCalls(options.force);
     const auto worker = [&] {
         for (;;) {
             const std::size_t k = next.fetch_add(1);
@@ -204,7 +204,7 @@ int RunBatch(const std::vector<InputFile>& inputs, const BatchOptions& options, 
     for (std::thread& thread : threads) thread.join();
     if (progress) progress->Clear();
 
-    out << app::Traits(options.kind).completionText << '\n' << std::flush;
+    out << batch::Traits(options.kind).completionText << '\n' << std::flush;
     return allConverted ? 0 : 1;
 }
 

@@ -7,15 +7,15 @@
 #include <string>
 #include <vector>
 
-#include "batch_kind.hpp"
-#include "engine_calls.hpp"
+#include "quorvel/batch/batch_kind.hpp"
+#include "quorvel/batch/engine_calls.hpp"
 #include "input_list.hpp"
 #include "progress.hpp"
 
 namespace quorvel::cli {
 
 struct BatchOptions {
-    app::BatchKind kind = app::BatchKind::Smf0;
+    batch::BatchKind kind = batch::BatchKind::Smf0;
     std::filesystem::path outputDirectory = ".";
     std::string outputLabel = "the current directory";  // how lines name the output directory
     bool force = false;                                 // replace existing output files
@@ -47,7 +47,7 @@ struct FileResult {
 // Converts one planned file (which must have no refusal) with engine and words the
 // result as the window does. Every exception becomes a line ("song.mid - Disk full"),
 // so nothing escapes: the next file goes on.
-FileResult ConvertPlanned(app::BatchKind kind, const PlannedFile& file, app::EngineCalls& engine) noexcept;
+FileResult ConvertPlanned(batch::BatchKind kind, const PlannedFile& file, batch::EngineCalls& engine) noexcept;
 
 // Runs a whole batch: plans it, converts the files on up to options.jobs threads and
 // writes one line per file to out in input order (with quiet, only the lines of files
@@ -61,6 +61,6 @@ int RunBatch(const std::vector<InputFile>& inputs, const BatchOptions& options, 
 // The engine calls of a batch: the real engine, and with force a karaoke copy that
 // replaces an existing output file (through a temporary file and a rename, so the old
 // file stays whole if the copy fails). Safe to share between threads.
-app::EngineCalls& CliEngineCalls(bool force);
+batch::EngineCalls& CliEngineCalls(bool force);
 
 }  // namespace quorvel::cli

@@ -54,7 +54,7 @@ CLI::App* AddBatchCommand(CLI::App& app, const std::string& name, const std::str
     return command;
 }
 
-int RunBatchCommand(app::BatchKind kind, const BatchArguments& arguments, std::ostream& out, std::ostream& err) {
+int RunBatchCommand(batch::BatchKind kind, const BatchArguments& arguments, std::ostream& out, std::ostream& err) {
     BatchOptions options;
     options.kind = kind;
     if (!arguments.outputDirectory.empty()) {
@@ -114,9 +114,9 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
         return code == 0 ? 0 : UsageError;
     }
 
-    if (smf0Command->parsed()) return RunBatchCommand(app::BatchKind::Smf0, smf0, out, err);
-    if (smf1Command->parsed()) return RunBatchCommand(app::BatchKind::Smf1, smf1, out, err);
-    if (karCommand->parsed()) return RunBatchCommand(app::BatchKind::Karaoke, kar, out, err);
+    if (smf0Command->parsed()) return RunBatchCommand(batch::BatchKind::Smf0, smf0, out, err);
+    if (smf1Command->parsed()) return RunBatchCommand(batch::BatchKind::Smf1, smf1, out, err);
+    if (karCommand->parsed()) return RunBatchCommand(batch::BatchKind::Karaoke, kar, out, err);
     if (infoCommand->parsed()) return RunInfoCommand(infoFiles, out);
     return UsageError;
 }

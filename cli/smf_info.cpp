@@ -3,7 +3,7 @@
 #include <new>
 #include <system_error>
 
-#include "errors.hpp"
+#include "quorvel/engine/errors.hpp"
 #include "karaoke.hpp"
 #include "smf_stream.hpp"
 

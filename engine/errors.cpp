@@ -1,4 +1,4 @@
-#include "errors.hpp"
+#include "quorvel/engine/errors.hpp"
 
 #include <cerrno>
 

@@ -8,7 +8,7 @@
 #include <new>
 #include <string>
 
-#include "errors.hpp"
+#include "quorvel/engine/errors.hpp"
 
 #ifdef _WIN32
 #include <process.h>

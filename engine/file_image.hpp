@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <memory>
 
-#include "file_ops.hpp"
+#include "quorvel/engine/file_ops.hpp"
 
 namespace quorvel::engine {
 

@@ -1,4 +1,4 @@
-#include "file_ops.hpp"
+#include "quorvel/engine/file_ops.hpp"
 
 #include <cerrno>
 

@@ -1,10 +1,10 @@
-#include "merge.hpp"
+#include "quorvel/engine/conversions.hpp"
 
 #include <algorithm>
 #include <array>
 #include <cstdint>
 
-#include "errors.hpp"
+#include "quorvel/engine/errors.hpp"
 #include "karaoke.hpp"
 #include "smf_stream.hpp"
 

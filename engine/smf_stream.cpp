@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "errors.hpp"
+#include "quorvel/engine/errors.hpp"
 
 namespace quorvel::engine {
 

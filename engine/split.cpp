@@ -1,9 +1,9 @@
-#include "split.hpp"
+#include "quorvel/engine/conversions.hpp"
 
 #include <array>
 #include <cstdint>
 
-#include "errors.hpp"
+#include "quorvel/engine/errors.hpp"
 #include "karaoke.hpp"
 #include "smf_stream.hpp"
 

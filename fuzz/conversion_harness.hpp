@@ -7,7 +7,7 @@
 #include <exception>
 #include <string>
 
-#include "errors.hpp"
+#include "quorvel/engine/errors.hpp"
 #include "memory_file_ops.hpp"
 
 namespace quorvel::fuzz {

@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "conversion_harness.hpp"
-#include "merge.hpp"
+#include "quorvel/engine/conversions.hpp"
 #include "output_check.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -4,7 +4,7 @@
 
 #include "conversion_harness.hpp"
 #include "output_check.hpp"
-#include "split.hpp"
+#include "quorvel/engine/conversions.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     quorvel::fuzz::FuzzConversion(

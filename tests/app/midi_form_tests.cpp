@@ -14,10 +14,10 @@
 
 #include <algorithm>
 
-#include "engine_calls.hpp"
-#include "errors.hpp"
+#include "quorvel/batch/engine_calls.hpp"
+#include "quorvel/engine/errors.hpp"
 #include "file_controls.hpp"
-#include "messages.hpp"
+#include "quorvel/batch/messages.hpp"
 #include "midi_form.hpp"
 #include "smf_test_support.hpp"
 
@@ -98,7 +98,7 @@ QStringList Entries(const QListWidget* list) {
 }
 
 // Engine calls that fail with a file error on the second conversion.
-class FailingEngine final : public quorvel::app::EngineCalls {
+class FailingEngine final : public quorvel::batch::EngineCalls {
 public:
     int conversions = 0;
     int ConvertToType0(const std::filesystem::path&, const std::filesystem::path&) override {
@@ -157,7 +157,7 @@ private slots:
         QCOMPARE(about.buttons, QStringList{QStringLiteral("OK")});
         QVERIFY(!about.mainWindowVisible);
         // The carriage returns of the About text show as line breaks.
-        QString expected = QString::fromStdString(quorvel::app::AboutText());
+        QString expected = QString::fromStdString(quorvel::batch::AboutText());
         expected.replace(QLatin1Char('\r'), QLatin1Char('\n'));
         QCOMPARE(about.text, expected);
         QVERIFY(about.text.startsWith(QStringLiteral("Quorvel Version 2.0 (9850)\n")));
@@ -170,7 +170,7 @@ private slots:
     }
 
     void aboutTextHasSixCarriageReturnsAndNoLineFeed() {
-        const std::string text = quorvel::app::AboutText();
+        const std::string text = quorvel::batch::AboutText();
         QCOMPARE(std::count(text.begin(), text.end(), '\r'), 6);
         QCOMPARE(std::count(text.begin(), text.end(), '\n'), 0);
     }

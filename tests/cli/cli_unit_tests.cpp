@@ -86,7 +86,7 @@ TEST(BatchPlan, SkipsAreDecidedInInputOrder) {
     EXPECT_FALSE(forced[3].refusal) << "with force an existing output is replaced";
     EXPECT_TRUE(forced[2].refusal) << "but two inputs never write the same output";
 
-    options.kind = app::BatchKind::Karaoke;
+    options.kind = batch::BatchKind::Karaoke;
     const auto karaoke = cli::PlanBatch(inputs, options);
     EXPECT_EQ(karaoke[0].outputPath, dir / "out" / "a.kar");
 }

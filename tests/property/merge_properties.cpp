@@ -5,7 +5,6 @@
 #include <string_view>
 #include <tuple>
 
-#include "karaoke.hpp"
 #include "property_checks.hpp"
 #include "smf_generators.hpp"
 #include "smf_model.hpp"
@@ -30,7 +29,7 @@ std::vector<ReadEvent> MergedEvents(const MergeRun& run) {
 }
 
 bool IsKaraokeMarker(const ReadEvent& e) {
-    const std::string_view marker = engine::KaraokeMarker;
+    const std::string_view marker = KaraokeMarker;
     return e.status == MetaStatus && e.metaType == MetaText && e.data == Bytes(marker.begin(), marker.end());
 }
 

@@ -2,7 +2,6 @@
 
 #include <string_view>
 
-#include "karaoke.hpp"
 
 namespace quorvel::property {
 namespace {
@@ -116,7 +115,7 @@ rc::Gen<Event> MetaEvent(bool lyrics) {
         case 0: {
             Bytes text = *Payload(TextByte());
             // The main generators make no karaoke files.
-            if (text == TextBytes(engine::KaraokeMarker)) text[0] = '#';
+            if (text == TextBytes(KaraokeMarker)) text[0] = '#';
             return MakeMeta(delta, MetaText, std::move(text));
         }
         case 1: return MakeMeta(delta, MetaTrackName, *Payload(TextByte()));
@@ -214,7 +213,7 @@ rc::Gen<std::uint16_t> Division() {
     });
 }
 
-Event Marker(std::uint32_t delta) { return MakeMeta(delta, MetaText, TextBytes(engine::KaraokeMarker)); }
+Event Marker(std::uint32_t delta) { return MakeMeta(delta, MetaText, TextBytes(KaraokeMarker)); }
 
 // Texts that resemble the marker but are no marker: another case, another length,
 // another meta type.
@@ -224,7 +223,7 @@ rc::Gen<Event> NearMissMarker() {
         switch (*gen::inRange(0, 3)) {
         case 0: return MakeMeta(delta, MetaText, TextBytes("@KMIDI Karaoke FILE"));
         case 1: return MakeMeta(delta, MetaText, TextBytes("@KMIDI KARAOKE FILE "));
-        default: return MakeMeta(delta, MetaLyric, TextBytes(engine::KaraokeMarker));
+        default: return MakeMeta(delta, MetaLyric, TextBytes(KaraokeMarker));
         }
     });
 }

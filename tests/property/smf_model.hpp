@@ -4,6 +4,7 @@
 #include <iosfwd>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "smf_test_support.hpp"
@@ -12,6 +13,9 @@
 // produce, how it is encoded, and an independent reader that turns bytes back into
 // tracks of events with absolute times. Nothing here uses the engine's own readers.
 namespace quorvel::property {
+
+// The text event that marks a karaoke file, as the two conversions read and write it.
+inline constexpr std::string_view KaraokeMarker = "@KMIDI KARAOKE FILE";
 
 using testing::Bytes;
 

@@ -5,7 +5,6 @@
 #include <array>
 #include <string_view>
 
-#include "karaoke.hpp"
 #include "property_checks.hpp"
 #include "smf_generators.hpp"
 #include "smf_model.hpp"
@@ -62,7 +61,7 @@ Sorted SortInput(const ReadSmf& in) {
 std::vector<std::vector<ReadEvent>> ExpectedTracks(const Sorted& sorted) {
     std::vector<std::vector<ReadEvent>> tracks;
     tracks.push_back(sorted.system.empty() ? std::vector<ReadEvent>{EndOfTrackAt(0)} : sorted.system);
-    const std::string_view marker = engine::KaraokeMarker;
+    const std::string_view marker = KaraokeMarker;
     auto close = [](std::vector<ReadEvent> track) {
         track.push_back(EndOfTrackAt(track.empty() ? 0 : track.back().time));
         return track;
@@ -101,7 +100,7 @@ RC_GTEST_PROP(SplitProperties, HeaderCountsTheChunksAndLengthsAreExact, ()) {
     const Sorted sorted = SortInput(run.in);
     RC_ASSERT(run.out.chunks.size() == ExpectedTracks(sorted).size());
 
-    const std::string_view marker = engine::KaraokeMarker;
+    const std::string_view marker = KaraokeMarker;
     const Bytes markerText(marker.begin(), marker.end());
     std::size_t markers = 0;
     for (const auto& chunk : run.out.chunks)

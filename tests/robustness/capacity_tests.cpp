@@ -5,10 +5,9 @@
 #include <ostream>
 #include <string>
 
-#include "errors.hpp"
-#include "merge.hpp"
+#include "quorvel/engine/errors.hpp"
+#include "quorvel/engine/conversions.hpp"
 #include "robustness_fixtures.hpp"
-#include "split.hpp"
 
 namespace quorvel::testing {
 namespace {

@@ -7,7 +7,7 @@
 #include <ostream>
 #include <string>
 
-#include "errors.hpp"
+#include "quorvel/engine/errors.hpp"
 #include "robustness_fixtures.hpp"
 
 namespace quorvel::testing {

@@ -13,7 +13,7 @@
 #include <unistd.h>
 #endif
 
-#include "errors.hpp"
+#include "quorvel/engine/errors.hpp"
 #include "robustness_fixtures.hpp"
 
 namespace quorvel::testing {

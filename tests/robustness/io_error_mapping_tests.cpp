@@ -5,7 +5,7 @@
 #include <cerrno>
 #include <string>
 
-#include "errors.hpp"
+#include "quorvel/engine/errors.hpp"
 
 namespace quorvel::testing {
 namespace {

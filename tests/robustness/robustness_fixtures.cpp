@@ -2,8 +2,7 @@
 
 #include <stdexcept>
 
-#include "merge.hpp"
-#include "split.hpp"
+#include "quorvel/engine/conversions.hpp"
 
 namespace quorvel::testing {
 namespace {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "file_ops.hpp"
+#include "quorvel/engine/file_ops.hpp"
 #include "smf_test_support.hpp"
 
 namespace quorvel::testing {

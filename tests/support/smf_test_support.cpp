@@ -8,8 +8,7 @@
 #include <random>
 #include <stdexcept>
 
-#include "merge.hpp"
-#include "split.hpp"
+#include "quorvel/engine/conversions.hpp"
 
 namespace quorvel::testing {
 

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "file_ops.hpp"
+#include "quorvel/engine/file_ops.hpp"
 
 namespace quorvel::testing {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-namespace quorvel::app {
+namespace quorvel::batch {
 
 // Title of the application, of its main window, of its plain message boxes and of its
 // error reports.
@@ -35,4 +35,4 @@ std::string AboutText();
 // Fills each "%s" of pattern, in order, with the next argument.
 std::string FormatMessage(std::string_view pattern, std::initializer_list<std::string_view> args);
 
-}  // namespace quorvel::app
+}  // namespace quorvel::batch

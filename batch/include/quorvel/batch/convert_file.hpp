@@ -3,10 +3,10 @@
 #include <filesystem>
 #include <string>
 
-#include "batch_kind.hpp"
-#include "engine_calls.hpp"
+#include "quorvel/batch/batch_kind.hpp"
+#include "quorvel/batch/engine_calls.hpp"
 
-namespace quorvel::app {
+namespace quorvel::batch {
 
 // What became of one file of a batch.
 struct FileOutcome {
@@ -35,4 +35,4 @@ FileOutcome ConvertFile(BatchKind kind, const std::filesystem::path& inputPath,
                         const std::filesystem::path& outputPath, const std::string& displayName,
                         EngineCalls& engine = RealEngineCalls());
 
-}  // namespace quorvel::app
+}  // namespace quorvel::batch

@@ -2,7 +2,7 @@
 
 #include <optional>
 
-#include "errors.hpp"
+#include "quorvel/engine/errors.hpp"
 #include "smf_stream.hpp"
 #include "smf_test_support.hpp"
 

@@ -1,6 +1,6 @@
-#include "messages.hpp"
+#include "quorvel/batch/messages.hpp"
 
-namespace quorvel::app {
+namespace quorvel::batch {
 
 std::string AboutText() {
     std::string text;
@@ -29,4 +29,4 @@ std::string FormatMessage(std::string_view pattern, std::initializer_list<std::s
     return out;
 }
 
-}  // namespace quorvel::app
+}  // namespace quorvel::batch

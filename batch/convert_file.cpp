@@ -1,9 +1,9 @@
-#include "convert_file.hpp"
+#include "quorvel/batch/convert_file.hpp"
 
-#include "errors.hpp"
-#include "messages.hpp"
+#include "quorvel/engine/errors.hpp"
+#include "quorvel/batch/messages.hpp"
 
-namespace quorvel::app {
+namespace quorvel::batch {
 
 FileOutcome ConvertFile(BatchKind kind, const std::filesystem::path& inputPath,
                         const std::filesystem::path& outputPath, const std::string& displayName,
@@ -34,4 +34,4 @@ FileOutcome ConvertFile(BatchKind kind, const std::filesystem::path& inputPath,
     return {FileOutcome::Kind::Refused, code, FormatMessage("%s - %s", {displayName, message})};
 }
 
-}  // namespace quorvel::app
+}  // namespace quorvel::batch

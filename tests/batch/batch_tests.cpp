@@ -9,13 +9,13 @@
 #include <string>
 #include <vector>
 
-#include "batch.hpp"
-#include "errors.hpp"
-#include "messages.hpp"
-#include "naming.hpp"
+#include "quorvel/batch/batch_driver.hpp"
+#include "quorvel/engine/errors.hpp"
+#include "quorvel/batch/messages.hpp"
+#include "quorvel/batch/naming.hpp"
 #include "smf_test_support.hpp"
 
-namespace quorvel::app {
+namespace quorvel::batch {
 namespace {
 
 using engine::FileTooLarge;
@@ -678,4 +678,4 @@ TEST(RealEngine, Smf0BatchWritesTheOutputAndReportsRefusals) {
 }
 
 }  // namespace
-}  // namespace quorvel::app
+}  // namespace quorvel::batch

@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <string>
 
-namespace quorvel::app {
+namespace quorvel::batch {
 
 // What the batches need of the engine and the file system, behind one interface so
 // that tests can script results and record calls.
@@ -21,4 +21,4 @@ public:
 // The real engine and file system. Stateless; safe to share between threads.
 EngineCalls& RealEngineCalls();
 
-}  // namespace quorvel::app
+}  // namespace quorvel::batch

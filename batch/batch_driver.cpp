@@ -1,13 +1,13 @@
-#include "batch.hpp"
+#include "quorvel/batch/batch_driver.hpp"
 
 #include <filesystem>
 #include <new>
 
-#include "convert_file.hpp"
-#include "messages.hpp"
-#include "naming.hpp"
+#include "quorvel/batch/convert_file.hpp"
+#include "quorvel/batch/messages.hpp"
+#include "quorvel/batch/naming.hpp"
 
-namespace quorvel::app {
+namespace quorvel::batch {
 namespace {
 
 // Paths travel as UTF-8 text; the engine takes them as file-system paths.
@@ -86,4 +86,4 @@ void RunHandler(BatchWindow& window, const std::function<void()>& handler) {
     }
 }
 
-}  // namespace quorvel::app
+}  // namespace quorvel::batch

@@ -2,7 +2,7 @@
 
 #include <cerrno>
 
-#include "errors.hpp"
+#include "quorvel/engine/errors.hpp"
 #include "file_image.hpp"
 #include "smf_test_support.hpp"
 

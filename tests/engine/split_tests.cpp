@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "errors.hpp"
-#include "split.hpp"
+#include "quorvel/engine/errors.hpp"
+#include "quorvel/engine/conversions.hpp"
 #include "smf_test_support.hpp"
 
 namespace quorvel::testing {

@@ -1,11 +1,10 @@
-#include "engine_calls.hpp"
+#include "quorvel/batch/engine_calls.hpp"
 
 #include <system_error>
 
-#include "merge.hpp"
-#include "split.hpp"
+#include "quorvel/engine/conversions.hpp"
 
-namespace quorvel::app {
+namespace quorvel::batch {
 namespace {
 
 class RealCalls final : public EngineCalls {
@@ -36,4 +35,4 @@ EngineCalls& RealEngineCalls() {
     return calls;
 }
 
-}  // namespace quorvel::app
+}  // namespace quorvel::batch

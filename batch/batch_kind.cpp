@@ -1,6 +1,6 @@
-#include "batch_kind.hpp"
+#include "quorvel/batch/batch_kind.hpp"
 
-namespace quorvel::app {
+namespace quorvel::batch {
 
 const BatchTraits& Traits(BatchKind kind) noexcept {
     static constexpr BatchTraits smf0{".mid", 0, "%s converted to type 0", "Conversion Complete"};
@@ -14,4 +14,4 @@ const BatchTraits& Traits(BatchKind kind) noexcept {
     return karaoke;
 }
 
-}  // namespace quorvel::app
+}  // namespace quorvel::batch

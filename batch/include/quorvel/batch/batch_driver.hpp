@@ -5,10 +5,10 @@
 #include <string>
 #include <string_view>
 
-#include "batch_kind.hpp"
-#include "engine_calls.hpp"
+#include "quorvel/batch/batch_kind.hpp"
+#include "quorvel/batch/engine_calls.hpp"
 
-namespace quorvel::app {
+namespace quorvel::batch {
 
 // Titles of the message boxes; the plain box and the error report carry ApplicationTitle.
 inline constexpr std::string_view ConfirmTitle = "Confirm";
@@ -82,4 +82,4 @@ void RunHandler(BatchWindow& window, const std::function<void()>& handler);
 // The text of the error report for an exception.
 std::string ErrorReportText(const std::exception& error);
 
-}  // namespace quorvel::app
+}  // namespace quorvel::batch

@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-namespace quorvel::app {
+namespace quorvel::batch {
 
 // The platform's directory separator.
 #ifdef _WIN32
@@ -25,4 +25,4 @@ std::string ComposePath(std::string_view directory, std::string_view name,
 // Looks at the two texts, never at the disk.
 bool SamePathIgnoringAsciiCase(std::string_view a, std::string_view b) noexcept;
 
-}  // namespace quorvel::app
+}  // namespace quorvel::batch

@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-namespace quorvel::app {
+namespace quorvel::batch {
 
 // The three batches: SMF 0 (merge), SMF 1 (split) and karaoke (split stored as .kar).
 enum class BatchKind { Smf0, Smf1, Karaoke };
@@ -16,4 +16,4 @@ struct BatchTraits {
 
 const BatchTraits& Traits(BatchKind kind) noexcept;
 
-}  // namespace quorvel::app
+}  // namespace quorvel::batch

@@ -1,8 +1,8 @@
-#include "naming.hpp"
+#include "quorvel/batch/naming.hpp"
 
 #include <algorithm>
 
-namespace quorvel::app {
+namespace quorvel::batch {
 
 std::string RemoveExt(std::string_view name) {
     const auto dot = name.find('.');
@@ -26,4 +26,4 @@ bool SamePathIgnoringAsciiCase(std::string_view a, std::string_view b) noexcept 
            std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return upper(x) == upper(y); });
 }
 
-}  // namespace quorvel::app
+}  // namespace quorvel::batch
