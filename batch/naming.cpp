@@ -5,12 +5,9 @@
 namespace quorvel::batch {
 
 std::string RemoveExt(std::string_view name) {
-    const auto dot = name.find('.');
-    if (dot == std::string_view::npos) return std::string(name);
-    // Removes 128 characters from the dot on, or everything after it when fewer remain.
-    std::string out(name.substr(0, dot));
-    if (name.size() - dot > 128) out += name.substr(dot + 128);
-    return out;
+    // Everything from the first dot on goes, however long the rest is: a name with a
+    // long tail after its dot must not keep part of that tail as its base name.
+    return std::string(name.substr(0, name.find('.')));
 }
 
 std::string ComposePath(std::string_view directory, std::string_view name, char separator) {
