@@ -1,88 +1,27 @@
 // Micro-benchmarks of the engine: the byte paths every conversion runs through
-// (FileImage::GetByte, PutByte, CopyBytes, SmfStream::ReadVarLen) and one whole merge
-// of a 256-track file and one whole split, with the files kept in memory so that only
+// (FileImage::GetByte, PutByte, CopyBytes, SmfStream::ReadVarLen) and whole merges and
+// splits through the conversions on bytes, with the files kept in memory so that only
 // the engine is timed.
 
 #include <benchmark/benchmark.h>
 
-#include <cerrno>
 #include <cstdint>
-#include <cstring>
-#include <map>
 #include <random>
 #include <stdexcept>
-#include <string>
 #include <utility>
 #include <vector>
 
 #include "file_image.hpp"
-#include "quorvel/engine/file_ops.hpp"
 #include "quorvel/engine/conversions.hpp"
+#include "quorvel/engine/memory_file_ops.hpp"
 #include "smf_stream.hpp"
 
 namespace {
 
 using quorvel::engine::FileImage;
-using quorvel::engine::FileOps;
+using quorvel::engine::MemoryFileOps;
 using quorvel::engine::Position;
 using Bytes = std::vector<std::uint8_t>;
-
-// Files as byte vectors in a map: no system calls inside the timed loops.
-class MemoryFileOps final : public FileOps {
-public:
-    void Put(const std::string& name, Bytes bytes) { files_[name] = std::move(bytes); }
-    const Bytes& Get(const std::string& name) const { return files_.at(name); }
-
-    int OpenRead(const std::filesystem::path& name) override {
-        auto it = files_.find(name.string());
-        if (it == files_.end()) return -ENOENT;
-        return Open(name.string(), false);
-    }
-    int CreateNew(const std::filesystem::path& name) override {
-        if (files_.count(name.string())) return -EEXIST;
-        files_[name.string()].clear();
-        return Open(name.string(), true);
-    }
-    std::ptrdiff_t Read(int handle, void* buffer, std::size_t size) override {
-        Handle& h = handles_.at(handle);
-        const Bytes& data = files_.at(h.name);
-        const std::size_t n = std::min(size, data.size() - h.offset);
-        std::memcpy(buffer, data.data() + h.offset, n);
-        h.offset += n;
-        return static_cast<std::ptrdiff_t>(n);
-    }
-    std::ptrdiff_t Write(int handle, const void* buffer, std::size_t size) override {
-        Bytes& data = files_.at(handles_.at(handle).name);
-        const auto* p = static_cast<const std::uint8_t*>(buffer);
-        data.insert(data.end(), p, p + size);
-        return static_cast<std::ptrdiff_t>(size);
-    }
-    int Close(int handle) override { return handles_.erase(handle) ? 0 : -EBADF; }
-    int Rename(const std::filesystem::path& from, const std::filesystem::path& to) override {
-        auto it = files_.find(from.string());
-        if (it == files_.end()) return -ENOENT;
-        Bytes data = std::move(it->second);
-        files_.erase(it);
-        files_[to.string()] = std::move(data);
-        return 0;
-    }
-    int Remove(const std::filesystem::path& name) override {
-        return files_.erase(name.string()) ? 0 : -ENOENT;
-    }
-
-private:
-    struct Handle {
-        std::string name;
-        std::size_t offset = 0;
-    };
-    int Open(const std::string& name, bool) {
-        handles_[next_] = Handle{name, 0};
-        return next_++;
-    }
-    std::map<std::string, Bytes> files_;
-    std::map<int, Handle> handles_;
-    int next_ = 3;
-};
 
 void PutVarLen(Bytes& out, std::uint32_t v) {
     std::uint8_t buf[5];
@@ -258,14 +197,13 @@ void BM_ReadVarLen(benchmark::State& state) {
 }
 BENCHMARK(BM_ReadVarLen);
 
+// A whole conversion from the bytes of the input to the bytes of the output.
 void BM_MergeFile(benchmark::State& state) {
     const Bytes input = MakeFormat1(static_cast<int>(state.range(0)), 400 * 1024);
-    MemoryFileOps ops;
-    ops.Put("in.mid", input);
     for (auto _ : state) {
-        if (quorvel::engine::ConvertToType0("in.mid", "out.mid", ops) != 0)
-            state.SkipWithError("the merge refused the file");
-        ops.Remove("out.mid");
+        const auto result = quorvel::engine::ConvertToType0(input);
+        if (result.code != 0) state.SkipWithError("the merge refused the file");
+        benchmark::DoNotOptimize(result.output.data());
     }
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(input.size()));
 }
@@ -273,12 +211,10 @@ BENCHMARK(BM_MergeFile)->Arg(256)->Arg(16)->Unit(benchmark::kMillisecond);
 
 void BM_SplitFile(benchmark::State& state) {
     const Bytes input = MakeFormat0(400 * 1024);
-    MemoryFileOps ops;
-    ops.Put("in.mid", input);
     for (auto _ : state) {
-        if (quorvel::engine::ConvertToType1("in.mid", "out.mid", ops) != 0)
-            state.SkipWithError("the split refused the file");
-        ops.Remove("out.mid");
+        const auto result = quorvel::engine::ConvertToType1(input);
+        if (result.code != 0) state.SkipWithError("the split refused the file");
+        benchmark::DoNotOptimize(result.output.data());
     }
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(input.size()));
 }

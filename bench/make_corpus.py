@@ -22,23 +22,20 @@ import math
 import os
 import random
 import struct
+import sys
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir, "scripts"))
+from smf_writer import (END_OF_TRACK_EVENT, LYRIC, MARKER, TEMPO, TEXT, TIME_SIGNATURE,  # noqa: E402
+                        TRACK_NAME, header, track, var_len)
 
 PAGE = 16384
 SLOTS = 64
 MIN_SIZE = 1024
 MAX_SIZE = 500 * 1024
+DIVISION = 480
 
 WORDS = ("la", "love", "night", "star", "dream", "fire", "rain", "heart", "sky", "moon",
          "sing", "dance", "away", "home", "light", "time", "river", "gold", "blue", "wind")
-
-
-def varlen(value):
-    out = [value & 0x7F]
-    value >>= 7
-    while value:
-        out.append((value & 0x7F) | 0x80)
-        value >>= 7
-    return bytes(reversed(out))
 
 
 def pages(size):
@@ -63,7 +60,7 @@ class TrackWriter:
 
     def _event(self, delta, status, body, channel_event):
         self.events += 1
-        d = varlen(delta)
+        d = var_len(delta)
         if channel_event and status == self.running:
             self.data += d + body  # running status: no status byte
         else:
@@ -98,7 +95,7 @@ class TrackWriter:
         return " ".join(words)[:length].encode("ascii")
 
     def meta(self, delta, kind, data):
-        self._event(delta, 0xFF, bytes([kind]) + varlen(len(data)) + data, False)
+        self._event(delta, 0xFF, bytes([kind]) + var_len(len(data)) + data, False)
 
     def add_random_event(self):
         rng = self.rng
@@ -119,26 +116,22 @@ class TrackWriter:
             self._event(delta, 0xE0 | ch, bytes([rng.randrange(128), rng.randrange(128)]), True)
         elif r < 0.96:
             body = bytes(rng.randrange(128) for _ in range(rng.randrange(4, 200))) + b"\xF7"
-            self._event(delta, 0xF0, varlen(len(body)) + body, False)
+            self._event(delta, 0xF0, var_len(len(body)) + body, False)
         elif r < 0.975 and self.lyrics:
-            self.meta(delta, 0x05, (b"\r" if rng.random() < 0.2 else b"") + self._text(rng.randrange(2, 24)))
+            self.meta(delta, LYRIC, (b"\r" if rng.random() < 0.2 else b"") + self._text(rng.randrange(2, 24)))
         elif r < 0.985:
-            self.meta(delta, 0x01, self._text(rng.randrange(128, 600)))
+            self.meta(delta, TEXT, self._text(rng.randrange(128, 600)))
         elif r < 0.99:
-            self.meta(delta, 0x51, struct.pack(">I", rng.randrange(200000, 900000))[1:])
+            self.meta(delta, TEMPO, struct.pack(">I", rng.randrange(200000, 900000))[1:])
         else:
-            self.meta(delta, 0x06, self._text(rng.randrange(4, 40)))
+            self.meta(delta, MARKER, self._text(rng.randrange(4, 40)))
 
     def fill(self, budget):
         while len(self.data) < budget:
             self.add_random_event()
 
     def chunk(self):
-        return b"MTrk" + struct.pack(">I", len(self.data) + 4) + bytes(self.data) + b"\x00\xFF\x2F\x00"
-
-
-def header(fmt, tracks, division=480):
-    return b"MThd" + struct.pack(">IHHH", 6, fmt, tracks, division)
+        return track(bytes(self.data) + END_OF_TRACK_EVENT)
 
 
 def format1(rng, size, tracks):
@@ -151,16 +144,16 @@ def format1(rng, size, tracks):
         for t in range(tracks):
             w = TrackWriter(rng, [t % 16] if rng.random() < 0.8 else list(range(16)), t == lyrics_track)
             if t == 0:
-                w.meta(0, 0x03, b"Benchmark song")
-                w.meta(0, 0x01, w._text(rng.randrange(128, 400)))
-                w.meta(0, 0x58, b"\x04\x02\x18\x08")
-                w.meta(0, 0x51, b"\x07\xA1\x20")
+                w.meta(0, TRACK_NAME, b"Benchmark song")
+                w.meta(0, TEXT, w._text(rng.randrange(128, 400)))
+                w.meta(0, TIME_SIGNATURE, b"\x04\x02\x18\x08")
+                w.meta(0, TEMPO, b"\x07\xA1\x20")
             else:
-                w.meta(0, 0x03, w._text(rng.randrange(8, 40)))
+                w.meta(0, TRACK_NAME, w._text(rng.randrange(8, 40)))
             w.fill(per_track)
             chunks.append(w.chunk())
             bound += w.merge_bound
-        data = header(1, tracks) + b"".join(chunks)
+        data = header(1, tracks, DIVISION) + b"".join(chunks)
         if pages(len(data)) + pages(bound) <= SLOTS:
             return data
         size = int(size * 0.97)
@@ -170,10 +163,10 @@ def format0(rng, size):
     """A format-0 file of about size bytes; its split fits the image."""
     while True:
         w = TrackWriter(rng, list(range(16)), rng.random() < 0.6)
-        w.meta(0, 0x03, b"Benchmark song")
-        w.meta(0, 0x01, w._text(rng.randrange(128, 400)))
+        w.meta(0, TRACK_NAME, b"Benchmark song")
+        w.meta(0, TEXT, w._text(rng.randrange(128, 400)))
         w.fill(max(0, size - 14 - 8 - 4))
-        data = header(0, 1) + w.chunk()
+        data = header(0, 1, DIVISION) + w.chunk()
         # Every event may need its status byte again and a delta of up to 4 bytes in
         # its channel's track; 19 track chunks and the karaoke texts on top.
         bound = len(data) + 4 * w.events + 19 * 12 + 100

@@ -6,50 +6,29 @@
     python3 make_examples.py --check    compare the files beside this script with
                                         what would be written; exit 1 on a difference
 
-Standard library only: the bytes are put together by hand.
+Standard library only: the bytes are put together with scripts/smf_writer.py.
 """
 
 import argparse
 import sys
 from pathlib import Path
 
-KARAOKE_MARKER = b"@KMIDI KARAOKE FILE"
-
-
-def var_len(value):
-    """A variable-length quantity: 7 bits a byte, high group first."""
-    groups = [value & 0x7F]
-    value >>= 7
-    while value:
-        groups.append((value & 0x7F) | 0x80)
-        value >>= 7
-    return bytes(reversed(groups))
-
-
-def header(fmt, tracks, division):
-    return b"MThd" + (6).to_bytes(4, "big") + fmt.to_bytes(2, "big") + \
-        tracks.to_bytes(2, "big") + division.to_bytes(2, "big")
+sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "scripts"))
+from smf_writer import (END_OF_TRACK_EVENT, KARAOKE_MARKER, LYRIC, TEMPO, TEXT, TIME_SIGNATURE,  # noqa: E402
+                        TRACK_NAME, event, header, meta, sysex, track)
 
 
 def chunk(events):
     """A track chunk of (delta, event bytes) pairs, with its end-of-track event."""
-    body = b"".join(var_len(delta) + data for delta, data in events)
-    body += b"\x00\xff\x2f\x00"
-    return b"MTrk" + len(body).to_bytes(4, "big") + body
-
-
-def meta(kind, data):
-    if isinstance(data, str):
-        data = data.encode("ascii")
-    return bytes([0xFF, kind]) + var_len(len(data)) + data
+    return track(b"".join(event(delta, data) for delta, data in events) + END_OF_TRACK_EVENT)
 
 
 def tempo(bpm):
-    return meta(0x51, (60_000_000 // bpm).to_bytes(3, "big"))
+    return meta(TEMPO, (60_000_000 // bpm).to_bytes(3, "big"))
 
 
 def time_signature(numerator, denominator_power):
-    return meta(0x58, bytes([numerator, denominator_power, 24, 8]))
+    return meta(TIME_SIGNATURE, bytes([numerator, denominator_power, 24, 8]))
 
 
 def note(channel, key, velocity, length, on_delta=0):
@@ -100,12 +79,12 @@ def band():
     """Format 1, four tracks: a conductor track and three instruments on channels 1, 2
     and 10, each track with a name."""
     division = 96
-    conductor = [(0, meta(0x03, "Little Band")), (0, tempo(112)), (0, time_signature(4, 2))]
-    piano = [(0, meta(0x03, "Piano")), program(0, 0)] + absolute_to_delta(
+    conductor = [(0, meta(TRACK_NAME, "Little Band")), (0, tempo(112)), (0, time_signature(4, 2))]
+    piano = [(0, meta(TRACK_NAME, "Piano")), program(0, 0)] + absolute_to_delta(
         melody(0, [60, 64, 67, 72, 67, 64, 60, 55], division))
-    bass = [(0, meta(0x03, "Bass")), program(1, 33)] + absolute_to_delta(
+    bass = [(0, meta(TRACK_NAME, "Bass")), program(1, 33)] + absolute_to_delta(
         melody(1, [36, 36, 43, 43, 41, 41, 43, 36], division))
-    drums = [(0, meta(0x03, "Drums"))]
+    drums = [(0, meta(TRACK_NAME, "Drums"))]
     timed = []
     for beat in range(8):
         timed += [(beat * division, bytes([0x99, 36 if beat % 2 == 0 else 38, 100])),
@@ -122,11 +101,11 @@ def sing_along():
     syllables = ["Row ", "row ", "row ", "your ", "boat\r",
                  "Gent", "ly ", "down ", "the ", "stream\r"]
     keys = [60, 60, 60, 62, 64, 64, 62, 64, 65, 67]
-    timed = [(0, meta(0x03, "Sing Along")), (0, tempo(100)), (0, program(0, 73)[1]),
+    timed = [(0, meta(TRACK_NAME, "Sing Along")), (0, tempo(100)), (0, program(0, 73)[1]),
              (0, program(1, 0)[1])]
     for i, (syllable, key) in enumerate(zip(syllables, keys)):
         on = i * division
-        timed.append((on, meta(0x05, syllable)))
+        timed.append((on, meta(LYRIC, syllable)))
         timed.append((on, bytes([0x90, key, 90])))
         timed.append((on + division - 10, bytes([0x80, key, 0])))
     for bar, root in enumerate([48, 43, 48, 43]):
@@ -142,17 +121,17 @@ def karaoke():
     a line), track 4 the melody."""
     division = 96
     conductor = [(0, tempo(96)), (0, time_signature(4, 2))]
-    marker = [(0, meta(0x01, KARAOKE_MARKER)), (0, meta(0x01, "@V0100"))]
-    words = [(0, meta(0x01, "@LENGL")), (0, meta(0x01, "@TTwinkle Twinkle")),
-             (0, meta(0x01, "@TTraditional")),
-             (96, meta(0x01, "\\Twin")), (48, meta(0x01, "kle ")), (48, meta(0x01, "twin")),
-             (48, meta(0x01, "kle ")), (48, meta(0x01, "lit")), (48, meta(0x01, "tle ")),
-             (48, meta(0x01, "star")),
-             (96, meta(0x01, "/How ")), (48, meta(0x01, "I ")), (48, meta(0x01, "won")),
-             (48, meta(0x01, "der ")), (48, meta(0x01, "what ")), (48, meta(0x01, "you ")),
-             (48, meta(0x01, "are"))]
+    marker = [(0, meta(TEXT, KARAOKE_MARKER)), (0, meta(TEXT, "@V0100"))]
+    words = [(0, meta(TEXT, "@LENGL")), (0, meta(TEXT, "@TTwinkle Twinkle")),
+             (0, meta(TEXT, "@TTraditional")),
+             (96, meta(TEXT, "\\Twin")), (48, meta(TEXT, "kle ")), (48, meta(TEXT, "twin")),
+             (48, meta(TEXT, "kle ")), (48, meta(TEXT, "lit")), (48, meta(TEXT, "tle ")),
+             (48, meta(TEXT, "star")),
+             (96, meta(TEXT, "/How ")), (48, meta(TEXT, "I ")), (48, meta(TEXT, "won")),
+             (48, meta(TEXT, "der ")), (48, meta(TEXT, "what ")), (48, meta(TEXT, "you ")),
+             (48, meta(TEXT, "are"))]
     keys = [60, 60, 67, 67, 69, 69, 67, 65, 65, 64, 64, 62, 62, 60]
-    tune = [(0, meta(0x03, "Melody")), program(0, 11)] + absolute_to_delta(
+    tune = [(0, meta(TRACK_NAME, "Melody")), program(0, 11)] + absolute_to_delta(
         melody(0, keys, 48, start=96))
     tracks = [conductor, marker, words, tune]
     return header(1, len(tracks), division) + b"".join(chunk(running_status(t)) for t in tracks)
@@ -162,7 +141,7 @@ def groove():
     """Format 0, one track on channels 1, 2 and 10 with a system-exclusive reset and
     pitch bends, no lyrics."""
     division = 96
-    timed = [(0, meta(0x03, "Groove")), (0, bytes([0xF0]) + var_len(5) + bytes([0x7E, 0x7F, 0x09, 0x01, 0xF7])),
+    timed = [(0, meta(TRACK_NAME, "Groove")), (0, sysex(bytes([0x7E, 0x7F, 0x09, 0x01, 0xF7]))),
              (0, tempo(120)), (0, program(0, 81)[1]), (0, program(1, 38)[1])]
     timed += melody(0, [72, 74, 76, 79, 76, 74, 72, 67], 48)
     timed += melody(1, [36, 36, 38, 31], 96)

@@ -5,10 +5,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <span>
 #include <string>
 
+#include "bytes.hpp"
+#include "quorvel/engine/conversions.hpp"
 #include "quorvel/engine/errors.hpp"
-#include "memory_file_ops.hpp"
+#include "quorvel/engine/memory_file_ops.hpp"
 
 namespace quorvel::fuzz {
 
@@ -27,14 +30,16 @@ struct Outcome {
 
     bool Succeeded() const noexcept { return !refused && code == 0; }
     std::string Describe() const { return refused ? "refused: " + text : "result " + std::to_string(code); }
+    bool operator==(const Outcome&) const = default;
 };
 
+// Runs convert (which returns a result code) and tells how it ended; aborts on a code
+// outside 0..maxCode or on an exception other than MalformedFile and FileTooLarge.
 template <typename Convert>
-Outcome RunConversion(Convert convert, const std::string& inName, const std::string& outName,
-                      MemoryFileOps& ops, int maxCode) {
+Outcome Run(Convert convert, int maxCode) {
     Outcome outcome;
     try {
-        outcome.code = convert(inName, outName, ops);
+        outcome.code = convert();
     } catch (const engine::MalformedFile& e) {
         if (e.Reason().empty()) Fail("MalformedFile without a reason");
         outcome.refused = true;
@@ -49,57 +54,56 @@ Outcome RunConversion(Convert convert, const std::string& inName, const std::str
     }
     if (!outcome.refused && (outcome.code < 0 || outcome.code > maxCode))
         Fail("result code " + std::to_string(outcome.code));
-    if (ops.OpenHandles() != 0) Fail(std::to_string(ops.OpenHandles()) + " file handles left open");
     return outcome;
 }
 
-inline std::string Names(const MemoryFileOps& ops) {
+inline std::string Names(const engine::MemoryFileOps& ops) {
     std::string names;
     for (const auto& [name, bytes] : ops.Files()) names += " " + name;
     return names;
 }
 
-// Feeds the bytes as an input file through one conversion, kept in memory, and aborts
-// on anything but a result code up to maxCode, a MalformedFile or a FileTooLarge. It
-// then checks what a conversion promises about files: no handle left open, the input
-// unchanged, no temporary file left behind, an output only on success, and that output
-// passing check (which returns an empty string for a sound file).
+// Feeds the bytes to one conversion twice and aborts on anything but a result code up
+// to maxCode, a MalformedFile or a FileTooLarge.
 //
-// The same bytes are then converted in place (output name = input name), read back in
-// uneven pieces: the outcome must be the same, and the file must afterwards hold the
-// output of the first run on success and the input unchanged otherwise.
-template <typename Convert, typename Check>
-void FuzzConversion(const std::uint8_t* data, std::size_t size, Convert convert, int maxCode, Check check) {
-    static const std::string inName = "in.mid";
-    static const std::string outName = "out.mid";
+// First through the entry on bytes (convertBytes): output bytes only on success, and
+// those passing check (which returns an empty string for a well-formed file). Then
+// through the file form (convertFile) in memory, converting in place (output name =
+// input name) and reading the input back in uneven pieces: the outcome must be the
+// same, no handle may stay open, no temporary file may stay behind, and the file must
+// afterwards hold the output of the first run on success and the input unchanged
+// otherwise.
+template <typename ConvertBytes, typename ConvertFile, typename Check>
+void FuzzConversion(const std::uint8_t* data, std::size_t size, ConvertBytes convertBytes,
+                    ConvertFile convertFile, int maxCode, Check check) {
+    static const std::string name = "song.mid";
     const Bytes input(data, data + size);
 
-    MemoryFileOps ops;
-    ops.Put(inName, input);
-    const Outcome outcome = RunConversion(convert, inName, outName, ops, maxCode);
-    const auto& files = ops.Files();
-    const auto in = files.find(inName);
-    if (in == files.end() || in->second != input) Fail("the input file changed");
-    if (files.size() != (outcome.Succeeded() ? 2u : 1u))
-        Fail("unexpected files after " + outcome.Describe() + ":" + Names(ops));
-    const Bytes* output = nullptr;
+    engine::ConversionResult result;
+    const Outcome outcome = Run(
+        [&] {
+            result = convertBytes(std::span<const std::uint8_t>(input));
+            return result.code;
+        },
+        maxCode);
+    if (!outcome.Succeeded() && !result.output.empty()) Fail("output bytes after " + outcome.Describe());
     if (outcome.Succeeded()) {
-        const auto out = files.find(outName);
-        if (out == files.end()) Fail("success without an output file");
-        output = &out->second;
-        if (const std::string fault = check(input, *output); !fault.empty()) Fail("unsound output: " + fault);
+        if (const std::string fault = check(input, result.output); !fault.empty())
+            Fail("malformed output: " + fault);
     }
 
-    MemoryFileOps inPlaceOps(4093);
-    inPlaceOps.Put(inName, input);
-    const Outcome inPlace = RunConversion(convert, inName, inName, inPlaceOps, maxCode);
-    if (inPlace.refused != outcome.refused || inPlace.code != outcome.code || inPlace.text != outcome.text)
+    engine::MemoryFileOps ops(4093);
+    ops.Put(name, input);
+    const Outcome inPlace = Run([&] { return convertFile(name, name, ops); }, maxCode);
+    if (inPlace != outcome)
         Fail("converting in place ended otherwise: " + inPlace.Describe() + " instead of " + outcome.Describe());
-    const auto& inPlaceFiles = inPlaceOps.Files();
-    if (inPlaceFiles.size() != 1u || inPlaceFiles.begin()->first != inName)
-        Fail("unexpected files after converting in place:" + Names(inPlaceOps));
-    if (inPlaceFiles.begin()->second != (output != nullptr ? *output : input))
-        Fail(output != nullptr ? "converting in place wrote other bytes" : "a refused in-place conversion changed the input");
+    if (ops.OpenHandles() != 0) Fail(std::to_string(ops.OpenHandles()) + " file handles left open");
+    const auto& files = ops.Files();
+    if (files.size() != 1u || files.begin()->first != name)
+        Fail("unexpected files after converting in place:" + Names(ops));
+    if (files.begin()->second != (outcome.Succeeded() ? result.output : input))
+        Fail(outcome.Succeeded() ? "converting in place wrote other bytes"
+                                 : "a refused in-place conversion changed the input");
 }
 
 }  // namespace quorvel::fuzz

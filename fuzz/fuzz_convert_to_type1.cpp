@@ -1,6 +1,8 @@
-// libFuzzer target: the bytes are a file given to ConvertToType1 (the split).
+// libFuzzer target: the bytes are a file given to ConvertToType1 (the split), once as
+// bytes and once as a file converted in place.
 #include <cstddef>
 #include <cstdint>
+#include <span>
 
 #include "conversion_harness.hpp"
 #include "output_check.hpp"
@@ -8,7 +10,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     quorvel::fuzz::FuzzConversion(
-        data, size,
+        data, size, [](std::span<const std::uint8_t> input) { return quorvel::engine::ConvertToType1(input); },
         [](const auto& in, const auto& out, auto& ops) { return quorvel::engine::ConvertToType1(in, out, ops); },
         6, quorvel::fuzz::CheckType1Output);
     return 0;

@@ -8,46 +8,37 @@ Without arguments it writes into fuzz/corpus/<target>/ for every fuzz target.
 """
 import os
 import random
-import struct
 import sys
 
-KARAOKE_MARKER = b"@KMIDI KARAOKE FILE"
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir, "scripts"))
+import smf_writer  # noqa: E402
+from smf_writer import (END_OF_TRACK_EVENT, KARAOKE_MARKER, LYRIC, MARKER, TEMPO, TEXT, TIME_SIGNATURE,  # noqa: E402
+                        TRACK_NAME, event, track, var_len as varlen)
+
+DIVISION = 96
 
 
-def varlen(value):
-    out = [value & 0x7F]
-    value >>= 7
-    while value:
-        out.insert(0, (value & 0x7F) | 0x80)
-        value >>= 7
-    return bytes(out)
-
-
-def header(fmt, tracks, division=96):
-    return b"MThd" + struct.pack(">IHHH", 6, fmt, tracks, division)
-
-
-def track(events, length=None):
-    return b"MTrk" + struct.pack(">I", len(events) if length is None else length) + events
+def header(fmt, tracks, division=DIVISION):
+    return smf_writer.header(fmt, tracks, division)
 
 
 def meta(delta, kind, data):
-    return varlen(delta) + bytes([0xFF, kind]) + varlen(len(data)) + data
+    return event(delta, smf_writer.meta(kind, data))
 
 
 def sysex(delta, data, status=0xF0):
-    return varlen(delta) + bytes([status]) + varlen(len(data)) + data
+    return event(delta, smf_writer.sysex(data, status))
 
 
 def ev(delta, *data):
-    return varlen(delta) + bytes(data)
+    return event(delta, bytes(data))
 
 
-END = meta(0, 0x2F, b"")
+END = END_OF_TRACK_EVENT
 
 
-def smf(fmt, tracks, division=96):
-    return header(fmt, len(tracks), division) + b"".join(track(t) for t in tracks)
+def smf(fmt, tracks):
+    return smf_writer.smf(fmt, tracks, DIVISION)
 
 
 def notes(channel, count, start_delta=0, step=24, running=True):
@@ -93,16 +84,16 @@ def random_events(rng, channels, count):
 def seeds():
     files = {}
     # Plain files.
-    files["format0_notes"] = smf(0, [meta(0, 0x51, b"\x07\xA1\x20") + notes(0, 8) + END])
+    files["format0_notes"] = smf(0, [meta(0, TEMPO, b"\x07\xA1\x20") + notes(0, 8) + END])
     files["format0_channels"] = smf(0, [b"".join(ev(4, 0xC0 | c, c) + ev(0, 0x90 | c, 60 + c, 90) for c in range(16))
                                         + b"".join(ev(10, 0x80 | c, 60 + c, 0) for c in range(16)) + END])
-    files["format1_two_tracks"] = smf(1, [meta(0, 0x03, b"Tempo") + meta(0, 0x51, b"\x07\xA1\x20") + END,
+    files["format1_two_tracks"] = smf(1, [meta(0, TRACK_NAME, b"Tempo") + meta(0, TEMPO, b"\x07\xA1\x20") + END,
                                           notes(0, 6) + END])
-    files["format1_four_tracks"] = smf(1, [meta(0, 0x58, b"\x04\x02\x18\x08") + END,
+    files["format1_four_tracks"] = smf(1, [meta(0, TIME_SIGNATURE, b"\x04\x02\x18\x08") + END,
                                            notes(0, 4) + END, notes(1, 5, 10) + END, notes(9, 3, 7, 30) + END])
     files["format1_one_track"] = smf(1, [notes(2, 4) + END])
     files["format1_smpte_division"] = header(1, 2, 0xE728) + track(END) + track(notes(3, 3) + END)
-    files["format1_twenty_tracks"] = smf(1, [meta(0, 0x03, b"T%d" % n) + notes(n % 16, 2, n) + END for n in range(20)])
+    files["format1_twenty_tracks"] = smf(1, [meta(0, TRACK_NAME, b"T%d" % n) + notes(n % 16, 2, n) + END for n in range(20)])
     files["channel_kinds"] = smf(0, [ev(0, 0xA0, 60, 10) + ev(1, 0xB0, 7, 100) + ev(1, 0xC0, 5) + ev(1, 0xD0, 40)
                                      + ev(1, 0xE0, 0, 64) + ev(1, 0xC1, 6) + bytes([1, 7]) + END])
     files["long_delta"] = smf(1, [ev(0x0FFFFFFF, 0x90, 60, 1) + ev(0x200000, 0x80, 60, 0) + END,
@@ -110,21 +101,21 @@ def seeds():
 
     # Karaoke: the marker as a text event in track 2, the words as texts in track 3.
     words = [b"@LENGL", b"@TSong", b"@TSinger", b"\\Hel", b"lo ", b"/world", b"\\", b"@", b"la", b"/"]
-    kar_words = b"".join(meta(0 if i < 3 else 24, 0x01, w) for i, w in enumerate(words)) + END
-    files["karaoke"] = smf(1, [meta(0, 0x03, b"Song") + END,
-                               meta(0, 0x01, KARAOKE_MARKER) + meta(0, 0x01, b"@V0100") + END,
+    kar_words = b"".join(meta(0 if i < 3 else 24, TEXT, w) for i, w in enumerate(words)) + END
+    files["karaoke"] = smf(1, [meta(0, TRACK_NAME, b"Song") + END,
+                               meta(0, TEXT, KARAOKE_MARKER) + meta(0, TEXT, b"@V0100") + END,
                                kar_words, notes(0, 8) + END])
-    files["karaoke_marker_only"] = smf(1, [END, meta(0, 0x01, KARAOKE_MARKER) + END, meta(0, 0x01, b"\\x") + END])
-    files["not_karaoke_marker_case"] = smf(1, [END, meta(0, 0x01, KARAOKE_MARKER.lower()) + END,
-                                               meta(0, 0x01, b"@Tx") + meta(5, 0x01, b"/y") + END])
-    files["format0_lyrics"] = smf(0, [meta(0, 0x03, b"Title") + ev(0, 0x90, 60, 80) + meta(0, 0x05, b"Hel")
-                                      + meta(12, 0x05, b"lo\r") + ev(12, 0x80, 60, 0) + meta(0, 0x05, b"again\r\r")
+    files["karaoke_marker_only"] = smf(1, [END, meta(0, TEXT, KARAOKE_MARKER) + END, meta(0, TEXT, b"\\x") + END])
+    files["not_karaoke_marker_case"] = smf(1, [END, meta(0, TEXT, KARAOKE_MARKER.lower()) + END,
+                                               meta(0, TEXT, b"@Tx") + meta(5, TEXT, b"/y") + END])
+    files["format0_lyrics"] = smf(0, [meta(0, TRACK_NAME, b"Title") + ev(0, 0x90, 60, 80) + meta(0, LYRIC, b"Hel")
+                                      + meta(12, LYRIC, b"lo\r") + ev(12, 0x80, 60, 0) + meta(0, LYRIC, b"again\r\r")
                                       + ev(0, 0x91, 62, 80) + ev(24, 0x81, 62, 0) + END])
 
     # Long meta and sysex events: lengths of two and three bytes.
-    files["long_text_meta"] = smf(1, [meta(0, 0x01, bytes(range(32, 127)) * 2) + END, notes(0, 2) + END])
+    files["long_text_meta"] = smf(1, [meta(0, TEXT, bytes(range(32, 127)) * 2) + END, notes(0, 2) + END])
     files["long_sysex"] = smf(0, [sysex(0, bytes(i & 0x7F for i in range(300)) + b"\xF7") + notes(1, 2) + END])
-    files["long_lyric"] = smf(0, [meta(0, 0x05, b"la\r" * 60) + notes(0, 2) + END])
+    files["long_lyric"] = smf(0, [meta(0, LYRIC, b"la\r" * 60) + notes(0, 2) + END])
     files["meta_length_padded_three_bytes"] = smf(0, [b"\x00\xFF\x7F\x80\x81\x02" + bytes(130) + END])
     # Outputs that cross a page boundary of the file image (16384 bytes).
     big = bytes(i % 101 for i in range(17000)) + b"\xF7"
@@ -133,11 +124,11 @@ def seeds():
     files["meta_length_padded_varlen"] = smf(0, [b"\x00\xFF\x01\x80\x80\x03abc" + END])
 
     # Running status after meta and sysex events.
-    files["running_after_meta"] = smf(0, [ev(0, 0x90, 60, 100) + meta(0, 0x01, b"text") + bytes([10, 62, 100])
-                                          + meta(0, 0x06, b"mark") + bytes([10, 60, 0, 0, 62, 0]) + END])
+    files["running_after_meta"] = smf(0, [ev(0, 0x90, 60, 100) + meta(0, TEXT, b"text") + bytes([10, 62, 100])
+                                          + meta(0, MARKER, b"mark") + bytes([10, 60, 0, 0, 62, 0]) + END])
     files["running_after_sysex"] = smf(0, [ev(0, 0xB2, 7, 90) + sysex(0, b"\x7E\x7F\x09\x01\xF7") + bytes([5, 10, 64])
                                            + sysex(0, b"\x01\x02", 0xF7) + bytes([5, 11, 30]) + END])
-    files["running_after_meta_format1"] = smf(1, [END, ev(0, 0x93, 50, 1) + meta(3, 0x01, b"@x") + bytes([3, 52, 1]) + END,
+    files["running_after_meta_format1"] = smf(1, [END, ev(0, 0x93, 50, 1) + meta(3, TEXT, b"@x") + bytes([3, 52, 1]) + END,
                                                   ev(1, 0xC4, 3) + meta(0, 0x21, b"\x00") + bytes([1, 4]) + END])
 
     # Damaged files.

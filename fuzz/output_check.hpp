@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "memory_file_ops.hpp"
+#include "bytes.hpp"
 
 namespace quorvel::fuzz {
 

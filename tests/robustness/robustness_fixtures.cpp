@@ -1,6 +1,8 @@
 #include "robustness_fixtures.hpp"
 
+#include <span>
 #include <stdexcept>
+#include <utility>
 
 #include "quorvel/engine/conversions.hpp"
 
@@ -29,18 +31,20 @@ Bytes LongSysex() {
     return event;
 }
 
-Bytes ConvertOnDisk(ConvertFn convert, const Bytes& input) {
-    TempDir dir;
-    WriteFile(dir / "in.mid", input);
-    if (convert(dir / "in.mid", dir / "out.mid", engine::SystemFileOps()) != 0)
-        throw std::runtime_error("a fixture input did not convert");
-    return ReadFile(dir / "out.mid");
+using ConvertBytesFn = engine::ConversionResult (*)(std::span<const std::uint8_t>);
+
+// The output of an unhindered run, from the entry on bytes.
+Bytes Converted(ConvertBytesFn convert, const Bytes& input) {
+    engine::ConversionResult result = convert(input);
+    if (result.code != 0) throw std::runtime_error("a fixture input did not convert");
+    return std::move(result.output);
 }
 
-ConversionKind Make(const char* name, ConvertFn convert, Bytes small, Bytes large, Bytes refused, int code) {
+ConversionKind Make(const char* name, ConvertFn convert, ConvertBytesFn convertBytes, Bytes small, Bytes large,
+                    Bytes refused, int code) {
     ConversionKind kind{name, convert, std::move(small), std::move(large), {}, {}, std::move(refused), code};
-    kind.smallOutput = ConvertOnDisk(convert, kind.smallInput);
-    kind.largeOutput = ConvertOnDisk(convert, kind.largeInput);
+    kind.smallOutput = Converted(convertBytes, kind.smallInput);
+    kind.largeOutput = Converted(convertBytes, kind.largeInput);
     return kind;
 }
 
@@ -57,10 +61,10 @@ const std::vector<ConversionKind>& ConversionKinds() {
         const Bytes format0Large =
             Concat({Header(0, 1, 96), Track(Concat({tempo, Notes(2), LongSysex(), kEnd}))});
         return std::vector<ConversionKind>{
-            Make("ConvertToType0", static_cast<ConvertFn>(&engine::ConvertToType0), format1, format1Large,
-                 format0, 2),
-            Make("ConvertToType1", static_cast<ConvertFn>(&engine::ConvertToType1), format0, format0Large,
-                 format1, 2),
+            Make("ConvertToType0", static_cast<ConvertFn>(&engine::ConvertToType0),
+                 static_cast<ConvertBytesFn>(&engine::ConvertToType0), format1, format1Large, format0, 2),
+            Make("ConvertToType1", static_cast<ConvertFn>(&engine::ConvertToType1),
+                 static_cast<ConvertBytesFn>(&engine::ConvertToType1), format0, format0Large, format1, 2),
         };
     }();
     return kinds;

@@ -17,7 +17,7 @@ struct ConversionKind {
     int (*convert)(const std::filesystem::path&, const std::filesystem::path&, engine::FileOps&);
     Bytes smallInput;
     Bytes largeInput;
-    // The bytes the conversion makes of each input, from an unhindered run.
+    // The bytes the conversion makes of each input, from its entry on bytes.
     Bytes smallOutput;
     Bytes largeOutput;
     // An input the conversion refuses with a result code other than 0 and 1.

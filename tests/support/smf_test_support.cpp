@@ -9,6 +9,7 @@
 #include <stdexcept>
 
 #include "quorvel/engine/conversions.hpp"
+#include "quorvel/engine/memory_file_ops.hpp"
 
 namespace quorvel::testing {
 
@@ -124,22 +125,24 @@ std::string ToHex(const Bytes& bytes) {
 namespace {
 template <typename Convert>
 Conversion Run(const Bytes& input, Convert convert) {
-    TempDir dir;
-    WriteFile(dir / "in.mid", input);
+    engine::MemoryFileOps ops;
+    ops.Put("in.mid", input);
     Conversion result;
-    result.code = convert(dir / "in.mid", dir / "out.mid");
-    result.wroteOutput = std::filesystem::exists(dir / "out.mid");
-    if (result.wroteOutput) result.output = ReadFile(dir / "out.mid");
+    result.code = convert("in.mid", "out.mid", ops);
+    if (const Bytes* output = ops.Find("out.mid")) {
+        result.wroteOutput = true;
+        result.output = *output;
+    }
     return result;
 }
 }  // namespace
 
 Conversion RunType0(const Bytes& input) {
-    return Run(input, [](const auto& in, const auto& out) { return engine::ConvertToType0(in, out); });
+    return Run(input, [](const auto& in, const auto& out, auto& ops) { return engine::ConvertToType0(in, out, ops); });
 }
 
 Conversion RunType1(const Bytes& input) {
-    return Run(input, [](const auto& in, const auto& out) { return engine::ConvertToType1(in, out); });
+    return Run(input, [](const auto& in, const auto& out, auto& ops) { return engine::ConvertToType1(in, out, ops); });
 }
 
 bool FaultyFileOps::Fails(Op op) {

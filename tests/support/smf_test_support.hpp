@@ -44,7 +44,8 @@ Bytes Meta(std::uint32_t delta, std::uint8_t type, const Bytes& data);
 Bytes Hex(std::string_view hex);
 std::string ToHex(const Bytes& bytes);
 
-// Result of running a conversion over bytes in a temporary directory.
+// Result of running a conversion on the file "in.mid" holding input, written to
+// "out.mid", both kept in a MemoryFileOps. Exceptions pass through.
 struct Conversion {
     int code = -1;
     bool wroteOutput = false;

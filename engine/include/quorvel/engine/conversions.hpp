@@ -1,6 +1,9 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
+#include <span>
+#include <vector>
 
 #include "quorvel/engine/file_ops.hpp"
 
@@ -27,5 +30,22 @@ int ConvertToType0(const std::filesystem::path& inName, const std::filesystem::p
 int ConvertToType1(const std::filesystem::path& inName, const std::filesystem::path& outName);
 int ConvertToType1(const std::filesystem::path& inName, const std::filesystem::path& outName,
                    FileOps& ops);
+
+// The outcome of converting bytes in memory: the result code the file form returns, and
+// the bytes of the output file when that code is 0 (empty otherwise).
+struct ConversionResult {
+    int code = 0;
+    std::vector<std::uint8_t> output;
+};
+
+// Converts input, the bytes of a whole file, as ConvertToType0 converts a file: the
+// same result codes, the same exceptions (OutOfMemory also when the bytes cannot be
+// held). Nothing touches the disk.
+ConversionResult ConvertToType0(std::span<const std::uint8_t> input);
+
+// Converts input, the bytes of a whole file, as ConvertToType1 converts a file: the
+// same result codes, the same exceptions (OutOfMemory also when the bytes cannot be
+// held). Nothing touches the disk.
+ConversionResult ConvertToType1(std::span<const std::uint8_t> input);
 
 }  // namespace quorvel::engine
