@@ -106,6 +106,8 @@ TMidiForm::TMidiForm(batch::EngineCalls& engine, QWidget* parent) : QMainWindow(
     progressDelay_.setSingleShot(true);
     progressDelay_.setInterval(ProgressDelayMs);
     connect(&progressDelay_, &QTimer::timeout, this, &TMidiForm::ShowProgressWindow);
+    progressRefresh_.setInterval(ProgressRefreshMs);
+    connect(&progressRefresh_, &QTimer::timeout, this, &TMidiForm::RefreshProgress);
 
     // Both trees, and so the file list, start in the process's current directory.
     for (DirectoryListBox* tree : {DirectoryListBox1, DirectoryListBox2}) {
@@ -290,6 +292,7 @@ void TMidiForm::StartBatch(BatchKind kind) {
     });
     connect(worker_, &QThread::finished, this, &TMidiForm::BatchEnded);
     progressDelay_.start();
+    progressRefresh_.start();
     worker_->start();
 }
 
@@ -299,6 +302,7 @@ void TMidiForm::BatchEnded() {
     delete worker_;
     worker_ = nullptr;
     progressDelay_.stop();
+    progressRefresh_.stop();
     progressWindow_->hide();
     SetBatchControlsEnabled(true);
     emit BatchFinished();
@@ -322,8 +326,9 @@ void TMidiForm::RefreshProgress() {
     }
     if (progress.finished) {
         progressDelay_.stop();
+        progressRefresh_.stop();
         progressWindow_->hide();
-    } else {
+    } else if (progressWindow_->isVisible()) {
         progressWindow_->SetProgress(progress);
     }
 }
@@ -344,7 +349,9 @@ void TMidiForm::closeEvent(QCloseEvent* event) {
 }
 
 void TMidiForm::Button4Click() {
-    batch::SelectAll(*this);
+    // One selection range for the whole list: selecting entry by entry takes a second
+    // for a few thousand entries.
+    FileListBox1->selectAll();
 }
 
 void TMidiForm::Button3Click() {
@@ -470,11 +477,13 @@ void TMidiForm::ErrorReport(std::string_view title, std::string_view text) {
 }
 
 void TMidiForm::ShowProgress(const batch::BatchProgress& progress) {
-    // Called for every file: the newest state is kept and at most one refresh waits in
-    // the window's queue, so a fast batch does not flood it and never waits for it.
+    // Called for every file: the newest state is kept, and the window reads it a few
+    // times a second (progressRefresh_), so a batch of small files neither floods the
+    // window's thread nor waits for it. The end is handed over at once, so the progress
+    // window is gone before the final box or the results list.
     const std::lock_guard lock(progressMutex_);
     latestProgress_ = progress;
-    if (refreshPending_) return;
+    if (!progress.finished || refreshPending_) return;
     refreshPending_ = true;
     QMetaObject::invokeMethod(this, &TMidiForm::RefreshProgress, Qt::QueuedConnection);
 }

@@ -24,8 +24,10 @@ class FileListBox;
 class FilterComboBox;
 class ProgressWindow;
 
-// Delay before a running batch shows its progress window, in milliseconds.
+// Delay before a running batch shows its progress window, and the interval at which the
+// window then follows the batch, in milliseconds.
 inline constexpr int ProgressDelayMs = 1000;
+inline constexpr int ProgressRefreshMs = 100;
 
 // The filter of FilterComboBox1: description and mask, alternating.
 inline constexpr const char* MidiFileFilter = "Midi Files (*.mid)|*.mid|Karaoke Files (*.kar)|*.kar";
@@ -135,7 +137,8 @@ private:
     bool closeWhenDone_ = false;
     ProgressWindow* progressWindow_ = nullptr;
     QTimer progressDelay_;
-    // The latest progress from the batch's thread, and whether a refresh is on its way.
+    QTimer progressRefresh_;
+    // The latest progress from the batch's thread, and whether its end is on its way.
     std::mutex progressMutex_;
     batch::BatchProgress latestProgress_;
     bool refreshPending_ = false;
