@@ -22,7 +22,7 @@ ProgressWindow::ProgressWindow(QWidget* parent) : QDialog(parent) {
     file_ = new QLabel(this);
     file_->setObjectName(QStringLiteral("ProgressFile"));
     file_->setTextFormat(Qt::PlainText);
-    file_->setMinimumWidth(fontMetrics().averageCharWidth() * 48);
+    file_->setMinimumWidth(fontMetrics().averageCharWidth() * 56);
     bar_ = new QProgressBar(this);
     bar_->setObjectName(QStringLiteral("ProgressBar"));
     bar_->setTextVisible(false);

@@ -58,7 +58,7 @@ ResultsWindow::ResultsWindow(batch::ResultsList results, QWidget* parent)
     layout->addWidget(text_, 1);
     layout->addWidget(buttons);
     const QFontMetrics metrics = fontMetrics();
-    resize(metrics.averageCharWidth() * 80, metrics.height() * 24);
+    resize(metrics.averageCharWidth() * 96, metrics.height() * 26);
 }
 
 void ResultsWindow::CopyAll() {
