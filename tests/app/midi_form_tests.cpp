@@ -729,6 +729,28 @@ private slots:
         QVERIFY(catcher_.results.isEmpty());
     }
 
+    void closingDuringABatchStopsItAndClosesAfterIt() {
+        support::TempDir dir, out;
+        for (const char* name : {"a.mid", "b.mid", "c.mid"}) support::WriteFile(dir / name, Format1Song());
+        SlowEngine engine(1);
+        TMidiForm form(engine);
+        Point(form, Q(dir.Path()), Q(out.Path()));
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        Child<QPushButton>(&form, "Button4")->click();
+        catcher_.seen.clear();
+        QSignalSpy finished(&form, &TMidiForm::BatchFinished);
+        Child<QPushButton>(&form, "Button2")->click();
+        QTRY_VERIFY(engine.waiting);
+        form.close();
+        QVERIFY(form.isVisible());  // not while a file is being converted
+        engine.Release();
+        QVERIFY(finished.wait(20000));
+        QCOMPARE(engine.conversions.load(), 1);
+        QCOMPARE(catcher_.Texts(), QStringList{QStringLiteral("Stopped after 1 of 3 files")});
+        QTRY_VERIFY(!form.isVisible());
+    }
+
     void exitClosesTheWindow() {
         TMidiForm form;
         form.show();
