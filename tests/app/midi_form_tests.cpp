@@ -707,28 +707,6 @@ private slots:
         QVERIFY(!form.BatchRunning());
     }
 
-    void stopWithoutTheListEndsWithTheStoppedBox() {
-        support::TempDir dir, out;
-        for (const char* name : {"a.mid", "b.mid", "c.mid"}) support::WriteFile(dir / name, Format1Song());
-        SlowEngine engine(1);
-        TMidiForm form(engine);
-        Point(form, Q(dir.Path()), Q(out.Path()));
-        Child<QPushButton>(&form, "Button4")->click();
-        catcher_.seen.clear();
-        QSignalSpy finished(&form, &TMidiForm::BatchFinished);
-        Child<QPushButton>(&form, "Button1")->click();
-        QTRY_VERIFY(engine.waiting);
-        auto* progress = Child<QDialog>(&form, "ProgressWindow");
-        QTRY_VERIFY_WITH_TIMEOUT(progress->isVisible(), 5000);
-        QCOMPARE(Child<QLabel>(progress, "ProgressCount")->text(), QStringLiteral("0 of 3 files"));
-        Child<QPushButton>(progress, "StopButton")->click();
-        engine.Release();
-        QVERIFY(finished.wait(20000));
-        QCOMPARE(engine.conversions.load(), 1);
-        QCOMPARE(catcher_.Texts(), QStringList{QStringLiteral("Stopped after 1 of 3 files")});
-        QVERIFY(catcher_.results.isEmpty());
-    }
-
     void closingDuringABatchStopsItAndClosesAfterIt() {
         support::TempDir dir, out;
         for (const char* name : {"a.mid", "b.mid", "c.mid"}) support::WriteFile(dir / name, Format1Song());
