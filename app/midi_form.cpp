@@ -310,9 +310,13 @@ void TMidiForm::BatchEnded() {
 }
 
 void TMidiForm::ShowProgressWindow() {
-    const std::lock_guard lock(progressMutex_);
-    if (worker_ == nullptr || latestProgress_.finished) return;
-    progressWindow_->SetProgress(latestProgress_);
+    batch::BatchProgress progress;
+    {
+        const std::lock_guard lock(progressMutex_);
+        progress = latestProgress_;
+    }
+    if (worker_ == nullptr || progress.finished) return;
+    progressWindow_->SetProgress(progress);
     progressWindow_->show();
     progressWindow_->raise();
 }
