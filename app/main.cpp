@@ -1,5 +1,6 @@
-// Quorvel: the desktop front end. No arguments, no settings; the process ends with exit
-// code 0 once the main window is closed.
+// Quorvel: the desktop front end. No arguments; the one setting kept between runs is
+// "Show Results in One List". The process ends with exit code 0 once the main window is
+// closed.
 #include <QApplication>
 #include <QScreen>
 #include <QStyle>

@@ -1,6 +1,8 @@
 #include "midi_form.hpp"
 
 #include <QAction>
+#include <QCloseEvent>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFrame>
 #include <QGridLayout>
@@ -9,13 +11,19 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSettings>
 #include <QSignalBlocker>
+#include <QThread>
 #include <QVBoxLayout>
 
 #include <cmath>
+#include <functional>
 
 #include "file_controls.hpp"
+#include "progress_window.hpp"
+#include "qt_text.hpp"
 #include "quorvel/batch/messages.hpp"
+#include "results_window.hpp"
 
 namespace quorvel::app {
 
@@ -27,8 +35,26 @@ using batch::RunHandler;
 
 namespace {
 
-QString ToQString(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+// "Show Results in One List" in the user's settings store; off when never set.
+bool StoredResultsInOneList() {
+    const QSettings settings(QSettings::NativeFormat, QSettings::UserScope, ToQString(ApplicationTitle),
+                             ToQString(ApplicationTitle));
+    return settings.value(ToQString(batch::ResultsInOneListSetting), false).toBool();
+}
+
+void StoreResultsInOneList(bool on) {
+    QSettings settings(QSettings::NativeFormat, QSettings::UserScope, ToQString(ApplicationTitle),
+                       ToQString(ApplicationTitle));
+    settings.setValue(ToQString(batch::ResultsInOneListSetting), on);
+}
+
+// Runs call on context's thread and returns when it has run: at once on that thread,
+// otherwise handed over through its event loop while the calling thread waits.
+void OnThreadOf(QObject* context, const std::function<void()>& call) {
+    if (QThread::currentThread() == context->thread())
+        call();
+    else
+        QMetaObject::invokeMethod(context, call, Qt::BlockingQueuedConnection);
 }
 
 // Our texts break lines with single carriage returns; Qt's labels break at line feeds
@@ -75,6 +101,13 @@ TMidiForm::TMidiForm(batch::EngineCalls& engine, QWidget* parent) : QMainWindow(
     BuildControls();
     BuildMenu();
     Wire();
+    progressWindow_ = new ProgressWindow(this);
+    connect(progressWindow_, &ProgressWindow::StopPressed, this, [this] { stop_ = true; });
+    progressDelay_.setSingleShot(true);
+    progressDelay_.setInterval(ProgressDelayMs);
+    connect(&progressDelay_, &QTimer::timeout, this, &TMidiForm::ShowProgressWindow);
+    progressRefresh_.setInterval(ProgressRefreshMs);
+    connect(&progressRefresh_, &QTimer::timeout, this, &TMidiForm::RefreshProgress);
 
     // Both trees, and so the file list, start in the process's current directory.
     for (DirectoryListBox* tree : {DirectoryListBox1, DirectoryListBox2}) {
@@ -87,7 +120,15 @@ TMidiForm::TMidiForm(batch::EngineCalls& engine, QWidget* parent) : QMainWindow(
     FormCreate();
 }
 
-TMidiForm::~TMidiForm() = default;
+TMidiForm::~TMidiForm() {
+    if (worker_ == nullptr) return;
+    shuttingDown_ = true;
+    stop_ = true;
+    // The batch's thread may be waiting for this thread; serve it until it ends.
+    while (!worker_->wait(QDeadlineTimer(10))) QCoreApplication::processEvents();
+    delete worker_;
+    worker_ = nullptr;
+}
 
 void TMidiForm::BuildControls() {
     // The window was drawn at 120 pixels per inch with an 8-point font whose lines are
@@ -172,6 +213,8 @@ void TMidiForm::BuildMenu() {
     PromptBetweenFiles1 = MakeOption(Options1, "PromptBetweenFiles1", "Prompt After Each File", false);
     PromptBeforeOverwriting1 =
         MakeOption(Options1, "PromptBeforeOverwriting1", "Prompt Before Overwriting Files", true);
+    ShowResultsInOneList1 = MakeOption(Options1, "ShowResultsInOneList1", batch::ResultsInOneListCaption.data(),
+                                       StoredResultsInOneList());
     Menu = menuBar()->addMenu(QStringLiteral("Help"));
     Menu->setObjectName(QStringLiteral("Menu"));
     About1 = Menu->addAction(QStringLiteral("About..."));
@@ -198,6 +241,7 @@ void TMidiForm::Wire() {
     };
     option(PromptBetweenFiles1, &TMidiForm::PromptBetweenFiles1Click);
     option(PromptBeforeOverwriting1, &TMidiForm::PromptBeforeOverwriting1Click);
+    option(ShowResultsInOneList1, &TMidiForm::ShowResultsInOneList1Click);
     connect(About1, &QAction::triggered, this, &TMidiForm::About1Click);
 
     connect(DriveComboBox1, &QComboBox::currentIndexChanged, this, &TMidiForm::DriveComboBox1Change);
@@ -220,19 +264,98 @@ void TMidiForm::FormCreate() {
 }
 
 void TMidiForm::Button2Click() {
-    RunHandler(*this, [this] { batch::RunBatch(BatchKind::Smf0, *this, engine_); });
+    StartBatch(BatchKind::Smf0);
 }
 
 void TMidiForm::Button1Click() {
-    RunHandler(*this, [this] { batch::RunBatch(BatchKind::Smf1, *this, engine_); });
+    StartBatch(BatchKind::Smf1);
 }
 
 void TMidiForm::Button5Click() {
-    RunHandler(*this, [this] { batch::RunBatch(BatchKind::Karaoke, *this, engine_); });
+    StartBatch(BatchKind::Karaoke);
+}
+
+void TMidiForm::StartBatch(BatchKind kind) {
+    if (worker_ != nullptr) return;  // one batch at a time
+    batch::BatchRequest request = batch::TakeSnapshot(*this, kind);
+    stop_ = false;
+    {
+        const std::lock_guard lock(progressMutex_);
+        latestProgress_ = {0, static_cast<int>(request.files.size()), {}, false};
+        refreshPending_ = false;
+    }
+    progressWindow_->Reset();
+    progressWindow_->SetProgress(latestProgress_);
+    SetBatchControlsEnabled(false);
+    worker_ = QThread::create([this, request = std::move(request)] {
+        RunHandler(*this, [&] { batch::RunBatch(request, *this, engine_); });
+    });
+    connect(worker_, &QThread::finished, this, &TMidiForm::BatchEnded);
+    progressDelay_.start();
+    progressRefresh_.start();
+    worker_->start();
+}
+
+void TMidiForm::BatchEnded() {
+    if (shuttingDown_ || worker_ == nullptr) return;
+    worker_->wait();
+    delete worker_;
+    worker_ = nullptr;
+    progressDelay_.stop();
+    progressRefresh_.stop();
+    progressWindow_->hide();
+    SetBatchControlsEnabled(true);
+    emit BatchFinished();
+    if (closeWhenDone_) close();
+}
+
+void TMidiForm::ShowProgressWindow() {
+    batch::BatchProgress progress;
+    {
+        const std::lock_guard lock(progressMutex_);
+        progress = latestProgress_;
+    }
+    if (worker_ == nullptr || progress.finished) return;
+    progressWindow_->SetProgress(progress);
+    progressWindow_->show();
+    progressWindow_->raise();
+}
+
+void TMidiForm::RefreshProgress() {
+    batch::BatchProgress progress;
+    {
+        const std::lock_guard lock(progressMutex_);
+        progress = latestProgress_;
+        refreshPending_ = false;
+    }
+    if (progress.finished) {
+        progressDelay_.stop();
+        progressRefresh_.stop();
+        progressWindow_->hide();
+    } else if (progressWindow_->isVisible()) {
+        progressWindow_->SetProgress(progress);
+    }
+}
+
+void TMidiForm::SetBatchControlsEnabled(bool enabled) {
+    MidiPanel->setEnabled(enabled);
+    Options1->setEnabled(enabled);
+}
+
+void TMidiForm::closeEvent(QCloseEvent* event) {
+    if (worker_ == nullptr) {
+        QMainWindow::closeEvent(event);
+        return;
+    }
+    stop_ = true;
+    closeWhenDone_ = true;
+    event->ignore();
 }
 
 void TMidiForm::Button4Click() {
-    batch::SelectAll(*this);
+    // One selection range for the whole list: selecting entry by entry takes a second
+    // for a few thousand entries.
+    FileListBox1->selectAll();
 }
 
 void TMidiForm::Button3Click() {
@@ -245,6 +368,10 @@ void TMidiForm::PromptBetweenFiles1Click() {
 
 void TMidiForm::PromptBeforeOverwriting1Click() {
     batch::ToggleOption(*this, BatchOption::PromptBeforeOverwriting);
+}
+
+void TMidiForm::ShowResultsInOneList1Click() {
+    batch::ToggleOption(*this, BatchOption::ResultsInOneList);
 }
 
 void TMidiForm::DriveComboBox1Change() {
@@ -309,28 +436,73 @@ std::string TMidiForm::OutputDirectory() const {
     return DirectoryListBox2->Directory().toStdString();
 }
 
+QAction* TMidiForm::OptionItem(BatchOption option) const {
+    switch (option) {
+    case BatchOption::PromptBetweenFiles: return PromptBetweenFiles1;
+    case BatchOption::PromptBeforeOverwriting: return PromptBeforeOverwriting1;
+    case BatchOption::ResultsInOneList: break;
+    }
+    return ShowResultsInOneList1;
+}
+
 bool TMidiForm::OptionChecked(BatchOption option) const {
-    return (option == BatchOption::PromptBetweenFiles ? PromptBetweenFiles1 : PromptBeforeOverwriting1)->isChecked();
+    return OptionItem(option)->isChecked();
 }
 
 void TMidiForm::SetOptionChecked(BatchOption option, bool checked) {
-    (option == BatchOption::PromptBetweenFiles ? PromptBetweenFiles1 : PromptBeforeOverwriting1)->setChecked(checked);
+    OptionItem(option)->setChecked(checked);
+    if (option == BatchOption::ResultsInOneList)
+        StoreResultsInOneList(checked);
 }
 
 void TMidiForm::PlainMessage(std::string_view title, std::string_view text) {
-    ShowBox(BoxParent(), QMessageBox::NoIcon, title, text, false);
+    if (shuttingDown_) return;
+    OnThreadOf(this, [&] { ShowBox(BoxParent(), QMessageBox::NoIcon, title, text, false); });
 }
 
 BoxAnswer TMidiForm::Confirm(std::string_view title, std::string_view text) {
-    return ShowBox(BoxParent(), QMessageBox::Question, title, text, true) ? BoxAnswer::Ok : BoxAnswer::Cancel;
+    bool ok = false;
+    if (shuttingDown_) return BoxAnswer::Cancel;
+    OnThreadOf(this, [&] { ok = ShowBox(BoxParent(), QMessageBox::Question, title, text, true); });
+    return ok ? BoxAnswer::Ok : BoxAnswer::Cancel;
 }
 
 void TMidiForm::InformationMessage(std::string_view title, std::string_view text) {
-    ShowBox(BoxParent(), QMessageBox::Information, title, text, false);
+    if (shuttingDown_) return;
+    OnThreadOf(this, [&] { ShowBox(BoxParent(), QMessageBox::Information, title, text, false); });
 }
 
 void TMidiForm::ErrorReport(std::string_view title, std::string_view text) {
-    ShowBox(BoxParent(), QMessageBox::Critical, title, text, false);
+    if (shuttingDown_) return;
+    OnThreadOf(this, [&] {
+        progressWindow_->hide();
+        ShowBox(BoxParent(), QMessageBox::Critical, title, text, false);
+    });
+}
+
+void TMidiForm::ShowProgress(const batch::BatchProgress& progress) {
+    // Called for every file: the newest state is kept, and the window reads it a few
+    // times a second (progressRefresh_), so a batch of small files neither floods the
+    // window's thread nor waits for it. The end is handed over at once, so the progress
+    // window is gone before the final box or the results list.
+    const std::lock_guard lock(progressMutex_);
+    latestProgress_ = progress;
+    if (!progress.finished || refreshPending_) return;
+    refreshPending_ = true;
+    QMetaObject::invokeMethod(this, &TMidiForm::RefreshProgress, Qt::QueuedConnection);
+}
+
+bool TMidiForm::StopRequested() const {
+    return stop_;
+}
+
+void TMidiForm::ShowResults(const batch::ResultsList& results) {
+    if (shuttingDown_) return;
+    OnThreadOf(this, [&] {
+        progressWindow_->hide();
+        ResultsWindow window(results, BoxParent());
+        window.exec();
+    });
 }
 
 }  // namespace quorvel::app

@@ -1,6 +1,10 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QTimer>
+
+#include <atomic>
+#include <mutex>
 
 #include "quorvel/batch/batch_driver.hpp"
 #include "quorvel/batch/engine_calls.hpp"
@@ -10,6 +14,7 @@ class QFrame;
 class QGroupBox;
 class QMenu;
 class QPushButton;
+class QThread;
 
 namespace quorvel::app {
 
@@ -17,19 +22,35 @@ class DirectoryListBox;
 class DriveComboBox;
 class FileListBox;
 class FilterComboBox;
+class ProgressWindow;
+
+// Delay before a running batch shows its progress window, and the interval at which the
+// window then follows the batch, in milliseconds.
+inline constexpr int ProgressDelayMs = 1000;
+inline constexpr int ProgressRefreshMs = 100;
 
 // The filter of FilterComboBox1: description and mask, alternating.
 inline constexpr const char* MidiFileFilter = "Midi Files (*.mid)|*.mid|Karaoke Files (*.kar)|*.kar";
 
 // The main window. It owns the controls, wires their signals to the handlers below and
-// answers the batch driver's questions; the batches themselves run in the driver.
-// Creating it runs FormCreate, which shows the About box (modal) before it returns.
+// answers the batch driver's questions; the batches themselves run in the driver, on a
+// thread of their own, so the window repaints and "Stop" works while a file converts.
+// The driver's boxes and results are handed to the window's thread, and the driver waits
+// for them. While a batch runs the controls and the Options menu are disabled, and a
+// click cannot start a second batch. Creating it runs FormCreate, which shows the About
+// box (modal) before it returns. "Show Results in One List" is kept in QSettings
+// (organisation and application "Quorvel").
 class TMidiForm : public QMainWindow, public batch::BatchWindow {
     Q_OBJECT
 public:
-    // engine must outlive the window.
+    // engine must outlive the window and be safe to call from the batch's thread.
     explicit TMidiForm(batch::EngineCalls& engine = batch::RealEngineCalls(), QWidget* parent = nullptr);
+    // A running batch is asked to stop and is waited for; boxes it still asks for are
+    // answered at once (Cancel for the replacement question).
     ~TMidiForm() override;
+
+    // True from a batch's click until its last box or results list is closed.
+    bool BatchRunning() const noexcept { return worker_ != nullptr; }
 
     // BatchWindow
     int FileCount() const override;
@@ -44,6 +65,13 @@ public:
     batch::BoxAnswer Confirm(std::string_view title, std::string_view text) override;
     void InformationMessage(std::string_view title, std::string_view text) override;
     void ErrorReport(std::string_view title, std::string_view text) override;
+    void ShowProgress(const batch::BatchProgress& progress) override;
+    bool StopRequested() const override;
+    void ShowResults(const batch::ResultsList& results) override;
+
+signals:
+    // A batch has ended and the controls are enabled again.
+    void BatchFinished();
 
 public slots:
     void FormCreate();
@@ -54,6 +82,7 @@ public slots:
     void Button3Click();  // exit
     void PromptBetweenFiles1Click();
     void PromptBeforeOverwriting1Click();
+    void ShowResultsInOneList1Click();
     void DriveComboBox1Change();
     void DirectoryListBox1Change();
     void DriveComboBox2Change();
@@ -61,7 +90,17 @@ public slots:
     void FilterComboBox1Change();
     void About1Click();
 
+protected:
+    // Closing the window while a batch runs stops the batch; the window closes when it has.
+    void closeEvent(QCloseEvent* event) override;
+
 private:
+    void StartBatch(batch::BatchKind kind);
+    void BatchEnded();
+    void RefreshProgress();
+    void ShowProgressWindow();
+    void SetBatchControlsEnabled(bool enabled);
+    QAction* OptionItem(batch::BatchOption option) const;
     void BuildControls();
     void BuildMenu();
     void Wire();
@@ -87,8 +126,22 @@ private:
     QMenu* Options1 = nullptr;
     QAction* PromptBetweenFiles1 = nullptr;
     QAction* PromptBeforeOverwriting1 = nullptr;
+    QAction* ShowResultsInOneList1 = nullptr;
     QMenu* Menu = nullptr;
     QAction* About1 = nullptr;
+
+    // The running batch, if any (its thread is owned here).
+    QThread* worker_ = nullptr;
+    std::atomic<bool> stop_{false};
+    std::atomic<bool> shuttingDown_{false};
+    bool closeWhenDone_ = false;
+    ProgressWindow* progressWindow_ = nullptr;
+    QTimer progressDelay_;
+    QTimer progressRefresh_;
+    // The latest progress from the batch's thread, and whether its end is on its way.
+    std::mutex progressMutex_;
+    batch::BatchProgress latestProgress_;
+    bool refreshPending_ = false;
 };
 
 }  // namespace quorvel::app

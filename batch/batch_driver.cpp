@@ -1,7 +1,6 @@
 #include "quorvel/batch/batch_driver.hpp"
 
 #include <filesystem>
-#include <new>
 
 #include "quorvel/batch/convert_file.hpp"
 #include "quorvel/batch/messages.hpp"
@@ -33,27 +32,76 @@ std::string OutputPath(const BatchWindow& window, BatchKind kind, std::string_vi
     return ComposePath(window.OutputDirectory(), RemoveExt(displayName) + std::string(Traits(kind).extension));
 }
 
-void RunBatch(BatchKind kind, BatchWindow& window, EngineCalls& engine) {
-    const BatchTraits& traits = Traits(kind);
+BatchRequest TakeSnapshot(const BatchWindow& window, BatchKind kind) {
+    BatchRequest request;
+    request.kind = kind;
+    request.inputDirectory = window.FileDirectory();
+    request.outputDirectory = window.OutputDirectory();
     const int count = window.FileCount();
-    for (int i = 0; i < count; ++i) {
-        if (!window.FileSelected(i)) continue;
-        const std::string displayName = window.FileEntry(i);
-        const std::string inputPath = InputPath(window, displayName);
-        const std::string outputPath = OutputPath(window, kind, displayName);
+    for (int i = 0; i < count; ++i)
+        if (window.FileSelected(i)) request.files.push_back(window.FileEntry(i));
+    request.promptBetweenFiles = window.OptionChecked(BatchOption::PromptBetweenFiles);
+    request.promptBeforeOverwriting = window.OptionChecked(BatchOption::PromptBeforeOverwriting);
+    request.resultsInOneList = window.OptionChecked(BatchOption::ResultsInOneList);
+    return request;
+}
+
+void RunBatch(const BatchRequest& request, BatchWindow& window, EngineCalls& engine) {
+    const BatchTraits& traits = Traits(request.kind);
+    const int total = static_cast<int>(request.files.size());
+    if (total == 0) {
+        window.PlainMessage(ApplicationTitle, NoFilesSelectedText);
+        return;
+    }
+    const std::string extension(traits.extension);
+    ResultsList results;
+    int done = 0;
+    for (const std::string& displayName : request.files) {
+        if (window.StopRequested()) break;
+        window.ShowProgress({done, total, displayName, false});
+        const std::string inputPath = ComposePath(request.inputDirectory, displayName);
+        const std::string outputPath = ComposePath(request.outputDirectory, RemoveExt(displayName) + extension);
         // Converting a file onto itself asks first, when the option says so. Only the two
         // texts are compared; an existing file under another name is replaced silently.
-        if (SamePathIgnoringAsciiCase(inputPath, outputPath) &&
-            window.OptionChecked(BatchOption::PromptBeforeOverwriting) &&
+        FileOutcome outcome{FileOutcome::Kind::Skipped, -1, {}};
+        if (SamePathIgnoringAsciiCase(inputPath, outputPath) && request.promptBeforeOverwriting &&
             window.Confirm(ConfirmTitle, FormatMessage("%s - Replace existing file?", {displayName})) ==
-                BoxAnswer::Cancel)
-            continue;
-        const FileOutcome outcome =
-            ConvertFile(kind, PathFromText(inputPath), PathFromText(outputPath), displayName, engine);
-        if (outcome.AlwaysShown() || window.OptionChecked(BatchOption::PromptBetweenFiles))
+                BoxAnswer::Cancel) {
+            outcome = SkippedOutcome(displayName);
+        } else if (!request.resultsInOneList) {
+            outcome = ConvertFile(request.kind, PathFromText(inputPath), PathFromText(outputPath), displayName, engine);
+        } else {
+            try {
+                outcome =
+                    ConvertFile(request.kind, PathFromText(inputPath), PathFromText(outputPath), displayName, engine);
+            } catch (const std::exception& error) {
+                // The error still ends the batch; its line closes the list.
+                results.Add(FailedOutcome(displayName, error));
+                window.ShowProgress({done + 1, total, {}, true});
+                window.ShowResults(results);
+                return;
+            }
+        }
+        ++done;
+        if (request.resultsInOneList)
+            results.Add(outcome);
+        else if (outcome.AlwaysShown() || (outcome.kind == FileOutcome::Kind::Converted && request.promptBetweenFiles))
             window.PlainMessage(ApplicationTitle, outcome.text);
     }
-    window.PlainMessage(ApplicationTitle, NoSelected(window) == 0 ? NoFilesSelectedText : traits.completionText);
+    const std::string finalText =
+        done < total ? FormatMessage(StoppedPattern, {std::to_string(done), std::to_string(total)})
+                     : std::string(traits.completionText);
+    window.ShowProgress({done, total, {}, true});
+    if (request.resultsInOneList) {
+        results.lines.push_back(finalText);
+        window.ShowResults(results);
+    } else {
+        window.PlainMessage(ApplicationTitle, finalText);
+    }
+}
+
+void RunBatch(BatchKind kind, BatchWindow& window, EngineCalls& engine) {
+    RunBatch(TakeSnapshot(window, kind), window, engine);
 }
 
 void SelectAll(BatchWindow& window) {
@@ -70,8 +118,7 @@ void ShowAbout(BatchWindow& window) {
 }
 
 std::string ErrorReportText(const std::exception& error) {
-    if (dynamic_cast<const std::bad_alloc*>(&error) != nullptr) return "Out of memory.";
-    return std::string(error.what()) + ".";
+    return ErrorText(error) + ".";
 }
 
 void RunHandler(BatchWindow& window, const std::function<void()>& handler) {

@@ -1,9 +1,37 @@
 #include "quorvel/batch/convert_file.hpp"
 
+#include <new>
+
 #include "quorvel/engine/errors.hpp"
 #include "quorvel/batch/messages.hpp"
 
 namespace quorvel::batch {
+
+OutcomeGroup GroupOf(FileOutcome::Kind kind) noexcept {
+    switch (kind) {
+    case FileOutcome::Kind::Converted:
+    case FileOutcome::Kind::Copied: return OutcomeGroup::Converted;
+    case FileOutcome::Kind::Refused:
+    case FileOutcome::Kind::Malformed:
+    case FileOutcome::Kind::TooLarge: return OutcomeGroup::Refused;
+    case FileOutcome::Kind::Skipped: return OutcomeGroup::Skipped;
+    case FileOutcome::Kind::Failed: break;
+    }
+    return OutcomeGroup::Failed;
+}
+
+FileOutcome SkippedOutcome(std::string_view displayName) {
+    return {FileOutcome::Kind::Skipped, -1, FormatMessage(SkippedPattern, {displayName})};
+}
+
+std::string ErrorText(const std::exception& error) {
+    if (dynamic_cast<const std::bad_alloc*>(&error) != nullptr) return "Out of memory";
+    return error.what();
+}
+
+FileOutcome FailedOutcome(std::string_view displayName, const std::exception& error) {
+    return {FileOutcome::Kind::Failed, -1, FormatMessage("%s - %s", {displayName, ErrorText(error)})};
+}
 
 FileOutcome ConvertFile(BatchKind kind, const std::filesystem::path& inputPath,
                         const std::filesystem::path& outputPath, const std::string& displayName,
@@ -26,7 +54,7 @@ FileOutcome ConvertFile(BatchKind kind, const std::filesystem::path& inputPath,
         std::string reason;
         if (engine.CopyFileFailIfExists(inputPath, outputPath, reason))
             return {FileOutcome::Kind::Copied, code, FormatMessage(traits.successPattern, {displayName})};
-        return {FileOutcome::Kind::CopyFailed, code, FormatMessage("%s - %s", {displayName, reason})};
+        return {FileOutcome::Kind::Failed, code, FormatMessage("%s - %s", {displayName, reason})};
     }
     const int index = code + traits.messageOffset;
     const std::string_view message =

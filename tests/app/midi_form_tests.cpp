@@ -2,17 +2,29 @@
 // Message boxes are answered from an application-wide event filter as they appear.
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QGroupBox>
+#include <QLabel>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <type_traits>
 
 #include "quorvel/batch/engine_calls.hpp"
 #include "quorvel/engine/errors.hpp"
@@ -38,13 +50,36 @@ struct SeenBox {
 
 enum class Reply { Ok, Cancel, Escape, CloseBox };
 
-// Records every QMessageBox as it is shown and answers it once its event loop runs.
+struct SeenResults {
+    QString counts;
+    QString text;
+    QString clipboard;  // what "Copy" put on the clipboard
+};
+
+// Records every QMessageBox as it is shown and answers it once its event loop runs; a
+// results window is recorded, its "Copy" pressed, and closed.
 class BoxCatcher : public QObject {
 public:
     QList<SeenBox> seen;
     QList<Reply> replies;  // answers in order; OK when none is left
+    QList<SeenResults> results;
 
     bool eventFilter(QObject* object, QEvent* event) override {
+        if (event->type() == QEvent::Show && object->objectName() == QStringLiteral("ResultsWindow")) {
+            auto* window = qobject_cast<QDialog*>(object);
+            SeenResults r;
+            if (auto* counts = window->findChild<QLabel*>(QStringLiteral("ResultsCounts"))) r.counts = counts->text();
+            if (auto* text = window->findChild<QPlainTextEdit*>(QStringLiteral("ResultsText")))
+                r.text = text->toPlainText();
+            if (auto* copy = window->findChild<QPushButton*>(QStringLiteral("CopyButton"))) {
+                QApplication::clipboard()->clear();
+                copy->click();
+                r.clipboard = QApplication::clipboard()->text();
+            }
+            results << r;
+            QMetaObject::invokeMethod(window, [window] { window->accept(); }, Qt::QueuedConnection);
+            return false;
+        }
         auto* box = qobject_cast<QMessageBox*>(object);
         if (box == nullptr || event->type() != QEvent::Show) return false;
         SeenBox s{box->windowTitle(), box->text(), box->icon(), {}, {}, {}, false};
@@ -97,6 +132,58 @@ QStringList Entries(const QListWidget* list) {
     return names;
 }
 
+// Engine calls that take as long as the test wants: conversion number slowFile (from 1)
+// waits until Release() (or a time-out, so a failing test cannot hang). Calls come from
+// the batch's thread.
+class SlowEngine final : public quorvel::batch::EngineCalls {
+public:
+    explicit SlowEngine(int slowFile) : slowFile_(slowFile) {}
+    std::atomic<int> conversions{0};
+    std::atomic<bool> waiting{false};
+    void Release() {
+        const std::lock_guard lock(mutex_);
+        released_ = true;
+        gate_.notify_all();
+    }
+    int ConvertToType0(const std::filesystem::path&, const std::filesystem::path&) override {
+        if (++conversions == slowFile_) {
+            std::unique_lock lock(mutex_);
+            waiting = true;
+            gate_.wait_for(lock, std::chrono::seconds(20), [this] { return released_; });
+            waiting = false;
+        }
+        return 0;
+    }
+    int ConvertToType1(const std::filesystem::path& in, const std::filesystem::path& out) override {
+        return ConvertToType0(in, out);
+    }
+    bool CopyFileFailIfExists(const std::filesystem::path&, const std::filesystem::path&, std::string&) override {
+        return false;
+    }
+
+private:
+    const int slowFile_;
+    std::mutex mutex_;
+    std::condition_variable gate_;
+    bool released_ = false;
+};
+
+// Counts the events of one type that a widget gets, and when the first came.
+class EventCounter : public QObject {
+public:
+    EventCounter(QEvent::Type type, const QElapsedTimer& clock) : type_(type), clock_(clock) {}
+    int count = 0;
+    qint64 firstAt = -1;  // milliseconds on the clock
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == type_ && count++ == 0) firstAt = clock_.elapsed();
+        return false;
+    }
+
+private:
+    QEvent::Type type_;
+    const QElapsedTimer& clock_;
+};
+
 // Engine calls that fail with a file error on the second conversion.
 class FailingEngine final : public quorvel::batch::EngineCalls {
 public:
@@ -121,11 +208,25 @@ class MidiFormTest : public QObject {
 private:
     BoxCatcher catcher_;
 
+    QTemporaryDir settingsDir_;
+
+    // The component of that name. A missing one fails the test, and a stand-in owned by
+    // the form is returned so that the rest of the test runs on without a crash.
     template <class T>
-    static T* Child(QObject* form, const char* name) {
-        T* child = form->findChild<T*>(QString::fromLatin1(name));
-        if (child == nullptr) qWarning("missing component %s", name);
-        return child;
+    static T* Child(QWidget* form, const char* name) {
+        if (T* child = form->findChild<T*>(QString::fromLatin1(name))) return child;
+        QTest::qFail(qPrintable(QStringLiteral("missing component ") + QLatin1String(name)), __FILE__, __LINE__);
+        if constexpr (std::is_base_of_v<QWidget, T>)
+            return new T(form);
+        else
+            return new T(static_cast<QObject*>(form));
+    }
+
+    // Clicks a batch button and waits until the batch has ended.
+    static bool RunBatch(TMidiForm& form, const char* button) {
+        QSignalSpy finished(&form, &TMidiForm::BatchFinished);
+        Child<QPushButton>(&form, button)->click();
+        return finished.count() > 0 || finished.wait(60000);
     }
 
     // Points both trees of a window at directories, as the user would by entering them.
@@ -136,16 +237,24 @@ private:
 
 private slots:
     void initTestCase() {
+        // The remembered option goes to a settings folder of this test run only.
+        QVERIFY(settingsDir_.isValid());
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir_.path());
         qApp->installEventFilter(&catcher_);
-        // The offscreen platform says on every window that it cannot pass size hints on.
+        // The offscreen platform says on every window that it cannot pass size hints on,
+        // and that it cannot raise a window.
         static QtMessageHandler previous = nullptr;
         previous = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext& context, const QString& text) {
-            if (!text.contains(QLatin1String("propagateSizeHints"))) previous(type, context, text);
+            if (!text.contains(QLatin1String("propagateSizeHints")) && !text.contains(QLatin1String("raise()")))
+                previous(type, context, text);
         });
     }
     void init() {
         catcher_.seen.clear();
         catcher_.replies.clear();
+        catcher_.results.clear();
+        QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Quorvel"), QStringLiteral("Quorvel"))
+            .clear();
     }
 
     void startShowsAboutBeforeTheWindow() {
@@ -157,10 +266,12 @@ private slots:
         QCOMPARE(about.buttons, QStringList{QStringLiteral("OK")});
         QVERIFY(!about.mainWindowVisible);
         // The carriage returns of the About text show as line breaks.
-        QString expected = QString::fromStdString(quorvel::batch::AboutText());
-        expected.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+        const QString expected = QStringLiteral(
+            "Quorvel Version 2.0 (9850)\n"
+            "Desktop edition by the Quorvel developers\n\n"
+            "MIDI conversion code by the two Quorvel engine authors\n\n"
+            "Converts Standard MIDI Files between format 0 and format 1\n");
         QCOMPARE(about.text, expected);
-        QVERIFY(about.text.startsWith(QStringLiteral("Quorvel Version 2.0 (9850)\n")));
 
         // Help > About... shows the same box again, with the same text.
         Child<QAction>(&form, "About1")->trigger();
@@ -399,7 +510,7 @@ private slots:
         Child<QAction>(&form, "PromptBetweenFiles1")->trigger();
         Child<QPushButton>(&form, "Button4")->click();
         catcher_.seen.clear();
-        Child<QPushButton>(&form, "Button2")->click();
+        QVERIFY(RunBatch(form, "Button2"));
         // In list order: bad.mid, song.mid, zero.mid; the malformed file is reported and
         // the batch goes on.
         QCOMPARE(catcher_.Texts().mid(1), (QStringList{
@@ -431,7 +542,7 @@ private slots:
         Point(form, Q(in.Path()), Q(out.Path()));
         Child<QPushButton>(&form, "Button4")->click();
         catcher_.seen.clear();
-        Child<QPushButton>(&form, "Button5")->click();
+        QVERIFY(RunBatch(form, "Button5"));
         QCOMPARE(catcher_.Texts(), (QStringList{QStringLiteral("a.mid converted to karaoke"),
                                                 QStringLiteral("b.mid - Output file already exists"),
                                                 QStringLiteral("Operation Complete")}));
@@ -460,7 +571,7 @@ private slots:
         Child<QPushButton>(&form, "Button4")->click();
         catcher_.seen.clear();
         catcher_.replies = {static_cast<Reply>(reply)};
-        Child<QPushButton>(&form, "Button1")->click();  // SMF 1 over a format-1 file: refused if it runs
+        QVERIFY(RunBatch(form, "Button1"));  // SMF 1 over a format-1 file: refused if it runs
         QCOMPARE(catcher_.seen.size(), replaced ? 3 : 2);
         const SeenBox& ask = catcher_.seen.front();
         QCOMPARE(ask.title, QStringLiteral("Confirm"));
@@ -484,7 +595,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         Child<QPushButton>(&form, "Button4")->click();
         catcher_.seen.clear();
-        Child<QPushButton>(&form, "Button2")->click();
+        QVERIFY(RunBatch(form, "Button2"));
         QCOMPARE(engine.conversions, 2);
         QCOMPARE(catcher_.seen.size(), 1);
         QCOMPARE(catcher_.seen.front().title, QStringLiteral("Quorvel"));
@@ -494,7 +605,7 @@ private slots:
         // Still usable: the next batch runs to its end.
         catcher_.seen.clear();
         engine.conversions = 10;
-        Child<QPushButton>(&form, "Button2")->click();
+        QVERIFY(RunBatch(form, "Button2"));
         QCOMPARE(catcher_.Texts(), QStringList{QStringLiteral("Conversion Complete")});
     }
 
@@ -504,9 +615,118 @@ private slots:
         TMidiForm form;
         Point(form, Q(dir.Path()), Q(dir.Path()));
         catcher_.seen.clear();
-        Child<QPushButton>(&form, "Button2")->click();
+        QVERIFY(RunBatch(form, "Button2"));
         QCOMPARE(catcher_.Texts(), QStringList{QStringLiteral("No Files Selected")});
         QCOMPARE(support::ReadFile(dir / "a.mid"), Format1Song());
+    }
+
+    void resultsInOneListIsOffAtFirstAndRemembered() {
+        {
+            TMidiForm form;
+            auto* item = Child<QAction>(&form, "ShowResultsInOneList1");
+            QCOMPARE(item->text(), QStringLiteral("Show Results in One List"));
+            QVERIFY(item->isCheckable());
+            QVERIFY(!item->isChecked());
+            QVERIFY(Child<QMenu>(&form, "Options1")->actions().contains(item));
+            item->trigger();
+            QVERIFY(item->isChecked());
+            // The other two options are not remembered.
+            Child<QAction>(&form, "PromptBetweenFiles1")->trigger();
+            Child<QAction>(&form, "PromptBeforeOverwriting1")->trigger();
+        }
+        {
+            TMidiForm form;
+            QVERIFY(Child<QAction>(&form, "ShowResultsInOneList1")->isChecked());
+            QVERIFY(!Child<QAction>(&form, "PromptBetweenFiles1")->isChecked());
+            QVERIFY(Child<QAction>(&form, "PromptBeforeOverwriting1")->isChecked());
+            Child<QAction>(&form, "ShowResultsInOneList1")->trigger();
+        }
+        TMidiForm form;
+        QVERIFY(!Child<QAction>(&form, "ShowResultsInOneList1")->isChecked());
+    }
+
+    void longBatchShowsProgressRepaintsStopsAndListsTheResults() {
+        support::TempDir dir, out;
+        for (const char* name : {"a.mid", "b.mid", "c.mid", "d.mid"}) support::WriteFile(dir / name, Format1Song());
+        SlowEngine engine(2);  // b.mid takes until the test lets it go
+        TMidiForm form(engine);
+        Point(form, Q(dir.Path()), Q(out.Path()));
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        Child<QAction>(&form, "ShowResultsInOneList1")->trigger();
+        Child<QPushButton>(&form, "Button4")->click();
+        catcher_.seen.clear();
+        auto* progress = Child<QDialog>(&form, "ProgressWindow");
+        QElapsedTimer clock;
+        EventCounter shown(QEvent::Show, clock);
+        progress->installEventFilter(&shown);
+        QSignalSpy finished(&form, &TMidiForm::BatchFinished);
+        clock.start();
+        Child<QPushButton>(&form, "Button2")->click();
+
+        // While b.mid converts: the controls are disabled, a second click starts nothing,
+        // and the progress window comes after about a second, not at once.
+        QTRY_VERIFY(engine.waiting);
+        QVERIFY(form.BatchRunning());
+        for (const char* control : {"Button2", "Button1", "Button5", "Button4", "FileListBox1", "DirectoryListBox2"})
+            QVERIFY2(!Child<QWidget>(&form, control)->isEnabled(), control);
+        QVERIFY(!Child<QMenu>(&form, "Options1")->isEnabled());
+        form.Button1Click();
+        QCOMPARE(engine.conversions.load(), 2);
+        QTRY_VERIFY_WITH_TIMEOUT(progress->isVisible(), 5000);
+        QVERIFY2(shown.firstAt >= quorvel::app::ProgressDelayMs - 50, qPrintable(QString::number(shown.firstAt)));
+        QCOMPARE(Child<QLabel>(progress, "ProgressCount")->text(), QStringLiteral("1 of 4 files"));
+        QCOMPARE(Child<QLabel>(progress, "ProgressFile")->text(), QStringLiteral("b.mid"));
+        auto* stop = Child<QPushButton>(progress, "StopButton");
+        QCOMPARE(stop->text(), QStringLiteral("Stop"));
+
+        // The window still paints while the file converts.
+        EventCounter painted(QEvent::Paint, clock);
+        form.installEventFilter(&painted);
+        form.update();
+        QTRY_VERIFY(painted.count > 0);
+        form.removeEventFilter(&painted);
+        QVERIFY(engine.waiting);
+
+        // Stop ends the batch after the file being converted.
+        stop->click();
+        QVERIFY(engine.waiting);
+        engine.Release();
+        QVERIFY(finished.wait(20000));
+        QCOMPARE(engine.conversions.load(), 2);
+        QVERIFY(!progress->isVisible());
+        QVERIFY(catcher_.seen.isEmpty());  // no box: the list takes their place
+        QCOMPARE(catcher_.results.size(), 1);
+        const SeenResults& results = catcher_.results.front();
+        QCOMPARE(results.counts, QStringLiteral("2 converted, 0 refused, 0 failed"));
+        QCOMPARE(results.text, QStringLiteral("a.mid converted to type 0\nb.mid converted to type 0\n"
+                                              "Stopped after 2 of 4 files"));
+        QCOMPARE(results.clipboard, results.text + QStringLiteral("\n") + results.counts + QStringLiteral("\n"));
+        QVERIFY(Child<QPushButton>(&form, "Button2")->isEnabled());
+        QVERIFY(Child<QMenu>(&form, "Options1")->isEnabled());
+        QVERIFY(!form.BatchRunning());
+    }
+
+    void closingDuringABatchStopsItAndClosesAfterIt() {
+        support::TempDir dir, out;
+        for (const char* name : {"a.mid", "b.mid", "c.mid"}) support::WriteFile(dir / name, Format1Song());
+        SlowEngine engine(1);
+        TMidiForm form(engine);
+        Point(form, Q(dir.Path()), Q(out.Path()));
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        Child<QPushButton>(&form, "Button4")->click();
+        catcher_.seen.clear();
+        QSignalSpy finished(&form, &TMidiForm::BatchFinished);
+        Child<QPushButton>(&form, "Button2")->click();
+        QTRY_VERIFY(engine.waiting);
+        form.close();
+        QVERIFY(form.isVisible());  // not while a file is being converted
+        engine.Release();
+        QVERIFY(finished.wait(20000));
+        QCOMPARE(engine.conversions.load(), 1);
+        QCOMPARE(catcher_.Texts(), QStringList{QStringLiteral("Stopped after 1 of 3 files")});
+        QTRY_VERIFY(!form.isVisible());
     }
 
     void exitClosesTheWindow() {

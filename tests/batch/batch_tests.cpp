@@ -2,6 +2,7 @@
 // in which order, with which titles and texts, and which engine calls are made.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <deque>
 #include <functional>
 #include <new>
@@ -16,6 +17,12 @@
 #include "smf_test_support.hpp"
 
 namespace quorvel::batch {
+
+// How GoogleTest prints a progress report (found next to BatchProgress).
+void PrintTo(const BatchProgress& p, std::ostream* out) {
+    *out << p.done << " of " << p.total << " [" << p.current << "]" << (p.finished ? " finished" : "");
+}
+
 namespace {
 
 using engine::FileTooLarge;
@@ -62,8 +69,12 @@ public:
     std::string output = Dir("out");
     bool promptBetweenFiles = false;
     bool promptBeforeOverwriting = true;
+    bool resultsInOneList = false;
     std::deque<BoxAnswer> answers;
     std::vector<Box> boxes;
+    std::vector<BatchProgress> progress;
+    std::vector<ResultsList> results;
+    bool stopPressed = false;  // what StopRequested answers
 
     // Entries all selected, or selected as marked by a leading '*' when any has one.
     void SetFiles(std::initializer_list<std::string> names) {
@@ -83,11 +94,14 @@ public:
     std::string FileDirectory() const override { return directory; }
     std::string OutputDirectory() const override { return output; }
     bool OptionChecked(BatchOption option) const override {
-        return option == BatchOption::PromptBetweenFiles ? promptBetweenFiles : promptBeforeOverwriting;
+        switch (option) {
+        case BatchOption::PromptBetweenFiles: return promptBetweenFiles;
+        case BatchOption::PromptBeforeOverwriting: return promptBeforeOverwriting;
+        case BatchOption::ResultsInOneList: break;
+        }
+        return resultsInOneList;
     }
-    void SetOptionChecked(BatchOption option, bool checked) override {
-        (option == BatchOption::PromptBetweenFiles ? promptBetweenFiles : promptBeforeOverwriting) = checked;
-    }
+    void SetOptionChecked(BatchOption option, bool checked) override { Option(option) = checked; }
     void PlainMessage(std::string_view title, std::string_view text) override {
         boxes.push_back({"plain", std::string(title), std::string(text)});
     }
@@ -106,6 +120,19 @@ public:
     }
     void ErrorReport(std::string_view title, std::string_view text) override {
         boxes.push_back({"error", std::string(title), std::string(text)});
+    }
+    void ShowProgress(const BatchProgress& p) override { progress.push_back(p); }
+    bool StopRequested() const override { return stopPressed; }
+    void ShowResults(const ResultsList& list) override { results.push_back(list); }
+
+private:
+    bool& Option(BatchOption option) {
+        switch (option) {
+        case BatchOption::PromptBetweenFiles: return promptBetweenFiles;
+        case BatchOption::PromptBeforeOverwriting: return promptBeforeOverwriting;
+        case BatchOption::ResultsInOneList: break;
+        }
+        return resultsInOneList;
     }
 };
 
@@ -402,6 +429,178 @@ TEST(Replacement, CancelSkipsOnlyThatFile) {
                             }));
 }
 
+// ---- Progress and Stop ---------------------------------------------------------------
+
+// The real engine, counting conversions; "Stop" is pressed while conversion number
+// stopDuring (from 1) runs, as a user would press it during a long file.
+class StoppingEngine final : public EngineCalls {
+public:
+    StoppingEngine(FakeWindow& window, int stopDuring) : window_(window), stopDuring_(stopDuring) {}
+    int conversions = 0;
+    int ConvertToType0(const std::filesystem::path& in, const std::filesystem::path& out) override {
+        if (++conversions == stopDuring_) window_.stopPressed = true;
+        return RealEngineCalls().ConvertToType0(in, out);
+    }
+    int ConvertToType1(const std::filesystem::path& in, const std::filesystem::path& out) override {
+        return ConvertToType0(in, out);
+    }
+    bool CopyFileFailIfExists(const std::filesystem::path&, const std::filesystem::path&, std::string&) override {
+        ADD_FAILURE() << "unexpected copy";
+        return false;
+    }
+
+private:
+    FakeWindow& window_;
+    int stopDuring_;
+};
+
+class StopTest : public ::testing::TestWithParam<int> {};
+
+TEST_P(StopTest, StopDuringFileKConvertsExactlyKFiles) {
+    const int k = GetParam();
+    const std::vector<std::string> names{"a.mid", "b.mid", "c.mid", "d.mid", "e.mid"};
+    const int total = static_cast<int>(names.size());
+    testing::TempDir in, out;
+    const testing::Bytes format1 =
+        testing::Concat({testing::Header(1, 2, 96), testing::Track(testing::Hex("00 FF 2F 00")),
+                         testing::Track(testing::Hex("00 90 3C 40 60 80 3C 40 00 FF 2F 00"))});
+    for (const std::string& name : names) testing::WriteFile(in / name, format1);
+    FakeWindow window;
+    window.directory = Text(in.Path());
+    window.output = Text(out.Path());
+    window.SetFiles({"a.mid", "b.mid", "c.mid", "d.mid", "e.mid"});
+    StoppingEngine engine(window, k);
+    RunBatch(BatchKind::Smf0, window, engine);
+
+    EXPECT_EQ(engine.conversions, k);
+    EXPECT_EQ(out.Entries(), std::vector<std::string>(names.begin(), names.begin() + k));
+    EXPECT_EQ(window.boxes, std::vector<Box>{Plain(k == total ? "Conversion Complete"
+                                                              : "Stopped after " + std::to_string(k) + " of 5 files")});
+    // Progress before each file, with the file's name, then once finished.
+    std::vector<BatchProgress> expected;
+    for (int i = 0; i < k; ++i) expected.push_back({i, total, names[static_cast<std::size_t>(i)], false});
+    expected.push_back({k, total, "", true});
+    EXPECT_EQ(window.progress, expected);
+}
+
+// Stop during the first, a middle and the last file (the last one ends as usual).
+INSTANTIATE_TEST_SUITE_P(Files, StopTest, ::testing::Values(1, 3, 5));
+
+TEST(Stop, SkippedFilesCountAsDoneAndTheListEndsWithTheStopLine) {
+    FakeWindow window;
+    window.output = window.directory;
+    window.SetFiles({"a.mid", "b.mid", "c.mid"});
+    window.resultsInOneList = true;
+    window.answers = {BoxAnswer::Cancel, BoxAnswer::Ok};
+    FakeEngine engine;
+    engine.steps = {[&window] {
+        window.stopPressed = true;
+        return 0;
+    }};
+    RunBatch(BatchKind::Smf1, window, engine);
+    EXPECT_EQ(engine.calls.size(), 1U);
+    ASSERT_EQ(window.results.size(), 1U);
+    EXPECT_EQ(window.results[0].lines,
+              (std::vector<std::string>{"a.mid - not replaced, skipped", "b.mid converted to type 1",
+                                        "Stopped after 2 of 3 files"}));
+    EXPECT_EQ(window.results[0].counts, (ResultCounts{1, 0, 0, 1}));
+}
+
+// ---- Results in one list -------------------------------------------------------------
+
+TEST(ResultsInOneList, MixedBatchListsEveryLineWithCountsAndShowsNoPerFileBox) {
+    FakeWindow window;
+    window.output = window.directory;  // same directory: every file gets the replacement question
+    window.SetFiles({"a.mid", "b.mid", "c.mid", "d.mid", "e.mid", "f.mid", "g.mid"});
+    window.resultsInOneList = true;
+    window.promptBetweenFiles = true;  // the list takes the place of the success boxes too
+    window.answers = {BoxAnswer::Ok, BoxAnswer::Ok, BoxAnswer::Cancel, BoxAnswer::Ok,
+                      BoxAnswer::Ok, BoxAnswer::Ok, BoxAnswer::Ok};
+    FakeEngine engine;
+    engine.steps = {Code(0), Code(2), Code(3), Throws<MalformedFile>(std::string("no MThd header")),
+                    Throws<FileTooLarge>(), Code(0)};
+    RunBatch(BatchKind::Smf0, window, engine);
+
+    EXPECT_EQ(engine.calls.size(), 6U);
+    for (const Box& box : window.boxes) EXPECT_EQ(box.kind, "confirm") << box;
+    EXPECT_EQ(window.boxes.size(), 7U);
+    ASSERT_EQ(window.results.size(), 1U);
+    EXPECT_EQ(window.results[0].lines, (std::vector<std::string>{
+                                           "a.mid converted to type 0",
+                                           "b.mid - Not a Type 1 Midifile",
+                                           "c.mid - not replaced, skipped",
+                                           "d.mid - Too many tracks encountered",
+                                           "e.mid - Malformed Midifile: no MThd header",
+                                           "f.mid - File too large",
+                                           "g.mid converted to type 0",
+                                           "Conversion Complete",
+                                       }));
+    EXPECT_EQ(window.results[0].counts, (ResultCounts{2, 4, 0, 1}));
+    EXPECT_EQ(CountsText(window.results[0].counts), "2 converted, 4 refused, 0 failed, 1 skipped");
+}
+
+TEST(ResultsInOneList, KaraokeCopiesCountAsConvertedAndAFailedCopyAsFailed) {
+    FakeWindow window;
+    window.SetFiles({"fmt1.mid", "taken.mid", "pass.mid"});
+    window.resultsInOneList = true;
+    FakeEngine engine;
+    engine.steps = {Code(2), Code(2), Code(5)};
+    engine.copies = {{true, ""}, {false, "Output file already exists"}};
+    RunBatch(BatchKind::Karaoke, window, engine);
+    EXPECT_TRUE(window.boxes.empty());
+    ASSERT_EQ(window.results.size(), 1U);
+    EXPECT_EQ(window.results[0].lines,
+              (std::vector<std::string>{"fmt1.mid converted to karaoke", "taken.mid - Output file already exists",
+                                        "pass.mid - Pass 3 (no EOF)", "Operation Complete"}));
+    EXPECT_EQ(window.results[0].counts, (ResultCounts{1, 1, 1, 0}));
+    EXPECT_EQ(CountsText(window.results[0].counts), "1 converted, 1 refused, 1 failed");
+}
+
+TEST(ResultsInOneList, AFileErrorEndsTheBatchAsTheListsLastLine) {
+    FakeWindow window;
+    window.SetFiles({"a.mid", "b.mid", "c.mid"});
+    window.resultsInOneList = true;
+    FakeEngine engine;
+    engine.steps = {Code(0), Throws<IoError>(101), Code(0)};
+    RunHandler(window, [&] { RunBatch(BatchKind::Smf0, window, engine); });
+    EXPECT_EQ(engine.calls.size(), 2U) << "c.mid must not be converted";
+    EXPECT_TRUE(window.boxes.empty()) << "no error box: the list reports it";
+    ASSERT_EQ(window.results.size(), 1U);
+    EXPECT_EQ(window.results[0].lines, (std::vector<std::string>{"a.mid converted to type 0", "b.mid - Disk full"}));
+    EXPECT_EQ(window.results[0].counts, (ResultCounts{1, 0, 1, 0}));
+    ASSERT_FALSE(window.progress.empty());
+    EXPECT_TRUE(window.progress.back().finished);
+}
+
+TEST(ResultsInOneList, NoSelectionStillShowsTheBoxAndNoList) {
+    FakeWindow window;
+    window.resultsInOneList = true;
+    FakeEngine engine;
+    RunBatch(BatchKind::Smf1, window, engine);
+    EXPECT_EQ(window.boxes, std::vector<Box>{Plain("No Files Selected")});
+    EXPECT_TRUE(window.results.empty());
+}
+
+TEST(ResultsInOneList, SavedTextHasEveryLineThenTheCounts) {
+    ResultsList list;
+    list.Add({FileOutcome::Kind::Converted, 0, "a.mid converted to type 0"});
+    list.Add(FailedOutcome("b.mid", std::bad_alloc()));
+    list.lines.push_back("Conversion Complete");
+    const std::string expected = "a.mid converted to type 0\nb.mid - Out of memory\nConversion Complete\n"
+                                 "1 converted, 0 refused, 1 failed\n";
+    EXPECT_EQ(ResultsText(list), expected);
+
+    testing::TempDir dir;
+    testing::WriteFile(dir / "results.txt", {'o', 'l', 'd'});
+    EXPECT_EQ(SaveResults(list, dir / "results.txt"), std::nullopt);
+    const testing::Bytes saved = testing::ReadFile(dir / "results.txt");
+    EXPECT_EQ(std::string(saved.begin(), saved.end()), expected);
+    EXPECT_EQ(dir.Entries(), std::vector<std::string>{"results.txt"});
+    // A folder that does not exist: a reason, and nothing written anywhere.
+    EXPECT_NE(SaveResults(list, dir / "missing" / "results.txt"), std::nullopt);
+    EXPECT_EQ(dir.Entries(), std::vector<std::string>{"results.txt"});
+}
+
 // ---- The karaoke copy -----------------------------------------------------------------
 
 TEST(KaraokeCopy, ToANewNameAndOntoAnExistingFile) {
@@ -568,9 +767,9 @@ TEST(Paths, TwoNamesWithTheSameFirstPartShareTheOutput) {
     EXPECT_EQ(window.boxes, std::vector<Box>{Plain("Conversion Complete")});
 }
 
-TEST(Paths, OutputDirectoryIsReadForEveryFile) {
-    // A window whose output directory moves while the batch runs (as if changed between
-    // two boxes) sends each file to the directory current at its turn.
+TEST(Paths, DirectoriesAreTakenOnceAtTheClick) {
+    // A window whose output directory would move while the batch runs: the batch keeps
+    // the directory it found at the click, since its controls are not read afterwards.
     struct MovingWindow final : public BatchWindow {
         FakeWindow inner;
         mutable int outputReads = 0;
@@ -586,15 +785,35 @@ TEST(Paths, OutputDirectoryIsReadForEveryFile) {
         BoxAnswer Confirm(std::string_view t, std::string_view x) override { return inner.Confirm(t, x); }
         void InformationMessage(std::string_view t, std::string_view x) override { inner.InformationMessage(t, x); }
         void ErrorReport(std::string_view t, std::string_view x) override { inner.ErrorReport(t, x); }
+        void ShowProgress(const BatchProgress& p) override { inner.ShowProgress(p); }
+        bool StopRequested() const override { return inner.StopRequested(); }
+        void ShowResults(const ResultsList& r) override { inner.ShowResults(r); }
     } window;
     window.inner.SetFiles({"a.mid", "b.mid"});
     FakeEngine engine;
     engine.steps = {Code(0), Code(0)};
     RunBatch(BatchKind::Smf0, window, engine);
+    EXPECT_EQ(window.outputReads, 1);
     EXPECT_EQ(engine.calls, (std::vector<std::string>{
                                 Call("type0", In(Dir("music"), "a.mid"), In(Dir("out1"), "a.mid")),
-                                Call("type0", In(Dir("music"), "b.mid"), In(Dir("out2"), "b.mid")),
+                                Call("type0", In(Dir("music"), "b.mid"), In(Dir("out1"), "b.mid")),
                             }));
+}
+
+TEST(Snapshot, TakesTheSelectedEntriesInOrderAndEveryOption) {
+    FakeWindow window;
+    window.SetFiles({"a.mid", "*b.mid", "c.mid", "*d.kar"});
+    window.promptBetweenFiles = true;
+    window.promptBeforeOverwriting = false;
+    window.resultsInOneList = true;
+    const BatchRequest request = TakeSnapshot(window, BatchKind::Karaoke);
+    EXPECT_EQ(request.kind, BatchKind::Karaoke);
+    EXPECT_EQ(request.inputDirectory, Dir("music"));
+    EXPECT_EQ(request.outputDirectory, Dir("out"));
+    EXPECT_EQ(request.files, (std::vector<std::string>{"b.mid", "d.kar"}));
+    EXPECT_TRUE(request.promptBetweenFiles);
+    EXPECT_FALSE(request.promptBeforeOverwriting);
+    EXPECT_TRUE(request.resultsInOneList);
 }
 
 // ---- Selection, options, About -------------------------------------------------------

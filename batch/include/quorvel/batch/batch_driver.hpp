@@ -4,8 +4,10 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "quorvel/batch/batch_kind.hpp"
+#include "quorvel/batch/batch_results.hpp"
 #include "quorvel/batch/engine_calls.hpp"
 
 namespace quorvel::batch {
@@ -14,10 +16,24 @@ namespace quorvel::batch {
 inline constexpr std::string_view ConfirmTitle = "Confirm";
 inline constexpr std::string_view InformationTitle = "Information";
 
-// The two check-mark options of the Options menu.
+// The check-mark options of the Options menu.
 enum class BatchOption {
     PromptBetweenFiles,       // "Prompt After Each File", off at start
     PromptBeforeOverwriting,  // "Prompt Before Overwriting Files", on at start
+    ResultsInOneList,         // "Show Results in One List", off until the user turns it on; remembered
+};
+
+// Name under which a window keeps ResultsInOneList in the platform's settings store.
+inline constexpr std::string_view ResultsInOneListSetting = "ShowResultsInOneList";
+
+// Where a running batch is: files done of files selected, and the file being converted
+// (empty once finished is set, just before the final message or the results list).
+struct BatchProgress {
+    int done = 0;
+    int total = 0;
+    std::string current;
+    bool finished = false;
+    bool operator==(const BatchProgress&) const = default;
 };
 
 enum class BoxAnswer { Ok, Cancel };
@@ -25,6 +41,12 @@ enum class BoxAnswer { Ok, Cancel };
 // What the batch driver needs of the main window. The Qt window implements it; tests
 // implement it with a scripted fake. Texts are UTF-8; directories are absolute, in the
 // platform's form, ending with a separator only at a root.
+//
+// A window may run RunBatch(const BatchRequest&, ...) on a thread of its own. The calls
+// it then makes from that thread are the boxes, ShowProgress, StopRequested and
+// ShowResults; each returns only when done (a box once the user has closed it), so a
+// window that shows them on its UI thread hands them over and waits. The file list,
+// directory and option calls are made only by TakeSnapshot, on the caller's thread.
 class BatchWindow {
 public:
     virtual ~BatchWindow() = default;
@@ -47,7 +69,32 @@ public:
     virtual BoxAnswer Confirm(std::string_view title, std::string_view text) = 0;       // question, OK / Cancel
     virtual void InformationMessage(std::string_view title, std::string_view text) = 0; // information, OK
     virtual void ErrorReport(std::string_view title, std::string_view text) = 0;        // error sign, OK
+
+    // Where the batch is: before each file, and once finished. The window decides whether
+    // and when to show it (a progress window after about a second); it must not wait for
+    // the user here.
+    virtual void ShowProgress(const BatchProgress& progress) = 0;
+    // True once the user has asked the running batch to stop ("Stop"). Asked between files.
+    virtual bool StopRequested() const = 0;
+    // The results list of a batch run with ResultsInOneList on; returns when the user has
+    // closed it.
+    virtual void ShowResults(const ResultsList& results) = 0;
 };
+
+// What a batch needs, taken from the window at the click: afterwards the batch does not
+// read the window's controls, so it can run while the window stays responsive.
+struct BatchRequest {
+    BatchKind kind = BatchKind::Smf0;
+    std::string inputDirectory;
+    std::string outputDirectory;
+    std::vector<std::string> files;  // display names of the selected entries, in list order
+    bool promptBetweenFiles = false;
+    bool promptBeforeOverwriting = true;
+    bool resultsInOneList = false;
+};
+
+// Reads the selected entries, both directories and the options from the window.
+BatchRequest TakeSnapshot(const BatchWindow& window, BatchKind kind);
 
 // Number of selected entries of the file list.
 int NoSelected(const BatchWindow& window);
@@ -59,11 +106,18 @@ std::string InputPath(const BatchWindow& window, std::string_view displayName);
 // "." and the batch's extension. The output directory is read afresh on every call.
 std::string OutputPath(const BatchWindow& window, BatchKind kind, std::string_view displayName);
 
-// Runs one batch over the selected entries in list order: the replacement prompt, one
-// engine call per file, the per-file boxes and the final box. A refused, malformed or
-// too large file is reported and the batch goes on. IoError and OutOfMemory (and any
-// other exception) end the batch at that file and propagate to the caller, with no
-// message for that file and no final message.
+// Runs one batch over the request's files in order: the replacement prompt, one engine
+// call per file, and the results. Before each file it reports progress and asks whether
+// Stop was pressed; after Stop the final message reads "Stopped after N of M files".
+// Results go in per-file boxes and a final box or, with resultsInOneList, in one list
+// (every file's line, the final message last) and no box but the replacement question.
+// A refused, malformed or too large file is reported and the batch goes on. IoError and
+// OutOfMemory (and any other exception) end the batch at that file: with the list, that
+// file's line ends it; without, the exception propagates to the caller, with no message
+// for that file and no final message. No selected file gives only "No Files Selected".
+void RunBatch(const BatchRequest& request, BatchWindow& window, EngineCalls& engine);
+
+// TakeSnapshot and RunBatch in one, on the caller's thread.
 void RunBatch(BatchKind kind, BatchWindow& window, EngineCalls& engine);
 
 // Turns on the selected state of every entry of the file list.

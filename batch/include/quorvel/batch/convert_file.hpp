@@ -1,36 +1,56 @@
 #pragma once
 
+#include <exception>
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 #include "quorvel/batch/batch_kind.hpp"
 #include "quorvel/batch/engine_calls.hpp"
 
 namespace quorvel::batch {
 
-// What became of one file of a batch.
+// What became of one file of a batch: the one classification every front end reports.
 struct FileOutcome {
     enum class Kind {
-        Converted,   // the engine wrote the output
-        Refused,     // a result code other than 0 (its message is in text)
-        Malformed,   // the engine found the file's structure broken
-        TooLarge,    // the file, or its output, does not fit the file image
-        Copied,      // karaoke batch, not a format-0 file: copied under the new name
-        CopyFailed,  // karaoke batch: the copy did not take place
+        Converted,  // the engine wrote the output
+        Copied,     // karaoke batch, not a format-0 file: copied under the new name
+        Refused,    // a result code other than 0 (its message is in text)
+        Malformed,  // the engine found the file's structure broken
+        TooLarge,   // the file, or its output, does not fit the file image
+        Failed,     // a file error, no memory, or a karaoke copy that did not take place
+        Skipped,    // the user declined to replace the input with its own output
     };
     Kind kind;
     int code;          // the engine's result code; -1 when it gave none
     std::string text;  // the per-file message, with the display name
     // True for a conversion or a copy that took place.
     bool Succeeded() const noexcept { return kind == Kind::Converted || kind == Kind::Copied; }
-    // A success is shown only when the user asks for it; every other outcome, and the
-    // karaoke copy, always.
-    bool AlwaysShown() const noexcept { return kind != Kind::Converted; }
+    // A success is shown only when the user asks for it; a skipped file never gets a
+    // box; every other outcome, and the karaoke copy, always does.
+    bool AlwaysShown() const noexcept { return kind != Kind::Converted && kind != Kind::Skipped; }
 };
+
+// The three counts a batch's results are summed up in, plus the skipped files.
+enum class OutcomeGroup { Converted, Refused, Failed, Skipped };
+
+// Converted and copied files count as converted; refused, malformed and too large ones
+// as refused (the file itself is the reason); failed ones as failed.
+OutcomeGroup GroupOf(FileOutcome::Kind kind) noexcept;
+
+// The outcome of a file whose replacement the user declined: "song.mid - not replaced, skipped".
+FileOutcome SkippedOutcome(std::string_view displayName);
+
+// The outcome of a file whose conversion threw (a file error, no memory): "song.mid - Disk full".
+FileOutcome FailedOutcome(std::string_view displayName, const std::exception& error);
+
+// The user-facing text of an exception: its message, or "Out of memory" for std::bad_alloc.
+std::string ErrorText(const std::exception& error);
 
 // Runs the batch's engine entry for one file and words the result, as every front end
 // shows it ("song.mid - Not a Type 1 Midifile", "song.mid converted to type 0").
-// MalformedFile and FileTooLarge become outcomes; IoError and OutOfMemory propagate.
+// MalformedFile and FileTooLarge become outcomes; IoError and OutOfMemory propagate
+// (FailedOutcome words them for a front end that goes on or lists them).
 FileOutcome ConvertFile(BatchKind kind, const std::filesystem::path& inputPath,
                         const std::filesystem::path& outputPath, const std::string& displayName,
                         EngineCalls& engine = RealEngineCalls());
