@@ -18,7 +18,7 @@ public:
     std::optional<std::string> CopyFileFailIfExists(const std::filesystem::path& inName,
                                                     const std::filesystem::path& outName) override {
         try {
-            engine::CopyFile(inName, outName, engine::ReplacePolicy::NeverReplace);
+            engine::CopyFileAtomically(inName, outName, engine::ReplacePolicy::NeverReplace);
             return std::nullopt;
         } catch (const engine::EngineError& e) {
             return e.what();

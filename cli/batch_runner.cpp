@@ -19,7 +19,7 @@ namespace fs = std::filesystem;
 // the old file stays whole when the copy fails). Returns why it did not copy, if so.
 std::optional<std::string> CopyReplacingOutput(const fs::path& from, const fs::path& to) {
     try {
-        engine::CopyFile(from, to, engine::ReplacePolicy::Replace);
+        engine::CopyFileAtomically(from, to, engine::ReplacePolicy::Replace);
         return std::nullopt;
     } catch (const engine::EngineError& e) {
         return e.what();

@@ -51,8 +51,8 @@ bool Taken(FileOps& ops, const std::filesystem::path& name) {
 
 }  // namespace
 
-void CopyFile(const std::filesystem::path& from, const std::filesystem::path& to, ReplacePolicy policy,
-              FileOps& ops) {
+void CopyFileAtomically(const std::filesystem::path& from, const std::filesystem::path& to, ReplacePolicy policy,
+                        FileOps& ops) {
     const int opened = ops.OpenRead(from);
     if (opened < 0) throw IoError::FromErrno(-opened);
     InputHandle input(ops, opened);

@@ -13,8 +13,8 @@ namespace quorvel::engine {
 // that appears while the copy runs) stays and OutputFileExists is thrown; with Replace
 // it is replaced, and copying a file onto itself leaves it as it is.
 // Throws IoError (a full disk is "Disk full") or OutOfMemory; to is then untouched and
-// no temporary file is left.
-void CopyFile(const std::filesystem::path& from, const std::filesystem::path& to, ReplacePolicy policy,
-              FileOps& ops = SystemFileOps());
+// no temporary file is left. (Not named CopyFile: <windows.h> defines that as a macro.)
+void CopyFileAtomically(const std::filesystem::path& from, const std::filesystem::path& to, ReplacePolicy policy,
+                        FileOps& ops = SystemFileOps());
 
 }  // namespace quorvel::engine
