@@ -216,6 +216,38 @@ TEST(Force, KaraokeCopyReplacesAnExistingFileOnlyWithForce) {
     EXPECT_EQ(Snapshot(dir / "out").size(), 1u) << "no temporary file left behind";
 }
 
+// A karaoke copy cut short by a full disk (here a file-size limit): "Disk full", and no
+// part of the copy under the output name, neither a new one nor over an earlier file
+// (-f); the next file goes on.
+TEST(Force, KaraokeCopyOnAFullDiskLeavesNoPartialFile) {
+    for (const bool force : {false, true}) {
+        SCOPED_TRACE(force ? "-f over an earlier file" : "to a new name");
+        TempDir dir;
+        Bytes events;
+        while (events.size() < 60'000) {
+            const Bytes note = Hex("00 90 3C 40 10 80 3C 00");
+            events.insert(events.end(), note.begin(), note.end());
+        }
+        const Bytes end = Hex("00 FF 2F 00");
+        events.insert(events.end(), end.begin(), end.end());
+        WriteFile(dir / "a.mid", Concat({Header(1, 1, 96), Track(events)}));
+        const Bytes b = FormatOneSong();
+        WriteFile(dir / "b.mid", b);
+        fs::create_directory(dir / "out");
+        if (force) WriteFile(dir / "out" / "a.kar", Text("old"));
+
+        std::vector<std::string> arguments = {"kar", "-o", "out", "a.mid", "b.mid"};
+        if (force) arguments.insert(arguments.begin() + 1, "-f");
+        const CliRun run = RunCli(arguments, dir.Path(), 16384);
+        EXPECT_EQ(run.Lines(), (std::vector<std::string>{"a.mid - Disk full", "b.mid converted to karaoke",
+                                                         "Operation Complete"}));
+        EXPECT_EQ(run.status, 1);
+        std::map<std::string, std::string> expected = {{"b.kar", AsString(b)}};
+        if (force) expected["a.kar"] = "old";
+        EXPECT_EQ(Snapshot(dir / "out"), expected);
+    }
+}
+
 // A write error of one file (here: the output name is a directory) is reported on its
 // line; the batch goes on with the next file.
 TEST(Force, AWriteErrorEndsOnlyItsOwnFile) {
