@@ -66,12 +66,5 @@ TEST(OrderedPool, DeliversInInputOrderWhateverOrderTheThreadsFinishIn) {
     }
 }
 
-TEST(OrderedPool, NoItemsDeliverNothing) {
-    int calls = 0;
-    cli::RunInOrder<int>(
-        0, 4, [&](std::size_t) { return ++calls; }, [&](std::vector<int>&&, std::size_t) { ++calls; });
-    EXPECT_EQ(calls, 0);
-}
-
 }  // namespace
 }  // namespace quorvel::testing
