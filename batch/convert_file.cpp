@@ -1,5 +1,7 @@
 #include "quorvel/batch/convert_file.hpp"
 
+#include <optional>
+
 #include <new>
 
 #include "quorvel/engine/errors.hpp"
@@ -51,10 +53,9 @@ FileOutcome ConvertFile(BatchKind kind, const std::filesystem::path& inputPath,
     if (kind == BatchKind::Karaoke && code == 2) {
         // Not a one-track format-0 file: it goes under the new name unchanged, and
         // never over an existing file.
-        std::string reason;
-        if (engine.CopyFileFailIfExists(inputPath, outputPath, reason))
-            return {FileOutcome::Kind::Copied, code, FormatMessage(traits.successPattern, {displayName})};
-        return {FileOutcome::Kind::Failed, code, FormatMessage("%s - %s", {displayName, reason})};
+        if (const std::optional<std::string> reason = engine.CopyFileFailIfExists(inputPath, outputPath))
+            return {FileOutcome::Kind::Failed, code, FormatMessage("%s - %s", {displayName, *reason})};
+        return {FileOutcome::Kind::Copied, code, FormatMessage(traits.successPattern, {displayName})};
     }
     const int index = code + traits.messageOffset;
     const std::string_view message =

@@ -1,8 +1,8 @@
 #include "quorvel/batch/engine_calls.hpp"
 
-#include <system_error>
-
 #include "quorvel/engine/conversions.hpp"
+#include "quorvel/engine/errors.hpp"
+#include "quorvel/engine/file_copy.hpp"
 
 namespace quorvel::batch {
 namespace {
@@ -15,16 +15,14 @@ public:
     int ConvertToType1(const std::filesystem::path& inName, const std::filesystem::path& outName) override {
         return engine::ConvertToType1(inName, outName);
     }
-    bool CopyFileFailIfExists(const std::filesystem::path& inName, const std::filesystem::path& outName,
-                              std::string& reason) override {
-        std::error_code ec;
-        if (std::filesystem::exists(outName, ec)) {
-            reason = "Output file already exists";
-            return false;
+    std::optional<std::string> CopyFileFailIfExists(const std::filesystem::path& inName,
+                                                    const std::filesystem::path& outName) override {
+        try {
+            engine::CopyFileAtomically(inName, outName, engine::ReplacePolicy::NeverReplace);
+            return std::nullopt;
+        } catch (const engine::EngineError& e) {
+            return e.what();
         }
-        if (std::filesystem::copy_file(inName, outName, std::filesystem::copy_options::none, ec)) return true;
-        reason = ec == std::errc::file_exists ? std::string("Output file already exists") : ec.message();
-        return false;
     }
 };
 

@@ -1,46 +1,34 @@
 #include "batch_runner.hpp"
 
-#include <algorithm>
-#include <atomic>
-#include <condition_variable>
-#include <mutex>
-#include <new>
-#include <system_error>
-#include <thread>
-#include <unordered_map>
+#include <cstddef>
+#include <optional>
+#include <string>
 
-#include "quorvel/batch/convert_file.hpp"
 #include "quorvel/batch/messages.hpp"
-#include "quorvel/batch/naming.hpp"
-
-#ifdef _WIN32
-#include <process.h>
-#define QUORVEL_CLI_GETPID _getpid
-#else
-#include <unistd.h>
-#define QUORVEL_CLI_GETPID getpid
-#endif
+#include "quorvel/engine/errors.hpp"
+#include "quorvel/engine/file_copy.hpp"
+#include "ordered_pool.hpp"
+#include "result_line.hpp"
 
 namespace quorvel::cli {
 namespace {
 
 namespace fs = std::filesystem;
-using batch::FormatMessage;
 
-// Output names compared as the file system compares them: Windows and macOS ignore
-// case, other systems do not.
-std::string OutputKey(const std::string& name) {
-#if defined(_WIN32) || defined(__APPLE__)
-    std::string key = name;
-    for (char& c : key)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return key;
-#else
-    return name;
-#endif
+// Copies from to to, replacing a file at to (through a temporary file and a rename, so
+// the old file stays whole when the copy fails). Returns why it did not copy, if so.
+std::optional<std::string> CopyReplacingOutput(const fs::path& from, const fs::path& to) {
+    try {
+        engine::CopyFileAtomically(from, to, engine::ReplacePolicy::Replace);
+        return std::nullopt;
+    } catch (const engine::EngineError& e) {
+        return e.what();
+    }
 }
 
-class ReplacingCopyCalls final : public batch::EngineCalls {
+// The engine calls of a batch run with -f: the real conversions (which replace their
+// outputs anyway) and, for the karaoke copy, CopyReplacingOutput.
+class ForcedEngineCalls final : public batch::EngineCalls {
 public:
     int ConvertToType0(const fs::path& inName, const fs::path& outName) override {
         return batch::RealEngineCalls().ConvertToType0(inName, outName);
@@ -48,87 +36,17 @@ public:
     int ConvertToType1(const fs::path& inName, const fs::path& outName) override {
         return batch::RealEngineCalls().ConvertToType1(inName, outName);
     }
-    bool CopyFileFailIfExists(const fs::path& inName, const fs::path& outName, std::string& reason) override {
-        std::error_code ec;
-        // Copying a file onto itself leaves it as it is, which is the wanted result.
-        if (fs::equivalent(inName, outName, ec)) return true;
-        static std::atomic<unsigned> counter{0};
-        const fs::path temporary = outName.parent_path() / (".qvcopy" + std::to_string(QUORVEL_CLI_GETPID()) + "-" +
-                                                            std::to_string(counter.fetch_add(1)) + ".tmp");
-        ec.clear();
-        if (!fs::copy_file(inName, temporary, fs::copy_options::none, ec)) {
-            reason = ec.message();
-            fs::remove(temporary, ec);
-            return false;
-        }
-        fs::rename(temporary, outName, ec);
-        if (ec) {
-            reason = ec.message();
-            std::error_code ignored;
-            fs::remove(temporary, ignored);
-            return false;
-        }
-        return true;
+    // -f asks for replacing, so this copy does not fail when the output exists.
+    std::optional<std::string> CopyFileFailIfExists(const fs::path& inName, const fs::path& outName) override {
+        return CopyReplacingOutput(inName, outName);
     }
 };
 
 }  // namespace
 
 batch::EngineCalls& CliEngineCalls(bool force) {
-    static ReplacingCopyCalls replacing;
-    return force ? static_cast<batch::EngineCalls&>(replacing) : batch::RealEngineCalls();
-}
-
-std::vector<PlannedFile> PlanBatch(const std::vector<InputFile>& inputs, const BatchOptions& options) {
-    const batch::BatchTraits& traits = batch::Traits(options.kind);
-    const std::string directory = options.outputDirectory.string();
-    std::unordered_map<std::string, std::string> takenBy;  // output name -> display name of its input
-    std::vector<PlannedFile> plan;
-    plan.reserve(inputs.size());
-    for (const InputFile& input : inputs) {
-        PlannedFile file{input, {}, std::nullopt};
-        const std::string& name = input.displayName;
-        const std::string outputName = batch::RemoveExt(name) + std::string(traits.extension);
-        file.outputPath = fs::path(batch::ComposePath(directory, outputName));
-        std::error_code ec;
-        const fs::file_status inputStatus = fs::status(input.path, ec);
-        const bool outputExists = fs::exists(fs::symlink_status(file.outputPath, ec));
-        if (input.error) {
-            file.refusal = FormatMessage("%s - %s", {name, *input.error});
-        } else if (fs::exists(inputStatus) && !fs::is_regular_file(inputStatus)) {
-            file.refusal = FormatMessage("%s - not a regular file, not converted", {name});
-        } else if (!options.force && outputExists && fs::equivalent(input.path, file.outputPath, ec)) {
-            file.refusal = FormatMessage("%s - would be replaced by its own output, not converted (use -f)", {name});
-        } else if (!options.force && outputExists) {
-            file.refusal = FormatMessage("%s - %s exists in %s, not replaced (use -f)",
-                                         {name, outputName, options.outputLabel});
-        } else if (const auto [it, added] = takenBy.try_emplace(OutputKey(outputName), name); !added) {
-            file.refusal = FormatMessage("%s - same output name as %s, not converted", {name, it->second});
-        }
-        plan.push_back(std::move(file));
-    }
-    return plan;
-}
-
-FileResult ConvertPlanned(batch::BatchKind kind, const PlannedFile& file, batch::EngineCalls& engine) noexcept {
-    const std::string& name = file.input.displayName;
-    try {
-        try {
-            const batch::FileOutcome outcome = batch::ConvertFile(kind, file.input.path, file.outputPath, name, engine);
-            return {outcome.text, outcome.Succeeded()};
-        } catch (const std::bad_alloc&) {
-            return {FormatMessage("%s - %s", {name, "Out of memory"}), false};
-        } catch (const std::exception& e) {
-            // IoError and OutOfMemory: the window would end the batch with an error box;
-            // here the line reports it and the next file goes on.
-            return {FormatMessage("%s - %s", {name, e.what()}), false};
-        } catch (...) {
-            return {FormatMessage("%s - %s", {name, "unexpected error"}), false};
-        }
-    } catch (...) {
-        // Not even the line could be built (no memory for it).
-        return {name, false};
-    }
+    static ForcedEngineCalls forced;
+    return force ? static_cast<batch::EngineCalls&>(forced) : batch::RealEngineCalls();
 }
 
 int RunBatch(const std::vector<InputFile>& inputs, const BatchOptions& options, std::ostream& out,
@@ -139,69 +57,22 @@ int RunBatch(const std::vector<InputFile>& inputs, const BatchOptions& options, 
     }
     const std::vector<PlannedFile> plan = PlanBatch(inputs, options);
     const std::size_t count = plan.size();
-
-    std::vector<std::optional<FileResult>> results(count);
-    std::vector<std::size_t> work;
-    std::size_t finished = 0;
-    for (std::size_t i = 0; i < count; ++i) {
-        if (plan[i].refusal) {
-            results[i] = FileResult{*plan[i].refusal, false};
-            ++finished;
-        } else {
-            work.push_back(i);
-        }
-    }
-
-    std::mutex mutex;
-    std::condition_variable changed;
-    std::atomic<std::size_t> next{0};
     batch::EngineCalls& engine = CliEngineCalls(options.force);
-    const auto worker = [&] {
-        for (;;) {
-            const std::size_t k = next.fetch_add(1);
-            if (k >= work.size()) return;
-            FileResult result = ConvertPlanned(options.kind, plan[work[k]], engine);
-            {
-                const std::lock_guard lock(mutex);
-                results[work[k]] = std::move(result);
-                ++finished;
-            }
-            changed.notify_all();
-        }
-    };
-
-    const std::size_t threadCount = std::min<std::size_t>(std::max(options.jobs, 1u), work.size());
-    std::vector<std::thread> threads;
-    for (std::size_t t = 0; t < threadCount; ++t) {
-        try {
-            threads.emplace_back(worker);
-        } catch (const std::system_error&) {
-            break;  // run with the threads there are
-        }
-    }
-    if (threads.empty()) worker();
 
     bool allConverted = true;
     std::size_t printed = 0;
-    std::size_t shownFinished = static_cast<std::size_t>(-1);
-    std::unique_lock lock(mutex);
-    while (printed < count) {
-        changed.wait(lock, [&] { return results[printed].has_value() || finished != shownFinished; });
-        std::vector<FileResult> ready;
-        while (printed < count && results[printed]) ready.push_back(std::move(*results[printed++]));
-        shownFinished = finished;
-        lock.unlock();
-        if (!ready.empty() && progress) progress->Clear();
-        for (const FileResult& result : ready) {
-            allConverted = allConverted && result.succeeded;
-            if (!options.quiet || !result.succeeded) out << result.text << '\n';
-        }
-        out << std::flush;
-        if (progress && printed < count) progress->Show(shownFinished);
-        lock.lock();
-    }
-    lock.unlock();
-    for (std::thread& thread : threads) thread.join();
+    RunInOrder<FileResult>(
+        count, options.jobs, [&](std::size_t i) { return ResultOf(options.kind, plan[i], engine); },
+        [&](std::vector<FileResult>&& ready, std::size_t finished) {
+            if (!ready.empty() && progress) progress->Clear();
+            for (const FileResult& result : ready) {
+                allConverted = allConverted && result.succeeded;
+                if (!options.quiet || !result.succeeded) out << result.text << '\n';
+            }
+            printed += ready.size();
+            out << std::flush;
+            if (progress && printed < count) progress->Show(finished);
+        });
     if (progress) progress->Clear();
 
     out << batch::Traits(options.kind).completionText << '\n' << std::flush;

@@ -1,40 +1,17 @@
 #include "file_image.hpp"
 
 #include <algorithm>
-#include <atomic>
-#include <cerrno>
-#include <chrono>
 #include <cstring>
 #include <new>
-#include <string>
 
 #include "quorvel/engine/errors.hpp"
-
-#ifdef _WIN32
-#include <process.h>
-#define QUORVEL_GETPID _getpid
-#else
-#include <unistd.h>
-#define QUORVEL_GETPID getpid
-#endif
+#include "temporary_output.hpp"
 
 namespace quorvel::engine {
 namespace {
 
 [[noreturn]] void ThrowIo(std::ptrdiff_t negativeErrno) {
     throw IoError::FromErrno(static_cast<int>(-negativeErrno));
-}
-
-// A short name, unique across processes and threads, for the temporary output file.
-// Kept short so that an output name close to the platform's length limit still works.
-std::filesystem::path TemporaryNameBeside(const std::filesystem::path& target, unsigned attempt) {
-    static std::atomic<unsigned> counter{0};
-    const auto ticks = static_cast<unsigned long long>(
-        std::chrono::steady_clock::now().time_since_epoch().count());
-    const std::string name = ".qv" + std::to_string(QUORVEL_GETPID()) + "-" +
-                             std::to_string(counter.fetch_add(1)) + "-" +
-                             std::to_string((ticks + attempt) % 100000) + ".tmp";
-    return target.parent_path() / name;
 }
 
 // Pages of finished conversions, kept for the next conversion on the same thread:
@@ -194,25 +171,7 @@ void FileImage::SaveOutput() {
     const std::int32_t full = OutputSize / PageSize;
     const std::int32_t rest = OutputSize % PageSize;
 
-    std::filesystem::path temporary;
-    int handle = -1;
-    for (unsigned attempt = 0; attempt < 100 && handle < 0; ++attempt) {
-        temporary = TemporaryNameBeside(OutputFile, attempt);
-        handle = ops_.CreateNew(temporary);
-        if (handle < 0 && handle != -EEXIST) ThrowIo(handle);
-    }
-    if (handle < 0) ThrowIo(-EEXIST);
-
-    auto fail = [&](std::ptrdiff_t negativeErrno, bool open) {
-        if (open) ops_.Close(handle);
-        ops_.Remove(temporary);
-        ThrowIo(negativeErrno);
-    };
-    auto writeAll = [&](const std::uint8_t* data, std::int32_t size) {
-        const std::ptrdiff_t n = ops_.Write(handle, data, static_cast<std::size_t>(size));
-        if (n < 0) fail(n, true);
-        if (n != size) fail(-ENOSPC, true);  // a short write counts as a full disk
-    };
+    TemporaryOutput output(ops_, OutputFile);
     static const std::uint8_t zeros[PageSize] = {};
     auto page = [&](int slot) -> const std::uint8_t* {
         const auto& p = PageTable[slot - 1];
@@ -220,17 +179,14 @@ void FileImage::SaveOutput() {
     };
 
     for (std::int32_t j = 1; j <= full; ++j) {
-        writeAll(page(inputPages + j), PageSize);
+        output.Write(page(inputPages + j), PageSize);
         ReturnPage(inputPages + j - 1);
     }
     if (rest != 0) {
-        writeAll(page(inputPages + full + 1), rest);
+        output.Write(page(inputPages + full + 1), static_cast<std::size_t>(rest));
         ReturnPage(inputPages + full);
     }
-    const int closed = ops_.Close(handle);
-    if (closed < 0) fail(closed, false);
-    const int renamed = ops_.Rename(temporary, OutputFile);
-    if (renamed < 0) fail(renamed, false);
+    output.Commit(ReplacePolicy::Replace);
     outputPages_ = 0;
 }
 

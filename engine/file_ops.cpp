@@ -11,6 +11,9 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#ifdef __linux__
+#include <sys/syscall.h>
+#endif
 #endif
 
 namespace quorvel::engine {
@@ -46,6 +49,13 @@ public:
         if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
             return 0;
         return GetLastError() == ERROR_ACCESS_DENIED ? -EACCES : -EIO;
+    }
+    int RenameNoReplace(const std::filesystem::path& from, const std::filesystem::path& to) override {
+        // Without MOVEFILE_REPLACE_EXISTING the move fails when the name is taken.
+        if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH)) return 0;
+        const DWORD error = GetLastError();
+        if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) return -EEXIST;
+        return error == ERROR_ACCESS_DENIED ? -EACCES : -EIO;
     }
     int Remove(const std::filesystem::path& name) override {
         return _wremove(name.c_str()) < 0 ? -errno : 0;
@@ -90,6 +100,20 @@ public:
     int Rename(const std::filesystem::path& from, const std::filesystem::path& to) override {
         return ::rename(from.c_str(), to.c_str()) < 0 ? -errno : 0;
     }
+    int RenameNoReplace(const std::filesystem::path& from, const std::filesystem::path& to) override {
+#if defined(__linux__) && defined(SYS_renameat2)
+        constexpr unsigned renameNoReplace = 1;  // RENAME_NOREPLACE
+        if (::syscall(SYS_renameat2, AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), renameNoReplace) == 0) return 0;
+        // EINVAL: the file system has no such move; ENOSYS: the kernel has none.
+        if (errno != EINVAL && errno != ENOSYS) return -errno;
+#endif
+        // A new link fails when the name is taken, so it cannot replace a file either.
+        if (::link(from.c_str(), to.c_str()) < 0) return -errno;
+        // The file is in place under both names; a temporary name left behind on a
+        // failure here does not make the move undone.
+        ::unlink(from.c_str());
+        return 0;
+    }
     int Remove(const std::filesystem::path& name) override {
         return ::unlink(name.c_str()) < 0 ? -errno : 0;
     }
@@ -97,6 +121,19 @@ public:
 #endif
 
 }  // namespace
+
+int FileOps::RenameNoReplace(const std::filesystem::path& from, const std::filesystem::path& to) {
+    const int handle = OpenRead(to);
+    if (handle >= 0) {
+        Close(handle);
+        return -EEXIST;
+    }
+    // Only a name that is free may be taken; something there that cannot be read as a
+    // regular file (a directory, a file without read permission) is in the way too.
+    if (handle == -EINVAL || handle == -EACCES) return -EEXIST;
+    if (handle != -ENOENT) return handle;
+    return Rename(from, to);
+}
 
 FileOps& SystemFileOps() {
     static SystemOps ops;

@@ -157,8 +157,9 @@ public:
     int ConvertToType1(const std::filesystem::path& in, const std::filesystem::path& out) override {
         return ConvertToType0(in, out);
     }
-    bool CopyFileFailIfExists(const std::filesystem::path&, const std::filesystem::path&, std::string&) override {
-        return false;
+    std::optional<std::string> CopyFileFailIfExists(const std::filesystem::path&,
+                                                    const std::filesystem::path&) override {
+        return std::string("not copied");
     }
 
 private:
@@ -195,8 +196,9 @@ public:
     int ConvertToType1(const std::filesystem::path& in, const std::filesystem::path& out) override {
         return ConvertToType0(in, out);
     }
-    bool CopyFileFailIfExists(const std::filesystem::path&, const std::filesystem::path&, std::string&) override {
-        return false;
+    std::optional<std::string> CopyFileFailIfExists(const std::filesystem::path&,
+                                                    const std::filesystem::path&) override {
+        return std::string();
     }
 };
 

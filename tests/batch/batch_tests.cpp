@@ -161,17 +161,17 @@ public:
         calls.push_back("type1 " + Text(in) + " -> " + Text(out));
         return Next();
     }
-    bool CopyFileFailIfExists(const std::filesystem::path& in, const std::filesystem::path& out,
-                              std::string& reason) override {
+    std::optional<std::string> CopyFileFailIfExists(const std::filesystem::path& in,
+                                                    const std::filesystem::path& out) override {
         calls.push_back("copy " + Text(in) + " -> " + Text(out));
         if (copies.empty()) {
             ADD_FAILURE() << "unexpected copy";
-            return false;
+            return "unexpected copy";
         }
         const CopyResult r = copies.front();
         copies.pop_front();
-        reason = r.reason;
-        return r.copied;
+        if (r.copied) return std::nullopt;
+        return r.reason;
     }
 
 private:
@@ -444,9 +444,10 @@ public:
     int ConvertToType1(const std::filesystem::path& in, const std::filesystem::path& out) override {
         return ConvertToType0(in, out);
     }
-    bool CopyFileFailIfExists(const std::filesystem::path&, const std::filesystem::path&, std::string&) override {
+    std::optional<std::string> CopyFileFailIfExists(const std::filesystem::path&,
+                                                    const std::filesystem::path&) override {
         ADD_FAILURE() << "unexpected copy";
-        return false;
+        return std::string("unexpected copy");
     }
 
 private:
@@ -640,11 +641,10 @@ TEST(KaraokeCopy, RealFileSystemNeverReplacesTheTarget) {
     testing::WriteFile(in / "a.mid", {1, 2, 3});
     testing::WriteFile(in / "b.mid", {4, 5});
     testing::WriteFile(out / "b.kar", {9});
-    std::string reason;
-    EXPECT_TRUE(RealEngineCalls().CopyFileFailIfExists(in / "a.mid", out / "a.kar", reason));
+    EXPECT_EQ(RealEngineCalls().CopyFileFailIfExists(in / "a.mid", out / "a.kar"), std::nullopt);
     EXPECT_EQ(testing::ReadFile(out / "a.kar"), (testing::Bytes{1, 2, 3}));
-    EXPECT_FALSE(RealEngineCalls().CopyFileFailIfExists(in / "b.mid", out / "b.kar", reason));
-    EXPECT_EQ(reason, "Output file already exists");
+    EXPECT_EQ(RealEngineCalls().CopyFileFailIfExists(in / "b.mid", out / "b.kar"),
+              std::optional<std::string>("Output file already exists"));
     EXPECT_EQ(testing::ReadFile(out / "b.kar"), (testing::Bytes{9}));
 }
 

@@ -2,6 +2,8 @@
 
 #include <fcntl.h>
 #include <cerrno>
+#include <csignal>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -31,7 +33,7 @@ std::vector<std::string> CliRun::Lines() const {
     return lines;
 }
 
-CliRun RunCli(const std::vector<std::string>& arguments, const std::filesystem::path& cwd) {
+CliRun RunCli(const std::vector<std::string>& arguments, const std::filesystem::path& cwd, long fileSizeLimit) {
     static int runs = 0;
     const std::string program = QUORVEL_CLI_PATH;
     const std::filesystem::path capture =
@@ -58,6 +60,12 @@ CliRun RunCli(const std::vector<std::string>& arguments, const std::filesystem::
         dup2(errFd, STDERR_FILENO);
         const int nullFd = open("/dev/null", O_RDONLY);
         if (nullFd >= 0) dup2(nullFd, STDIN_FILENO);
+        if (fileSizeLimit >= 0) {
+            signal(SIGXFSZ, SIG_IGN);
+            rlimit limit{};
+            limit.rlim_cur = limit.rlim_max = static_cast<rlim_t>(fileSizeLimit);
+            if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(127);
+        }
         execv(program.c_str(), argv.data());
         _exit(127);
     }

@@ -16,7 +16,10 @@ struct CliRun {
 };
 
 // Runs the quorvel-cli built alongside the tests with arguments, in directory cwd,
-// standard output and error captured in files (so neither is a terminal).
-CliRun RunCli(const std::vector<std::string>& arguments, const std::filesystem::path& cwd);
+// standard output and error captured in files (so neither is a terminal). A
+// fileSizeLimit of 0 or more caps every file the program writes at that many bytes, as
+// a full disk would (RLIMIT_FSIZE, SIGXFSZ ignored).
+CliRun RunCli(const std::vector<std::string>& arguments, const std::filesystem::path& cwd,
+              long fileSizeLimit = -1);
 
 }  // namespace quorvel::testing

@@ -1,21 +1,17 @@
-// The pieces of quorvel-cli that need no process: names, ordering, the plan of a
-// batch and the progress bar.
+// The pieces of quorvel-cli that need no process: names, ordering and the progress bar.
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <sstream>
+#include <string>
+#include <vector>
 
-#include "batch_runner.hpp"
 #include "input_list.hpp"
 #include "progress.hpp"
-#include "smf_test_support.hpp"
 
 namespace quorvel::testing {
 namespace {
-
-namespace fs = std::filesystem;
-using cli::BatchOptions;
-using cli::InputFile;
 
 TEST(InputNames, MidAndKarMatchInAnyCase) {
     const struct {
@@ -49,46 +45,6 @@ TEST(ProgressBarText, ClearErasesOnlyWhatWasShown) {
     bar.Show(1);
     bar.Clear();
     EXPECT_EQ(out.str(), "\r" + cli::ProgressBar::Render(1, 2) + "\r\x1b[K");
-}
-
-// The plan decides every skip before a conversion starts.
-TEST(BatchPlan, SkipsAreDecidedInInputOrder) {
-    TempDir dir;
-    fs::create_directory(dir / "out");
-    WriteFile(dir / "a.mid", Header(1, 1, 96));
-    WriteFile(dir / "x.song.mid", Header(1, 1, 96));
-    WriteFile(dir / "x.tune.mid", Header(1, 1, 96));
-    WriteFile(dir / "kept.mid", Header(1, 1, 96));
-    WriteFile(dir / "out" / "kept.mid", Header(1, 1, 96));
-    fs::create_directory(dir / "folder.mid");
-
-    BatchOptions options;
-    options.outputDirectory = dir / "out";
-    options.outputLabel = "OUT";
-    const std::vector<InputFile> inputs = {
-        {dir / "a.mid", "a.mid", std::nullopt},           {dir / "x.song.mid", "x.song.mid", std::nullopt},
-        {dir / "x.tune.mid", "x.tune.mid", std::nullopt}, {dir / "kept.mid", "kept.mid", std::nullopt},
-        {dir / "folder.mid", "folder.mid", std::nullopt}, {dir / "lost", "lost", std::string("gone away")},
-    };
-    const auto plan = cli::PlanBatch(inputs, options);
-    ASSERT_EQ(plan.size(), inputs.size());
-    EXPECT_EQ(plan[0].outputPath, dir / "out" / "a.mid");
-    EXPECT_FALSE(plan[0].refusal);
-    EXPECT_EQ(plan[1].outputPath, dir / "out" / "x.mid");
-    EXPECT_FALSE(plan[1].refusal);
-    EXPECT_EQ(plan[2].refusal.value_or(""), "x.tune.mid - same output name as x.song.mid, not converted");
-    EXPECT_EQ(plan[3].refusal.value_or(""), "kept.mid - kept.mid exists in OUT, not replaced (use -f)");
-    EXPECT_EQ(plan[4].refusal.value_or(""), "folder.mid - not a regular file, not converted");
-    EXPECT_EQ(plan[5].refusal.value_or(""), "lost - gone away");
-
-    options.force = true;
-    const auto forced = cli::PlanBatch(inputs, options);
-    EXPECT_FALSE(forced[3].refusal) << "with force an existing output is replaced";
-    EXPECT_TRUE(forced[2].refusal) << "but two inputs never write the same output";
-
-    options.kind = batch::BatchKind::Karaoke;
-    const auto karaoke = cli::PlanBatch(inputs, options);
-    EXPECT_EQ(karaoke[0].outputPath, dir / "out" / "a.kar");
 }
 
 }  // namespace

@@ -20,17 +20,37 @@ struct Mapping {
     int code;
 };
 
+// Each errno value with a code of the table gives that code and its text.
 TEST(IoErrorMapping, ErrnoValuesMapOntoTheTable) {
-    const Mapping table[] = {
-        {"ENOENT", ENOENT, 2},       {"ENAMETOOLONG", ENAMETOOLONG, 3}, {"ENOTDIR", ENOTDIR, 3},
-        {"EISDIR", EISDIR, 3},       {"EINVAL", EINVAL, 3},             {"EMFILE", EMFILE, 4},
-        {"ENFILE", ENFILE, 4},       {"EACCES", EACCES, 5},             {"EPERM", EPERM, 5},
-        {"EROFS", EROFS, 5},         {"ENOSPC", ENOSPC, 101},           {"EFBIG", EFBIG, 101},
+    const struct {
+        const char* name;
+        int error;
+        int code;
+        const char* text;
+    } table[] = {
+        {"ENOENT", ENOENT, 2, "File not found"},
+        {"ENAMETOOLONG", ENAMETOOLONG, 3, "Invalid filename"},
+        {"ENOTDIR", ENOTDIR, 3, "Invalid filename"},
+        {"EISDIR", EISDIR, 3, "Invalid filename"},
+        {"EINVAL", EINVAL, 3, "Invalid filename"},
+        {"EILSEQ", EILSEQ, 3, "Invalid filename"},
+        {"EMFILE", EMFILE, 4, "Too many open files"},
+        {"ENFILE", ENFILE, 4, "Too many open files"},
+        {"EACCES", EACCES, 5, "File access denied"},
+        {"EPERM", EPERM, 5, "File access denied"},
+        {"EROFS", EROFS, 5, "File access denied"},
+        {"ENOSPC", ENOSPC, 101, "Disk full"},
+        {"EFBIG", EFBIG, 101, "Disk full"},
 #ifdef EDQUOT
-        {"EDQUOT", EDQUOT, 101},
+        {"EDQUOT", EDQUOT, 101, "Disk full"},
 #endif
     };
-    for (const Mapping& m : table) EXPECT_EQ(IoErrorCodeFromErrno(m.error), m.code) << m.name;
+    for (const auto& row : table) {
+        EXPECT_EQ(IoErrorCodeFromErrno(row.error), row.code) << row.name;
+        const IoError error = IoError::FromErrno(row.error);
+        EXPECT_EQ(error.Code(), row.code) << row.name;
+        EXPECT_EQ(std::string(error.what()), row.text) << row.name;
+    }
 }
 
 // Errors with no entry of their own map to no code and keep the platform's number and
@@ -51,23 +71,6 @@ TEST(IoErrorMapping, OtherErrnoValuesKeepTheirOwnNumber) {
     }
 }
 
-TEST(IoErrorMapping, MappedErrnoValuesReadAsTheirCode) {
-    const struct {
-        const char* name;
-        int error;
-        const char* text;
-    } table[] = {
-        {"ENOENT", ENOENT, "File not found"},  {"ENOTDIR", ENOTDIR, "Invalid filename"},
-        {"EMFILE", EMFILE, "Too many open files"}, {"EROFS", EROFS, "File access denied"},
-        {"ENOSPC", ENOSPC, "Disk full"},
-    };
-    for (const auto& row : table) {
-        const IoError error = IoError::FromErrno(row.error);
-        EXPECT_EQ(error.Code(), IoErrorCodeFromErrno(row.error)) << row.name;
-        EXPECT_EQ(std::string(error.what()), row.text) << row.name;
-    }
-}
-
 TEST(IoErrorMapping, CodesHaveTheirTexts) {
     const struct {
         int code;
@@ -80,8 +83,8 @@ TEST(IoErrorMapping, CodesHaveTheirTexts) {
     for (const auto& row : table) {
         EXPECT_EQ(IoErrorText(row.code), row.text) << row.code;
         const IoError error(row.code);
-        EXPECT_EQ(error.Code(), row.code);
-        EXPECT_EQ(std::string(error.what()), row.text);
+        EXPECT_EQ(error.Code(), row.code) << row.code;
+        EXPECT_EQ(std::string(error.what()), row.text) << row.code;
     }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
 
 namespace quorvel::batch {
@@ -12,10 +13,11 @@ public:
     virtual ~EngineCalls() = default;
     virtual int ConvertToType0(const std::filesystem::path& inName, const std::filesystem::path& outName) = 0;
     virtual int ConvertToType1(const std::filesystem::path& inName, const std::filesystem::path& outName) = 0;
-    // Copies inName to outName unless a file of that name exists. Returns true when it
-    // copied; otherwise reason says why ("Output file already exists", or the system's text).
-    virtual bool CopyFileFailIfExists(const std::filesystem::path& inName, const std::filesystem::path& outName,
-                                      std::string& reason) = 0;
+    // Copies inName to outName unless a file of that name exists, so that outName ends
+    // up whole or absent. Returns nothing when it copied, otherwise why not ("Output
+    // file already exists", "Disk full", ...).
+    virtual std::optional<std::string> CopyFileFailIfExists(const std::filesystem::path& inName,
+                                                            const std::filesystem::path& outName) = 0;
 };
 
 // The real engine and file system. Stateless; safe to share between threads.

@@ -24,6 +24,11 @@ public:
     virtual int Close(int handle) = 0;
     // Moves from onto to, replacing an existing file at to. 0 or -errno.
     virtual int Rename(const std::filesystem::path& from, const std::filesystem::path& to) = 0;
+    // Moves from onto to only when no file is at to; -EEXIST when one is. 0 or -errno.
+    // The default looks for to with OpenRead before calling Rename, which holds only
+    // where nothing else creates files meanwhile (files kept in memory); the system's
+    // files refuse in the move itself.
+    virtual int RenameNoReplace(const std::filesystem::path& from, const std::filesystem::path& to);
     // Deletes a file; 0 or -errno.
     virtual int Remove(const std::filesystem::path& name) = 0;
 };
