@@ -1,5 +1,6 @@
 #include "quorvel/engine/inspection.hpp"
 
+#include <algorithm>
 #include <new>
 #include <utility>
 
@@ -46,24 +47,43 @@ public:
 
 private:
     // The merge reads every chunk header first, then the events; a delta that ends its
-    // chunk ends the track.
+    // chunk ends the track. A file the merge converts must also have no gap between two
+    // events of its output that 4 bytes cannot hold: the times of the events it writes
+    // are gathered track by track and looked at in time order at the end.
     void ReadByMergeRules(Inspection& info) {
         std::vector<std::pair<Position, std::int32_t>> chunks;
         ReadTrackTable([&] { chunks.emplace_back(ReadPos, TrackRemaining); });
         const Position tableEnd = ReadPos;
+        const bool merged = Format == 1 && NumTracks <= MergeMaxTracks;
+        std::vector<std::uint64_t> written;
+        std::uint64_t lastWritten = 0;
+        bool karaokeSource = false;
         for (int n = 1; n <= NumTracks; ++n) {
             CurrentTrack = n;
             ReadPos = chunks[n - 1].first;
             TrackRemaining = chunks[n - 1].second;
             RunningStatus = 0;
             int events = 0;
+            std::uint64_t time = 0;
             while (TrackRemaining > 0 && ReadEvent(DeltaAtChunkEnd::EndsTrack)) {
                 Note(n, info);
                 ++events;
+                time += EventDelta;
+                if (merged && !MergeLeavesOut(n, karaokeSource)) {
+                    written.push_back(time);
+                    lastWritten = std::max(lastWritten, time);
+                }
             }
             info.eventsPerTrack.push_back(events);
         }
         info.trailingBytes = Image.InputSize - tableEnd;
+        if (lastWritten <= LongestDelta) return;  // no gap can be longer
+        std::sort(written.begin(), written.end());
+        std::uint64_t previous = 0;
+        for (const std::uint64_t time : written) {
+            if (time - previous > LongestDelta) GapTooLong(time - previous);
+            previous = time;
+        }
     }
 
     // The split reads its one chunk up to its declared end, even past the end of the

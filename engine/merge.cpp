@@ -10,7 +10,6 @@
 namespace quorvel::engine {
 namespace {
 
-constexpr int MaxTracks = 256;
 constexpr std::int32_t LongestStep = 0xFFFFFF;
 
 // One merge: walks all tracks side by side in sweeps, each sweep advancing time to
@@ -27,7 +26,7 @@ public:
         ReadPos = 1;
         CheckHeader();
         if (Format != 1) return 2;
-        if (NumTracks > MaxTracks) return 3;
+        if (NumTracks > MergeMaxTracks) return 3;
         try {
             OpenOutputArea();
             ReadTrackTable();
@@ -153,13 +152,9 @@ private:
         TrackLeft[n] = TrackRemaining;
         TrackPos[n] = ReadPos;
 
-        // The karaoke tests come before the last-event rule: a marker that ends track 2
-        // still makes the file a karaoke file.
-        bool dropped = false;
+        const bool leftOut = MergeLeavesOut(n, KaraokeSource);
         bool lineBreak = false;
         if (Status == MetaStatus) {
-            dropped = (MetaType == MetaTrackName && n != 1) || (MetaType == MetaPort && DataLength == 1);
-            if (!KaraokeSource && n == 2) KaraokeSource = IsKaraokeMarker();
             if (KaraokeSource && n == 3) {
                 if (!RewriteAtText() && MetaType == MetaText) Image.PutByte(ReadPos - EventLength + 1, MetaLyric);
                 if (DataLength > 0) {
@@ -168,8 +163,7 @@ private:
                 }
             }
         }
-        // An event that used up its chunk is the track's last and is left out.
-        if (TrackRemaining == 0 || dropped || (KaraokeSource && n == 2)) return;
+        if (leftOut) return;
         WriteEvent(lineBreak);
     }
 
@@ -224,19 +218,19 @@ private:
         WriteTrackHeader(Image.OutputSize - HeaderChunkSize - TrackHeaderSize);
     }
 
-    std::array<std::int32_t, MaxTracks + 1> TrackLeft{};
+    std::array<std::int32_t, MergeMaxTracks + 1> TrackLeft{};
     // The absolute time of each track's pending event; Never for a track that has none
     // pending (done, or its event taken and its next delta not read yet).
-    std::array<std::uint64_t, MaxTracks + 1> TrackDue{};
-    std::array<Position, MaxTracks + 1> TrackPos{};
-    std::array<std::uint8_t, MaxTracks + 1> TrackStatus{};
+    std::array<std::uint64_t, MergeMaxTracks + 1> TrackDue{};
+    std::array<Position, MergeMaxTracks + 1> TrackPos{};
+    std::array<std::uint8_t, MergeMaxTracks + 1> TrackStatus{};
     static constexpr std::uint64_t Never = ~std::uint64_t{0};
     // The earliest due time in each block of BlockTracks tracks (tracks 1 to 8 form
     // block 0): a block without a track due now is passed over as a whole.
     static constexpr int BlockTracks = 8;
-    std::array<std::uint64_t, MaxTracks / BlockTracks> BlockDue{};
+    std::array<std::uint64_t, MergeMaxTracks / BlockTracks> BlockDue{};
     // The tracks whose event the last sweep took, in ascending order.
-    std::array<std::uint16_t, MaxTracks> Taken{};
+    std::array<std::uint16_t, MergeMaxTracks> Taken{};
     int TakenCount = 0;
     std::uint64_t Now = 0;      // the sum of all steps so far
     std::uint64_t NextDue = 0;  // the earliest due time of a track not in Taken

@@ -68,6 +68,9 @@ private:
     std::array<std::uint64_t, OutputTrackSlots + 1> lastEvent_{};
 };
 
+// The most tracks the merge takes.
+inline constexpr int MergeMaxTracks = 256;
+
 // What a delta time that ends its track chunk, with no event after it, means: the merge
 // (and every reader of several tracks) takes it as the end of the track, the split as
 // a fault.
@@ -165,6 +168,17 @@ public:
         if (!ReadDelta(atEnd)) return false;
         ReadEventBody();
         return true;
+    }
+    // The merge's rule for the event of track `track` just read: whether it is left out
+    // of the output. Left out are a track's last event (the one that ends its chunk),
+    // track names after track 1, port events of one byte, and in a karaoke file track 2
+    // from its marker on. karaokeSource, false before the first event of track 2, is set
+    // by the marker; the test comes first, so a marker that ends track 2 still counts.
+    bool MergeLeavesOut(int track, bool& karaokeSource) const {
+        if (!karaokeSource && track == 2) karaokeSource = IsKaraokeMarker();
+        const bool dropped = Status == MetaStatus && ((MetaType == MetaTrackName && track != 1) ||
+                                                      (MetaType == MetaPort && DataLength == 1));
+        return TrackRemaining == 0 || dropped || (karaokeSource && track == 2);
     }
     // Whether the event just read is the karaoke marker: a text meta event holding
     // exactly KaraokeMarker.

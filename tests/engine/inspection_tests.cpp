@@ -104,6 +104,16 @@ INSTANTIATE_TEST_SUITE_P(
                        Concat({Header(0, 1, 96),
                                Track(Concat({Hex("00 90 3C 40 FF FF FF 7F FF 01 01 41 01 80 3C 00"), kEnd}))}),
                        {}, 0x0001, 0, 0, 0, 0, "a gap of 268435456 ticks is too long to be written (at most 268435455)"},
+        // The merge drops track 2's name and both end-of-track events: its output has a
+        // gap of 2^28 ticks, unless track 1 writes an event in between.
+        InspectionCase{"MergeRefusesAGapItsOutputCannotHold",
+                       Concat({Header(1, 2, 96), Track(Concat({Hex("00 90 3C 40"), kEnd})),
+                               Track(Concat({Hex("FF FF FF 7F FF 03 01 41 01 91 3C 40"), kEnd}))}),
+                       {2, 3}, 0x0003, 0, 0, 0, 0, "a gap of 268435456 ticks is too long to be written (at most 268435455)"},
+        InspectionCase{"AnotherTrackBreaksTheGap",
+                       Concat({Header(1, 2, 96), Track(Concat({Hex("00 90 3C 40 83 00 80 3C 00"), kEnd})),
+                               Track(Concat({Hex("FF FF FF 7F FF 03 01 41 01 91 3C 40"), kEnd}))}),
+                       {3, 3}, 0x0003, 0, 0, 0, 0, std::nullopt},
         InspectionCase{"EventPastTheLastChunk", Concat({Header(0, 1, 96), Track(Hex("00 FF 01 05 61")), Hex("62")}),
                        {}, 0, 0, 0, 0, 0, "an event runs past the end of track 1"},
         InspectionCase{"BadHeader", Concat({Header(2, 1, 96), Track(kEnd)}), {}, 0, 0, 0, 0, 0,
