@@ -122,7 +122,7 @@ private:
     }
 
     void Note(int track, Inspection& info) const {
-        if (EventKind != 0xF) {
+        if (EventKind != SystemKind) {
             info.channels = static_cast<std::uint16_t>(info.channels | (1u << (Status & 0x0F)));
             return;
         }

@@ -189,12 +189,12 @@ private:
             Image.GrowOutput(static_cast<std::int32_t>(needed));
         }
         if (lineBreak) {
-            static constexpr std::uint8_t breakEvent[5] = {0x00, MetaStatus, MetaLyric, 0x01, 0x0D};
+            static constexpr std::uint8_t breakEvent[5] = {0x00, MetaStatus, MetaLyric, 0x01, '\r'};
             for (std::uint8_t b : breakEvent) Image.PutByte(++OutPos, b);
         }
         WriteVarLen(delta);
         CarriedTime = 0;
-        if (Status != OutputStatus || EventKind == 0xF) Image.PutByte(++OutPos, Status);
+        if (Status != OutputStatus || EventKind == SystemKind) Image.PutByte(++OutPos, Status);
         OutputStatus = Status;
         if (lineBreak) {
             // A lyric without the leading '\' or '/'.

@@ -29,6 +29,9 @@ inline constexpr std::uint8_t MetaLyric = 0x05;
 inline constexpr std::uint8_t MetaPort = 0x21;
 inline constexpr std::uint8_t MetaEndOfTrack = 0x2F;
 
+// The status nibble (EventKind) of system-exclusive and meta events.
+inline constexpr std::uint8_t SystemKind = 0xF;
+
 // The largest delta time a variable-length quantity of 4 bytes holds.
 inline constexpr std::uint32_t LongestDelta = 0x0FFFFFFF;
 
@@ -157,7 +160,7 @@ public:
             RunningStatus = Status;
         }
         EventKind = Status >> 4;
-        if (EventKind == 0xF)
+        if (EventKind == SystemKind)
             SystemDataLength();
         else
             ChannelDataLength();

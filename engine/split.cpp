@@ -47,7 +47,7 @@ public:
             WalkTrack([this] {
                 std::int32_t& size = SlotSize[TargetSlot];
                 size += VarLenSize(TakeSlotDelta(TargetSlot));
-                if (SlotStatus[TargetSlot] != Status || EventKind == 0xF) {
+                if (SlotStatus[TargetSlot] != Status || EventKind == SystemKind) {
                     ++size;
                     SlotStatus[TargetSlot] = Status;
                 }
@@ -114,7 +114,7 @@ public:
             WalkTrack([this] {
                 OutPos = SlotCursor[TargetSlot];
                 WriteVarLen(TakeSlotDelta(TargetSlot));
-                if (SlotStatus[TargetSlot] != Status || EventKind == 0xF) {
+                if (SlotStatus[TargetSlot] != Status || EventKind == SystemKind) {
                     Image.PutByte(++OutPos, Status);
                     SlotStatus[TargetSlot] = Status;
                 }
@@ -122,7 +122,7 @@ public:
                     // The lyric becomes a text event, each carriage return a '/'.
                     Image.PutByte(ReadPos - EventLength + 1, MetaText);
                     for (Position p = DataStart; p <= ReadPos; ++p)
-                        if (Image.GetByte(p) == 0x0D) Image.PutByte(p, '/');
+                        if (Image.GetByte(p) == '\r') Image.PutByte(p, '/');
                 }
                 Image.CopyBytes(ReadPos - EventLength + 1, OutPos + 1, EventLength);
                 OutPos += EventLength;
