@@ -101,7 +101,7 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
     app.footer(
         "A directory stands for its *.mid and *.kar files. Outputs are named after the input, cut at its\n"
         "first \".\", with .mid or .kar. Exit status: 0 every file converted, 1 some file skipped, refused\n"
-        "or failed (info: some file malformed or unreadable), 2 usage error.");
+        "or failed (info: some file malformed, incomplete or unreadable), 2 usage error.");
 
     const unsigned cores = std::thread::hardware_concurrency();
     BatchArguments smf0, smf1, kar;
