@@ -5,13 +5,15 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
 #include "batch_runner.hpp"
+#include "info_report.hpp"
 #include "input_list.hpp"
 #include "progress.hpp"
-#include "smf_info.hpp"
+#include "quorvel/engine/inspection.hpp"
 
 #ifndef QUORVEL_VERSION
 #error "QUORVEL_VERSION must be defined by the build"
@@ -75,9 +77,16 @@ int RunInfoCommand(const std::vector<std::string>& files, std::ostream& out) {
     int status = 0;
     for (const std::string& file : files) {
         // Named as given: reports on files of several folders stay apart.
-        const SmfInfo info = InspectFile(std::filesystem::path(file));
+        const std::filesystem::path path(file);
+        std::error_code ec;
+        const auto type = std::filesystem::status(path, ec);
+        engine::Inspection info;
+        if (std::filesystem::exists(type) && !std::filesystem::is_regular_file(type))
+            info.readError = "not a regular file";  // a directory or a device: not opened at all
+        else
+            info = engine::InspectFile(path);
         out << FormatInfo(file, info) << std::flush;
-        if (!info.Sound()) status = 1;
+        if (!info.WellFormed()) status = 1;
     }
     return status;
 }
@@ -92,7 +101,7 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
     app.footer(
         "A directory stands for its *.mid and *.kar files. Outputs are named after the input, cut at its\n"
         "first \".\", with .mid or .kar. Exit status: 0 every file converted, 1 some file skipped, refused\n"
-        "or failed (info: some file malformed or unreadable), 2 usage error.");
+        "or failed (info: some file malformed, incomplete or unreadable), 2 usage error.");
 
     const unsigned cores = std::thread::hardware_concurrency();
     BatchArguments smf0, smf1, kar;

@@ -5,13 +5,11 @@
 #include <cstdint>
 
 #include "quorvel/engine/errors.hpp"
-#include "karaoke.hpp"
 #include "smf_stream.hpp"
 
 namespace quorvel::engine {
 namespace {
 
-constexpr int MaxTracks = 256;
 constexpr std::int32_t LongestStep = 0xFFFFFF;
 
 // One merge: walks all tracks side by side in sweeps, each sweep advancing time to
@@ -28,7 +26,7 @@ public:
         ReadPos = 1;
         CheckHeader();
         if (Format != 1) return 2;
-        if (NumTracks > MaxTracks) return 3;
+        if (NumTracks > MergeMaxTracks) return 3;
         try {
             OpenOutputArea();
             ReadTrackTable();
@@ -47,31 +45,26 @@ private:
         Image.OutputSize = FileImage::PageSize;
         Image.AllocateOutput(OutPos);
         WriteFileHeader(0, 1);
-        OutPos += 8;  // the track chunk header, filled in at the end
+        OutPos += TrackHeaderSize;  // filled in at the end
         OutputStatus = 0;
         CarriedTime = 0;
     }
 
-    // Reads every chunk header before the first event, each chunk found through the
-    // lengths of those before it.
+    // Reads every chunk header before the first event.
     void ReadTrackTable() {
         Now = 0;
         NextDue = Never;
         TakenCount = 0;
         BlockDue.fill(Never);
-        for (int n = 1; n <= NumTracks; ++n) {
-            CurrentTrack = n;
-            ReadTrackHeader();
-            if (TrackRemaining < 0 || TrackRemaining > Image.InputSize - ReadPos)
-                Malformed(TrackName() + " runs past the end of the file");
+        SmfStream::ReadTrackTable([this] {
+            const int n = CurrentTrack;
             TrackLeft[n] = TrackRemaining;
             TrackPos[n] = ReadPos;
-            ReadPos += TrackRemaining;
             TrackDue[n] = Never;
             TrackStatus[n] = 0;
             // No delta is pending yet: the first sweep reads one for every track.
             Taken[TakenCount++] = static_cast<std::uint16_t>(n);
-        }
+        });
     }
 
     bool AnyTrackLive() const {
@@ -95,13 +88,12 @@ private:
             CurrentTrack = n;
             ReadPos = TrackPos[n];
             TrackRemaining = TrackLeft[n];
-            const std::int32_t delta = ReadVarLen();
+            const bool eventFollows = ReadDelta(DeltaAtChunkEnd::EndsTrack);
             TrackLeft[n] = TrackRemaining;
             TrackPos[n] = ReadPos;
-            if (TrackRemaining <= 0) CheckTrackEnd();
             // A delta that ends the chunk leaves the track without an event: it is done.
-            if (TrackLeft[n] == 0) continue;
-            const std::uint64_t due = Now + static_cast<std::uint32_t>(delta);
+            if (!eventFollows) continue;
+            const std::uint64_t due = Now + EventDelta;
             TrackDue[n] = due;
             std::uint64_t& blockDue = BlockDue[(n - 1) / BlockTracks];
             blockDue = std::min(blockDue, due);
@@ -111,8 +103,7 @@ private:
         // served over several sweeps.
         const std::uint64_t wait = NextDue - Now;  // huge when no track is live
         const auto step = static_cast<std::int32_t>(std::min<std::uint64_t>(wait, LongestStep));
-        CarriedTime = static_cast<std::int32_t>(static_cast<std::uint32_t>(CarriedTime) +
-                                                static_cast<std::uint32_t>(step));
+        CarriedTime += static_cast<std::uint32_t>(step);
         Now += static_cast<std::uint32_t>(step);
         TakenCount = 0;
         // A capped step reaches no track's due time; the earliest one stays as it is.
@@ -155,57 +146,42 @@ private:
         CurrentTrack = n;
         ReadPos = TrackPos[n];
         TrackRemaining = TrackLeft[n];
-        Status = TrackStatus[n];
-        const std::uint8_t statusBefore = Status;
-        if (ReadStatus() == 0 && Status == 0)
-            Malformed("a data byte stands where " + TrackName() + " needs a status byte");
-        EventKind = Status >> 4;
-        EventLength = (EventKind == 0xF) ? SystemDataLength() : ChannelDataLength();
-        TrackStatus[n] = (EventKind < 0xF) ? Status : statusBefore;
+        RunningStatus = TrackStatus[n];
+        ReadEventBody();
+        TrackStatus[n] = RunningStatus;
         TrackLeft[n] = TrackRemaining;
         TrackPos[n] = ReadPos;
-        if (TrackRemaining < 0) CheckTrackEnd();
 
-        // The karaoke tests come before the last-event rule: a marker that ends track 2
-        // still makes the file a karaoke file.
-        bool dropped = false;
+        const bool leftOut = MergeLeavesOut(n, KaraokeSource);
         bool lineBreak = false;
-        if (Status == 0xFF) {
-            dropped = (MetaType == 0x03 && n != 1) || (MetaType == 0x21 && DataLength == 1);
-            if (!KaraokeSource && n == 2) KaraokeSource = CheckKaraokeMarker();
+        if (Status == MetaStatus) {
             if (KaraokeSource && n == 3) {
-                if (!RewriteAtText() && MetaType == 0x01) Image.PutByte(ReadPos - EventLength + 1, 0x05);
+                if (!RewriteAtText() && MetaType == MetaText) Image.PutByte(ReadPos - EventLength + 1, MetaLyric);
                 if (DataLength > 0) {
                     const std::uint8_t first = Image.GetByte(DataStart);
                     lineBreak = first == '\\' || first == '/';
                 }
             }
         }
-        // An event that used up its chunk is the track's last and is left out.
-        if (TrackRemaining == 0 || dropped || (KaraokeSource && n == 2)) return;
+        if (leftOut) return;
         WriteEvent(lineBreak);
-    }
-
-    bool CheckKaraokeMarker() const {
-        if (MetaType != 0x01 || DataLength != static_cast<std::int32_t>(KaraokeMarker.size())) return false;
-        for (std::size_t i = 0; i < KaraokeMarker.size(); ++i)
-            if (Image.GetByte(DataStart + static_cast<Position>(i)) != static_cast<std::uint8_t>(KaraokeMarker[i]))
-                return false;
-        return true;
     }
 
     // An '@' text of track 3 stays a text event, shown as "* " in place of its first
     // two bytes. A text of one byte has no second byte to change and is left alone.
     bool RewriteAtText() {
-        if (MetaType != 0x01 || DataLength < 2 || Image.GetByte(DataStart) != '@') return false;
+        if (MetaType != MetaText || DataLength < 2 || Image.GetByte(DataStart) != '@') return false;
         Image.PutByte(DataStart, '*');
         Image.PutByte(DataStart + 1, ' ');
         return true;
     }
 
     void WriteEvent(bool lineBreak) {
+        // The time since the last written event must fit a 4-byte delta.
+        if (CarriedTime > LongestDelta) GapTooLong(CarriedTime);
+        const auto delta = static_cast<std::int32_t>(CarriedTime);
         const std::int32_t used = OutPos - Image.OutputBase;
-        const std::int64_t needed = static_cast<std::int64_t>(used) + VarLenSize(CarriedTime) + 1 +
+        const std::int64_t needed = static_cast<std::int64_t>(used) + VarLenSize(delta) + 1 +
                                     EventLength + (lineBreak ? 4 : 0);
         if (needed > Image.OutputSize) {
             if (needed > static_cast<std::int64_t>(FileImage::SlotCount) * FileImage::PageSize)
@@ -213,16 +189,16 @@ private:
             Image.GrowOutput(static_cast<std::int32_t>(needed));
         }
         if (lineBreak) {
-            static constexpr std::uint8_t breakEvent[5] = {0x00, 0xFF, 0x05, 0x01, 0x0D};
+            static constexpr std::uint8_t breakEvent[5] = {0x00, MetaStatus, MetaLyric, 0x01, '\r'};
             for (std::uint8_t b : breakEvent) Image.PutByte(++OutPos, b);
         }
-        WriteVarLen(CarriedTime);
+        WriteVarLen(delta);
         CarriedTime = 0;
-        if (Status != OutputStatus || EventKind == 0xF) Image.PutByte(++OutPos, Status);
+        if (Status != OutputStatus || EventKind == SystemKind) Image.PutByte(++OutPos, Status);
         OutputStatus = Status;
         if (lineBreak) {
             // A lyric without the leading '\' or '/'.
-            Image.PutByte(++OutPos, 0x05);
+            Image.PutByte(++OutPos, MetaLyric);
             WriteVarLen(DataLength - 1);
             Image.CopyBytes(DataStart + 1, OutPos + 1, DataLength - 1);
             OutPos += DataLength - 1;
@@ -234,31 +210,32 @@ private:
 
     void Finish() {
         const std::int32_t used = OutPos - Image.OutputBase;
-        if (used + 4 > Image.OutputSize) Image.GrowOutput(used + 4);
-        static constexpr std::uint8_t endOfTrack[4] = {0x00, 0xFF, 0x2F, 0x00};
+        if (used + EndOfTrackSize > Image.OutputSize) Image.GrowOutput(used + EndOfTrackSize);
+        static constexpr std::uint8_t endOfTrack[EndOfTrackSize] = {0x00, MetaStatus, MetaEndOfTrack, 0x00};
         for (std::uint8_t b : endOfTrack) Image.PutByte(++OutPos, b);
         Image.OutputSize = OutPos - Image.OutputBase;
-        OutPos = Image.OutputBase + 14;
-        WriteTrackHeader(Image.OutputSize - 22);
+        OutPos = Image.OutputBase + HeaderChunkSize;
+        WriteTrackHeader(Image.OutputSize - HeaderChunkSize - TrackHeaderSize);
     }
 
-    std::array<std::int32_t, MaxTracks + 1> TrackLeft{};
+    std::array<std::int32_t, MergeMaxTracks + 1> TrackLeft{};
     // The absolute time of each track's pending event; Never for a track that has none
     // pending (done, or its event taken and its next delta not read yet).
-    std::array<std::uint64_t, MaxTracks + 1> TrackDue{};
-    std::array<Position, MaxTracks + 1> TrackPos{};
-    std::array<std::uint8_t, MaxTracks + 1> TrackStatus{};
+    std::array<std::uint64_t, MergeMaxTracks + 1> TrackDue{};
+    std::array<Position, MergeMaxTracks + 1> TrackPos{};
+    std::array<std::uint8_t, MergeMaxTracks + 1> TrackStatus{};
     static constexpr std::uint64_t Never = ~std::uint64_t{0};
     // The earliest due time in each block of BlockTracks tracks (tracks 1 to 8 form
     // block 0): a block without a track due now is passed over as a whole.
     static constexpr int BlockTracks = 8;
-    std::array<std::uint64_t, MaxTracks / BlockTracks> BlockDue{};
+    std::array<std::uint64_t, MergeMaxTracks / BlockTracks> BlockDue{};
     // The tracks whose event the last sweep took, in ascending order.
-    std::array<std::uint16_t, MaxTracks> Taken{};
+    std::array<std::uint16_t, MergeMaxTracks> Taken{};
     int TakenCount = 0;
     std::uint64_t Now = 0;      // the sum of all steps so far
     std::uint64_t NextDue = 0;  // the earliest due time of a track not in Taken
-    std::int32_t CarriedTime = 0;
+    // The time since the last written event: the sum of the steps since then.
+    std::uint64_t CarriedTime = 0;
     std::uint8_t OutputStatus = 0;
     bool KaraokeSource = false;
 };

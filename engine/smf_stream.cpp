@@ -2,14 +2,32 @@
 
 #include <cstdio>
 
+#include "karaoke.hpp"
 #include "quorvel/engine/errors.hpp"
 
 namespace quorvel::engine {
 
 void SmfStream::Malformed(const std::string& reason) const { throw MalformedFile(reason); }
 
+void SmfStream::GapTooLong(std::uint64_t ticks) const {
+    Malformed("a gap of " + std::to_string(ticks) + " ticks is too long to be written (at most " +
+              std::to_string(LongestDelta) + ")");
+}
+
+bool SmfStream::IsKaraokeMarker() const {
+    // The data of the meta event just read lies wholly in the input (SystemDataLength
+    // skipped over it), so these reads stay inside the file.
+    if (Status != MetaStatus || MetaType != MetaText ||
+        DataLength != static_cast<std::int32_t>(KaraokeMarker.size()))
+        return false;
+    for (std::size_t i = 0; i < KaraokeMarker.size(); ++i)
+        if (Image.GetByte(DataStart + static_cast<Position>(i)) != static_cast<std::uint8_t>(KaraokeMarker[i]))
+            return false;
+    return true;
+}
+
 void SmfStream::CheckHeader() {
-    if (Image.InputSize < 14) Malformed("the file is shorter than a MIDI header");
+    if (Image.InputSize < HeaderChunkSize) Malformed("the file is shorter than a MIDI header");
     const auto at = [this](Position p) { return Image.GetByte(p); };
     if (at(1) != 'M' || at(2) != 'T' || at(3) != 'h' || at(4) != 'd') Malformed("no MThd header");
     if (at(8) != 6) Malformed("the header length is not 6");
@@ -19,7 +37,7 @@ void SmfStream::CheckHeader() {
     if (NumTracks == 0) Malformed("the header declares no tracks");
     Division = static_cast<std::uint16_t>((at(13) << 8) | at(14));
     if (Division == 0) Malformed("the time division is 0");
-    ReadPos = 14;
+    ReadPos = HeaderChunkSize;
 }
 
 void SmfStream::ReadTrackHeader() {
@@ -58,11 +76,11 @@ std::int32_t SmfStream::ReadLongVarLen() {
 
 std::int32_t SmfStream::SystemDataLength() {
     const Position start = ReadPos;
-    if (Status == 0xFF) {
+    if (Status == MetaStatus) {
         MetaType = InputByte(ReadPos + 1);
         ++ReadPos;
         --TrackRemaining;
-    } else if (Status == 0xF0 || Status == 0xF7) {
+    } else if (Status == SysexStatus || Status == SysexEscapeStatus) {
         MetaType = 0;
     } else {
         char hex[8];
@@ -97,7 +115,7 @@ void SmfStream::WriteLongVarLen(std::int32_t value) noexcept {
 void SmfStream::WriteFileHeader(std::uint8_t format, std::uint16_t tracks) noexcept {
     // The input's length and format words may carry bytes that CheckHeader passes over
     // (00 00 01 06, 01 00); the output states them plainly.
-    const std::uint8_t header[14] = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, format,
+    const std::uint8_t header[HeaderChunkSize] = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, format,
                                      static_cast<std::uint8_t>(tracks >> 8), static_cast<std::uint8_t>(tracks),
                                      Image.GetByte(13), Image.GetByte(14)};
     for (std::uint8_t b : header) Image.PutByte(++OutPos, b);
@@ -108,14 +126,14 @@ void SmfStream::WriteTrackHeader(std::int32_t length) noexcept {
     Image.PutByte(OutPos + 2, 'T');
     Image.PutByte(OutPos + 3, 'r');
     Image.PutByte(OutPos + 4, 'k');
-    OutPos += 8;
+    OutPos += TrackHeaderSize;
     const auto v = static_cast<std::uint32_t>(length);
     for (int i = 0; i < 4; ++i) Image.PutByte(OutPos - i, static_cast<std::uint8_t>(v >> (8 * i)));
 }
 
 void SmfStream::WriteMetaText(std::int32_t delta, std::uint8_t type, std::string_view text) noexcept {
     WriteVarLen(delta);
-    Image.PutByte(OutPos + 1, 0xFF);
+    Image.PutByte(OutPos + 1, MetaStatus);
     Image.PutByte(OutPos + 2, type);
     OutPos += 2;
     WriteVarLen(static_cast<std::int32_t>(text.size()));

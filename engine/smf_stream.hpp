@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -12,6 +13,71 @@ namespace quorvel::engine {
 // The merge turns it into MalformedFile; the split answers it with a result code.
 // It never leaves an engine entry.
 struct InputOverrun {};
+
+// Sizes of the file's fixed parts.
+inline constexpr std::int32_t HeaderChunkSize = 14;  // "MThd", length 6, format, tracks, division
+inline constexpr std::int32_t TrackHeaderSize = 8;   // "MTrk" and the chunk length
+inline constexpr std::int32_t EndOfTrackSize = 4;    // 00 FF 2F 00
+
+// Status bytes of system events and the meta types the engine looks at.
+inline constexpr std::uint8_t SysexStatus = 0xF0;
+inline constexpr std::uint8_t SysexEscapeStatus = 0xF7;
+inline constexpr std::uint8_t MetaStatus = 0xFF;
+inline constexpr std::uint8_t MetaText = 0x01;
+inline constexpr std::uint8_t MetaTrackName = 0x03;
+inline constexpr std::uint8_t MetaLyric = 0x05;
+inline constexpr std::uint8_t MetaPort = 0x21;
+inline constexpr std::uint8_t MetaEndOfTrack = 0x2F;
+
+// The status nibble (EventKind) of system-exclusive and meta events.
+inline constexpr std::uint8_t SystemKind = 0xF;
+
+// The largest delta time a variable-length quantity of 4 bytes holds.
+inline constexpr std::uint32_t LongestDelta = 0x0FFFFFFF;
+
+// The split's output tracks by slot: 1 system events, 2 the karaoke header, 3 lyrics,
+// 4 to 19 the channels.
+inline constexpr int OutputTrackSlots = 19;
+inline constexpr int SystemSlot = 1;
+inline constexpr int KaraokeSlot = 2;
+inline constexpr int LyricsSlot = 3;
+
+// The split's slot of an event by its status (and meta type for meta events): channel
+// events by channel, lyrics to the lyrics slot, every other system event to slot 1.
+constexpr int SplitSlotOf(std::uint8_t status, std::uint8_t metaType) noexcept {
+    if (status < SysexStatus) return (status & 0x0F) + 4;
+    return status == MetaStatus && metaType == MetaLyric ? LyricsSlot : SystemSlot;
+}
+
+// The split's clock per slot: each slot's pending delta is the time since its last
+// event, the clock (the sum of all deltas read) minus the clock at that event. One
+// addition per event instead of one per slot.
+class SlotClocks {
+public:
+    void Reset() noexcept {
+        clock_ = 0;
+        lastEvent_.fill(0);
+    }
+    void Advance(std::uint32_t delta) noexcept { clock_ += delta; }
+    // The time since the slot's last event (or the start); the slot's event is now taken.
+    std::uint64_t Take(int slot) noexcept {
+        const std::uint64_t delta = clock_ - lastEvent_[slot];
+        lastEvent_[slot] = clock_;
+        return delta;
+    }
+
+private:
+    std::uint64_t clock_ = 0;
+    std::array<std::uint64_t, OutputTrackSlots + 1> lastEvent_{};
+};
+
+// The most tracks the merge takes.
+inline constexpr int MergeMaxTracks = 256;
+
+// What a delta time that ends its track chunk, with no event after it, means: the merge
+// (and every reader of several tracks) takes it as the end of the track, the split as
+// a fault.
+enum class DeltaAtChunkEnd { EndsTrack, Malformed };
 
 // The cursors, header fields and byte-level readers and writers of the Standard MIDI
 // File encoding that both conversions share. One object per conversion.
@@ -70,6 +136,77 @@ public:
     // Called when TrackRemaining has reached 0 or below: MalformedFile when below.
     void CheckTrackEnd() const;
 
+    // The one reader of events, in two halves so that the merge can wait between them.
+    // ReadDelta reads the delta time of the current track's next event (from ReadPos + 1,
+    // within TrackRemaining) into EventDelta. It returns false when the delta used up the
+    // chunk, which atEnd either accepts as the end of the track or refuses.
+    bool ReadDelta(DeltaAtChunkEnd atEnd) {
+        EventDelta = static_cast<std::uint32_t>(ReadVarLen());
+        if (TrackRemaining > 0) return true;
+        if (atEnd == DeltaAtChunkEnd::Malformed) Malformed("a delta time ends " + TrackName() + " without its event");
+        return false;
+    }
+    // ReadEventBody reads the rest of the event: its status byte, or RunningStatus (the
+    // track's last channel status, kept across meta and system-exclusive events) when a
+    // data byte comes first; then its data. Sets Status, EventKind, EventLength and, for
+    // system events, MetaType, DataLength and DataStart; ReadPos ends on the event's last
+    // byte. MalformedFile for a data byte with no running status, a status it cannot
+    // measure, or an event that runs past its chunk; InputOverrun past the input.
+    void ReadEventBody() {
+        if (ReadStatus() == 0) {
+            if (RunningStatus == 0) Malformed("a data byte stands where " + TrackName() + " needs a status byte");
+            Status = RunningStatus;
+        } else if (Status < SysexStatus) {
+            RunningStatus = Status;
+        }
+        EventKind = Status >> 4;
+        if (EventKind == SystemKind)
+            SystemDataLength();
+        else
+            ChannelDataLength();
+        if (TrackRemaining < 0) CheckTrackEnd();
+    }
+    // Reads one whole event, delta and body; false when the delta ended the track.
+    bool ReadEvent(DeltaAtChunkEnd atEnd) {
+        if (!ReadDelta(atEnd)) return false;
+        ReadEventBody();
+        return true;
+    }
+    // The merge's rule for the event of track `track` just read: whether it is left out
+    // of the output. Left out are a track's last event (the one that ends its chunk),
+    // track names after track 1, port events of one byte, and in a karaoke file track 2
+    // from its marker on. karaokeSource, false before the first event of track 2, is set
+    // by the marker; the test comes first, so a marker that ends track 2 still counts.
+    bool MergeLeavesOut(int track, bool& karaokeSource) const {
+        if (!karaokeSource && track == 2) karaokeSource = IsKaraokeMarker();
+        const bool dropped = Status == MetaStatus && ((MetaType == MetaTrackName && track != 1) ||
+                                                      (MetaType == MetaPort && DataLength == 1));
+        return TrackRemaining == 0 || dropped || (karaokeSource && track == 2);
+    }
+    // Whether the event just read is the karaoke marker: a text meta event holding
+    // exactly KaraokeMarker.
+    bool IsKaraokeMarker() const;
+
+    // Reads the NumTracks track chunk headers that follow the header chunk, each found
+    // through the lengths of those before it, and calls onTrack() for each with
+    // CurrentTrack set, ReadPos on the last byte of its chunk header and TrackRemaining
+    // its length. MalformedFile for a missing chunk, another tag or a chunk that runs
+    // past the end of the file. ReadPos ends on the last byte of the last chunk.
+    template <typename OnTrack>
+    void ReadTrackTable(OnTrack onTrack) {
+        for (int n = 1; n <= NumTracks; ++n) {
+            CurrentTrack = n;
+            ReadTrackHeader();
+            if (TrackRemaining < 0 || TrackRemaining > Image.InputSize - ReadPos)
+                Malformed(TrackName() + " runs past the end of the file");
+            const Position chunkEnd = ReadPos + TrackRemaining;
+            onTrack();
+            ReadPos = chunkEnd;
+        }
+    }
+    // The reason given for a delta time that cannot be written in 4 bytes.
+    [[noreturn]] void GapTooLong(std::uint64_t ticks) const;
+
     // Bytes that WriteVarLen takes for value: 1 below 128 (negatives included) up to 5.
     static int VarLenSize(std::int32_t value) noexcept {
         if (value < 128) return 1;
@@ -105,6 +242,9 @@ public:
     std::int32_t TrackRemaining = 0;
     Position OutPos = 0;
     std::uint8_t Status = 0;
+    // The last channel status of the track being read; 0 before its first channel event.
+    std::uint8_t RunningStatus = 0;
+    std::uint32_t EventDelta = 0;
     std::uint8_t EventKind = 0;
     std::int32_t EventLength = 0;
     std::uint8_t Format = 0;

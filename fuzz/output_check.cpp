@@ -16,11 +16,11 @@ bool Tag(const Bytes& b, std::size_t at, const char* tag) {
     return true;
 }
 
-// Reads a variable-length number of at most maxBytes bytes from [at, end); false when
-// it is longer or cut off.
-bool VarLen(const Bytes& b, std::size_t& at, std::size_t end, std::uint32_t& value, int maxBytes = 4) {
+// Reads a variable-length number of at most 4 bytes from [at, end); false when it is
+// longer or cut off.
+bool VarLen(const Bytes& b, std::size_t& at, std::size_t end, std::uint32_t& value) {
     value = 0;
-    for (int n = 1; n <= maxBytes; ++n) {
+    for (int n = 1; n <= 4; ++n) {
         if (at >= end) return false;
         const std::uint8_t byte = b[at++];
         value = (value << 7) | (byte & 0x7Fu);
@@ -45,9 +45,9 @@ std::string WalkEvents(const Bytes& b, std::size_t begin, std::size_t end, int t
     while (at < end) {
         const std::size_t eventStart = at;
         std::uint32_t delta = 0;
-        // A delta carrying the sum of many input deltas may need a fifth byte: the
-        // conversions write gaps of 2^28 ticks and more that way on purpose.
-        if (!VarLen(b, at, end, delta, 5)) return At("a bad delta time", track, eventStart);
+        // A delta carries the sum of many input deltas; the conversions refuse a file
+        // where that sum needs more than 4 bytes, so every written delta fits them.
+        if (!VarLen(b, at, end, delta)) return At("a bad delta time", track, eventStart);
         if (at >= end) return At("a delta time without an event", track, eventStart);
         std::uint8_t status = b[at];
         if (status >= 0x80) {

@@ -11,9 +11,10 @@ namespace quorvel::fuzz {
 // sound, or a description of the first fault found.
 //
 // Both walk every track chunk event by event with the engine's own reading rules
-// (variable-length numbers of at most 4 bytes, 5 for delta times, running status only after a channel
-// event, sysex and meta lengths as variable-length numbers) and require each chunk to
-// end exactly at an event boundary and the chunks to fill the file to its last byte.
+// (variable-length numbers of at most 4 bytes, delta times included; running status
+// only after a channel event; sysex and meta lengths as variable-length numbers) and
+// require each chunk to end exactly at an event boundary and the chunks to fill the
+// file to its last byte.
 
 // A merge result: one format-0 track, the input's time division, ending with an
 // end-of-track event.

@@ -426,10 +426,13 @@ TEST(Parallel, ManyJobsGiveTheSameBytesAndTheSameLinesInTheSameOrder) {
 
 // --- info ----------------------------------------------------------------------------
 
+// What the file holds is the engine's inspection, tested there; here the wording of
+// each part of the report and the exit status.
 struct InfoCase {
     const char* name;
     Bytes bytes;
     std::string report;
+    int status;
 };
 
 void PrintTo(const InfoCase& c, std::ostream* os) { *os << c.name; }
@@ -441,7 +444,7 @@ TEST_P(Info, DescribesTheFile) {
     WriteFile(dir / "x.mid", GetParam().bytes);
     const CliRun run = RunCli({"info", "x.mid"}, dir.Path());
     EXPECT_EQ(run.out, GetParam().report);
-    EXPECT_EQ(run.status, GetParam().report.find("malformed") == std::string::npos ? 0 : 1);
+    EXPECT_EQ(run.status, GetParam().status);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -451,40 +454,41 @@ INSTANTIATE_TEST_SUITE_P(
                  "x.mid: format 0, 1 track, division 120\n"
                  "  events per track: 6\n"
                  "  channels used: 1, 2\n"
-                 "  lyrics: 1 lyric events; karaoke marker: no\n"},
-        InfoCase{"FormatOne", FormatOneSong(),
-                 "x.mid: format 1, 2 tracks, division 96\n"
-                 "  events per track: 4, 3\n"
-                 "  channels used: 1, 2\n"
-                 "  lyrics: none; karaoke marker: no\n"},
+                 "  lyrics: 1 lyric events; karaoke marker: no\n",
+                 0},
         InfoCase{"KaraokeMarkerInTrackTwo",
                  Concat({Header(1, 2, 48), Track(Hex("00 FF 2F 00")),
                          Track(Concat({Meta(0, 0x01, Text("@KMIDI KARAOKE FILE")), Hex("00 C9 05 00 FF 2F 00")}))}),
                  "x.mid: format 1, 2 tracks, division 48\n"
                  "  events per track: 1, 3\n"
                  "  channels used: 10\n"
-                 "  lyrics: none; karaoke marker: yes, track 2\n"},
-        InfoCase{"MalformedChunk", MalformedSong(),
+                 "  lyrics: none; karaoke marker: yes, track 2\n",
+                 0},
+        InfoCase{"Malformed", MalformedSong(),
                  "x.mid: format 1, 2 tracks, division 96\n"
-                 "  events per track: 3\n"
-                 "  channels used: 1\n"
-                 "  lyrics: none; karaoke marker: no\n"
-                 "  malformed: track 2 is not an MTrk chunk\n"},
-        InfoCase{"EventPastItsChunk", Concat({Header(0, 1, 96), Hex("4D 54 72 6B 00 00 00 03 00 90 3C 40")}),
-                 "x.mid: format 0, 1 track, division 96\n"
                  "  events per track: -\n"
-                 "  channels used: 1\n"
+                 "  channels used: none\n"
                  "  lyrics: none; karaoke marker: no\n"
-                 "  malformed: an event runs past the end of track 1\n"},
+                 "  malformed: track 2 is not an MTrk chunk\n",
+                 1},
         InfoCase{"NoHeader", Text("RIFF0000RMIDdata"),
                  "x.mid:\n"
-                 "  malformed: no MThd header\n"},
+                 "  malformed: no MThd header\n",
+                 1},
         InfoCase{"TrailingBytes", Concat({FormatZeroSong(), Hex("00 00")}),
                  "x.mid: format 0, 1 track, division 120\n"
                  "  events per track: 6\n"
                  "  channels used: 1, 2\n"
                  "  lyrics: 1 lyric events; karaoke marker: no\n"
-                 "  2 bytes follow the last track\n"}),
+                 "  2 bytes follow the last track\n",
+                 0},
+        InfoCase{"ChunkPastTheEnd", Concat({Header(0, 1, 96), Hex("4D 54 72 6B 00 00 00 10 00 C3 05")}),
+                 "x.mid: format 0, 1 track, division 96\n"
+                 "  events per track: -\n"
+                 "  channels used: 4\n"
+                 "  lyrics: none; karaoke marker: no\n"
+                 "  the track chunk reaches 13 bytes past the end of the file\n",
+                 1}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(InfoCommand, ReportsEveryFileAndFailsWhenOneIsBadOrUnreadable) {

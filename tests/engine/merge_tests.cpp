@@ -125,6 +125,12 @@ TEST(MergeTracks, LongWaitsAndDroppedEventsCarryTheirTime) {
               ToHex(Format0Output(Concat({Hex("20 91 30 50"), VarLen(0x2000000 - 0x20), Hex("90 3C 40")}))));
 }
 
+TEST(MergeTracks, TheLongestGapIsWrittenInFourBytes) {
+    // 0x7F ticks before a dropped port event and 0xFFFFF80 after it: 2^28 - 1 in all.
+    const Bytes t1 = Concat({Hex("00 90 3C 40  7F FF 21 01 00  FF FF FF 00 80 3C 00"), kEnd});
+    EXPECT_EQ(MergedHex(Format1({t1})), ToHex(Format0Output(Hex("00 90 3C 40  FF FF FF 7F 80 3C 00"))));
+}
+
 TEST(MergeTracks, EventsOf128BytesAndMoreAreCopiedWhole) {
     const Bytes text(300, 'c');
     const Bytes sysex = Concat({Hex("00 F0"), VarLen(200), Bytes(199, 0x11), Hex("F7")});
@@ -218,7 +224,10 @@ INSTANTIATE_TEST_SUITE_P(
         MalformedCase{"nostatus", Concat({Header(1, 1, 96), Track(Concat({Hex("00 3C 40"), kEnd}))}),
                       "a data byte stands where track 1 needs a status byte"},
         MalformedCase{"statusaftermetaonly", Concat({Header(1, 1, 96), Track(Concat({Meta(0, 1, Text("a")), Hex("00 3C 40"), kEnd}))}),
-                      "a data byte stands where track 1 needs a status byte"}),
+                      "a data byte stands where track 1 needs a status byte"},
+        // A dropped port event carries its time into the next written one: 2^28 ticks.
+        MalformedCase{"gaptoolong", Concat({Header(1, 1, 96), Track(Concat({Hex("00 90 3C 40 FF FF FF 7F FF 21 01 00 01 80 3C 00"), kEnd}))}),
+                      "a gap of 268435456 ticks is too long to be written (at most 268435455)"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Karaoke: a type-01 marker text in track 2 turns track 3's texts into lyrics.

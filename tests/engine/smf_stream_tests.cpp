@@ -159,6 +159,42 @@ TEST(ReadStatus, DataByteKeepsRunningStatusEvenAfterMeta) {
     EXPECT_EQ(s.TrackRemaining, 2);
 }
 
+// ReadEvent over a track body, which a byte follows: the status of each event read,
+// then "end" or the fault.
+TEST(ReadEvent, RunningStatusAndTheEndOfTheChunk) {
+    using engine::DeltaAtChunkEnd;
+    struct Case { const char* name; Bytes body; DeltaAtChunkEnd atEnd; std::string trace; };
+    const Case cases[] = {
+        {"running status", Hex("00 90 3C 40 10 3C 00"), DeltaAtChunkEnd::EndsTrack, "90 90 end"},
+        {"kept across meta and sysex", Hex("00 91 3C 40 00 FF 01 00 00 F0 01 F7 00 3C 00"),
+         DeltaAtChunkEnd::EndsTrack, "91 FF F0 91 end"},
+        {"none before a channel event", Hex("00 FF 01 00 00 3C 00"), DeltaAtChunkEnd::EndsTrack,
+         "FF a data byte stands where track 1 needs a status byte"},
+        {"a delta ends the track", Hex("00 C0 05 10"), DeltaAtChunkEnd::EndsTrack, "C0 end"},
+        {"a delta without its event", Hex("00 C0 05 10"), DeltaAtChunkEnd::Malformed,
+         "C0 a delta time ends track 1 without its event"},
+        {"an event past the chunk", Hex("00 90 3C"), DeltaAtChunkEnd::EndsTrack,
+         "an event runs past the end of track 1"},
+    };
+    for (const Case& c : cases) {
+        Bytes body = c.body;
+        const std::size_t chunk = body.size();
+        body.push_back(0x40);  // a byte after the chunk, for the event that runs past it
+        Stream s(body);
+        s.ReadPos = 0;
+        s.TrackRemaining = static_cast<std::int32_t>(chunk);
+        s.CurrentTrack = 1;
+        std::string trace;
+        try {
+            while (s.TrackRemaining > 0 && s.ReadEvent(c.atEnd)) trace += ToHex({s.Status}) + " ";
+            trace += "end";
+        } catch (const MalformedFile& e) {
+            trace += e.Reason();
+        }
+        EXPECT_EQ(trace, c.trace) << c.name;
+    }
+}
+
 TEST(EventLengths, ChannelAndSystemEventsAreSkippedWhole) {
     struct Case { const char* name; Bytes bytes; std::int32_t length; std::uint8_t lastByte; };
     const Case cases[] = {

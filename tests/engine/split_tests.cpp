@@ -86,6 +86,13 @@ TEST(SplitTracks, LongGapsAddUpPerChannel) {
                             OutTrack(Concat({VarLen(200000), Hex("91 30 40")}))})));
 }
 
+TEST(SplitTracks, TheLongestGapIsWrittenInFourBytes) {
+    const Bytes input = Format0(Concat({Hex("00 90 3C 40  7F FF 01 01 41  FF FF FF 00 80 3C 00"), kEnd}));
+    EXPECT_EQ(SplitHex(input),
+              ToHex(Concat({Header(1, 2, 96), Track(Hex("7F FF 01 01 41  FF FF FF 00 FF 2F 00")),
+                            OutTrack(Hex("00 90 3C 40  FF FF FF 7F 80 3C 00"))})));
+}
+
 TEST(SplitTracks, LongMetaAndSysexEventsReachTrackOneWhole) {
     const Bytes copyright = Meta(0, 0x02, Bytes(300, 'c'));
     const Bytes sysex = Concat({Hex("00 F0"), VarLen(150), Bytes(149, 0x22), Hex("F7")});
@@ -143,6 +150,8 @@ TEST(SplitRefusals, MalformedTracksThrowAndWriteNothing) {
         {"five-byte delta", Format0(Concat({Hex("80 80 80 80 00 90 3C 40"), kEnd})),
          "a variable-length number in track 1 is longer than 4 bytes"},
         {"not MTrk", Concat({Header(0, 1, 96), Hex("4D 54 68 64 00 00 00 04"), kEnd}), "track 1 is not an MTrk chunk"},
+        {"gap too long for a channel", Format0(Concat({Hex("00 90 3C 40 FF FF FF 7F FF 01 01 41 01 80 3C 00"), kEnd})),
+         "a gap of 268435456 ticks is too long to be written (at most 268435455)"},
     };
     for (const Case& c : cases) {
         TempDir dir;
