@@ -56,7 +56,7 @@ private:
         const Position tableEnd = ReadPos;
         const bool merged = Format == 1 && NumTracks <= MergeMaxTracks;
         std::vector<std::uint64_t> written;
-        std::uint64_t lastWritten = 0;
+        std::uint64_t end = 0;  // when the longest track ends: the merged track's end
         bool karaokeSource = false;
         for (int n = 1; n <= NumTracks; ++n) {
             CurrentTrack = n;
@@ -69,15 +69,14 @@ private:
                 Note(n, info);
                 ++events;
                 time += EventDelta;
-                if (merged && !MergeLeavesOut(n, karaokeSource)) {
-                    written.push_back(time);
-                    lastWritten = std::max(lastWritten, time);
-                }
+                if (merged && !MergeLeavesOut(n, karaokeSource)) written.push_back(time);
             }
             info.eventsPerTrack.push_back(events);
+            end = std::max(end, time);
         }
         info.trailingBytes = Image.InputSize - tableEnd;
-        if (lastWritten <= LongestDelta) return;  // no gap can be longer
+        if (!merged || end <= LongestDelta) return;  // no gap can be longer
+        written.push_back(end);  // the closing end-of-track event
         std::sort(written.begin(), written.end());
         std::uint64_t previous = 0;
         for (const std::uint64_t time : written) {

@@ -101,7 +101,10 @@ private:
         }
         // Step: the shortest wait of any live track, capped so that a long wait is
         // served over several sweeps.
-        const std::uint64_t wait = NextDue - Now;  // huge when no track is live
+        // With no track live there is nothing to wait for: the time carried so far is
+        // what the closing end-of-track event gets.
+        if (NextDue == Never) return;
+        const std::uint64_t wait = NextDue - Now;
         const auto step = static_cast<std::int32_t>(std::min<std::uint64_t>(wait, LongestStep));
         CarriedTime += static_cast<std::uint32_t>(step);
         Now += static_cast<std::uint32_t>(step);
@@ -194,7 +197,7 @@ private:
         }
         WriteVarLen(delta);
         CarriedTime = 0;
-        if (Status != OutputStatus || EventKind == SystemKind) Image.PutByte(++OutPos, Status);
+        if (NeedsStatusByte(OutputStatus)) Image.PutByte(++OutPos, Status);
         OutputStatus = Status;
         if (lineBreak) {
             // A lyric without the leading '\' or '/'.
@@ -208,11 +211,18 @@ private:
         }
     }
 
+    // Closes the track with one end-of-track event. Its delta is the time carried since
+    // the last written event, so the merged track lasts as long as the input's longest
+    // track: events left out at the end (each track's own end-of-track event among them)
+    // still take their time.
     void Finish() {
-        const std::int32_t used = OutPos - Image.OutputBase;
-        if (used + EndOfTrackSize > Image.OutputSize) Image.GrowOutput(used + EndOfTrackSize);
-        static constexpr std::uint8_t endOfTrack[EndOfTrackSize] = {0x00, MetaStatus, MetaEndOfTrack, 0x00};
-        for (std::uint8_t b : endOfTrack) Image.PutByte(++OutPos, b);
+        if (CarriedTime > LongestDelta) GapTooLong(CarriedTime);
+        const auto delta = static_cast<std::int32_t>(CarriedTime);
+        const std::int32_t needed = OutPos - Image.OutputBase + VarLenSize(delta) + EndOfTrackSize - 1;
+        if (needed > Image.OutputSize) Image.GrowOutput(needed);
+        WriteVarLen(delta);
+        CarriedTime = 0;
+        for (std::uint8_t b : {MetaStatus, MetaEndOfTrack, std::uint8_t{0x00}}) Image.PutByte(++OutPos, b);
         Image.OutputSize = OutPos - Image.OutputBase;
         OutPos = Image.OutputBase + HeaderChunkSize;
         WriteTrackHeader(Image.OutputSize - HeaderChunkSize - TrackHeaderSize);

@@ -183,6 +183,14 @@ public:
                                                       (MetaType == MetaPort && DataLength == 1));
         return TrackRemaining == 0 || dropped || (karaokeSource && track == 2);
     }
+    // Whether the event just read must carry its status byte when the status byte last
+    // written to its output track is `previous`: system events always do, and so does a
+    // channel event whose first data byte is 0x80 or more (velocity 255 and the like),
+    // which without its status byte would read as a status byte of its own.
+    bool NeedsStatusByte(std::uint8_t previous) const {
+        if (Status != previous || EventKind == SystemKind) return true;
+        return Image.GetByte(ReadPos - EventLength + 1) >= 0x80;
+    }
     // Whether the event just read is the karaoke marker: a text meta event holding
     // exactly KaraokeMarker.
     bool IsKaraokeMarker() const;

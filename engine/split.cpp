@@ -47,7 +47,7 @@ public:
             WalkTrack([this] {
                 std::int32_t& size = SlotSize[TargetSlot];
                 size += VarLenSize(TakeSlotDelta(TargetSlot));
-                if (SlotStatus[TargetSlot] != Status || EventKind == SystemKind) {
+                if (NeedsStatusByte(SlotStatus[TargetSlot])) {
                     ++size;
                     SlotStatus[TargetSlot] = Status;
                 }
@@ -114,7 +114,7 @@ public:
             WalkTrack([this] {
                 OutPos = SlotCursor[TargetSlot];
                 WriteVarLen(TakeSlotDelta(TargetSlot));
-                if (SlotStatus[TargetSlot] != Status || EventKind == SystemKind) {
+                if (NeedsStatusByte(SlotStatus[TargetSlot])) {
                     Image.PutByte(++OutPos, Status);
                     SlotStatus[TargetSlot] = Status;
                 }

@@ -14,7 +14,10 @@ namespace quorvel::fuzz {
 // (variable-length numbers of at most 4 bytes, delta times included; running status
 // only after a channel event; sysex and meta lengths as variable-length numbers) and
 // require each chunk to end exactly at an event boundary and the chunks to fill the
-// file to its last byte.
+// file to its last byte. Read back that way, the output must hold the input's channel
+// events: per channel the same events at the same times in the same order, but for
+// those the merge leaves out (a track's last event, track 2 of a karaoke file from its
+// marker on).
 
 // A merge result: one format-0 track, the input's time division, ending with an
 // end-of-track event.

@@ -131,6 +131,24 @@ TEST(MergeTracks, TheLongestGapIsWrittenInFourBytes) {
     EXPECT_EQ(MergedHex(Format1({t1})), ToHex(Format0Output(Hex("00 90 3C 40  FF FF FF 7F 80 3C 00"))));
 }
 
+TEST(MergeTracks, TheClosingEventComesWhenTheLongestTrackEnds) {
+    // Track 1's last note ends at 96; track 2 holds only a name (left out) and ends at
+    // 384: the merged track lasts until 384 too, 288 ticks (82 20) after its last event.
+    const Bytes t1 = Concat({Hex("00 90 3C 40  60 80 3C 00"), kEnd});
+    const Bytes t2 = Concat({Meta(0, 0x03, Text("Pad")), Hex("83 00 FF 2F 00")});
+    EXPECT_EQ(MergedHex(Format1({t1, t2})),
+              ToHex(Concat({Header(0, 1, 96), Track(Hex("00 90 3C 40  60 80 3C 00  82 20 FF 2F 00"))})));
+    // An end that no 4-byte delta reaches is refused like any other gap.
+    const Bytes t3 = Concat({VarLen(0x10000000), Hex("FF 2F 00")});
+    EXPECT_THROW(RunType0(Format1({t1, t3})), MalformedFile);
+}
+
+TEST(MergeTracks, AChannelEventWithAHighFirstDataByteKeepsItsStatus) {
+    // Without its status byte E9 would read as a pitch bend of channel 10.
+    const Bytes t1 = Concat({Hex("00 90 3C 40  10 90 E9 40  10 3C 00"), kEnd});
+    EXPECT_EQ(MergedHex(Format1({t1})), ToHex(Format0Output(Hex("00 90 3C 40  10 90 E9 40  10 3C 00"))));
+}
+
 TEST(MergeTracks, EventsOf128BytesAndMoreAreCopiedWhole) {
     const Bytes text(300, 'c');
     const Bytes sysex = Concat({Hex("00 F0"), VarLen(200), Bytes(199, 0x11), Hex("F7")});

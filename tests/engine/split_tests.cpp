@@ -77,6 +77,13 @@ TEST(SplitTracks, RunningStatusIsRecomputedPerTrackAndSurvivesMetaEvents) {
                             OutTrack(Hex("00 90 3C 40 10 3C 00 00 3E 40")), OutTrack(Hex("10 91 40 40"))})));
 }
 
+TEST(SplitTracks, AChannelEventWithAHighFirstDataByteKeepsItsStatus) {
+    // Measured and written with its status byte: E9 must not read as a status of its own.
+    const Bytes input = Format0(Concat({Hex("00 90 3C 40  10 90 E9 40  10 3C 00"), kEnd}));
+    EXPECT_EQ(SplitHex(input), ToHex(Concat({Header(1, 2, 96), Track(Hex("20 FF 2F 00")),
+                                             OutTrack(Hex("00 90 3C 40  10 90 E9 40  10 3C 00"))})));
+}
+
 TEST(SplitTracks, LongGapsAddUpPerChannel) {
     const Bytes input = Format0(Concat({Hex("00 90 3C 40"), VarLen(200000), Hex("91 30 40"), VarLen(100000),
                                         Hex("80 3C 00"), kEnd}));
