@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cerrno>
 
 #include "quorvel/engine/errors.hpp"
 #include "file_image.hpp"
@@ -147,39 +146,6 @@ TEST(FileImageCapacity, NextLoadStartsFromAnEmptyTable) {
     image.LoadInput();
     EXPECT_EQ(image.InputSize, 10);
     EXPECT_EQ(image.GetByte(16385), 0) << "a page of the earlier input survived";
-}
-
-TEST(FileImageOpen, MissingInputGivesOneAndCreatesNothing) {
-    TempDir dir;
-    FileImage image;
-    EXPECT_EQ(image.OpenFiles(dir / "missing.mid", dir / "out.mid"), 1);
-    EXPECT_TRUE(dir.Entries().empty());
-}
-
-}  // namespace
-}  // namespace quorvel::testing
-
-namespace quorvel::testing {
-namespace {
-
-TEST(IoErrors, PlatformNumbersMapOntoTheTable) {
-    struct Case { int err; int code; const char* text; };
-    const Case cases[] = {
-        {ENOENT, 2, "File not found"},       {ENAMETOOLONG, 3, "Invalid filename"},
-        {ENOTDIR, 3, "Invalid filename"},    {EMFILE, 4, "Too many open files"},
-        {ENFILE, 4, "Too many open files"},  {EACCES, 5, "File access denied"},
-        {EPERM, 5, "File access denied"},    {EROFS, 5, "File access denied"},
-        {ENOSPC, 101, "Disk full"},
-    };
-    for (const Case& c : cases) {
-        const engine::IoError e = engine::IoError::FromErrno(c.err);
-        EXPECT_EQ(e.Code(), c.code) << c.err;
-        EXPECT_STREQ(e.what(), c.text) << c.err;
-    }
-    // An unmapped number keeps its own text, even where it equals a number of the table.
-    const engine::IoError io = engine::IoError::FromErrno(EIO);
-    EXPECT_EQ(io.Code(), EIO);
-    EXPECT_EQ(std::string(io.what()), "I/O error " + std::to_string(EIO));
 }
 
 }  // namespace
