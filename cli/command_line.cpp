@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "quorvel/batch/file_names.hpp"
 #include "batch_runner.hpp"
 #include "input_list.hpp"
 #include "progress.hpp"
@@ -36,12 +37,26 @@ CLI::Validator NonEmpty() {
                           "", "NonEmpty");
 }
 
+// An existing directory, its UTF-8 name read as such on every platform (CLI11's own
+// check reads it in the ANSI code page on Windows); the same texts as CLI11's check.
+CLI::Validator ExistingDirectory() {
+    return CLI::Validator(
+        [](std::string& value) {
+            std::error_code ec;
+            const std::filesystem::file_status status = std::filesystem::status(batch::PathFromUtf8(value), ec);
+            if (!std::filesystem::exists(status)) return "Directory does not exist: " + value;
+            if (!std::filesystem::is_directory(status)) return "Directory is actually a file: " + value;
+            return std::string();
+        },
+        "DIR", "DIR");
+}
+
 CLI::App* AddBatchCommand(CLI::App& app, const std::string& name, const std::string& description,
                           BatchArguments& arguments) {
     CLI::App* command = app.add_subcommand(name, description);
     command->add_option("-o,--output", arguments.outputDirectory,
                         "Output directory (default: the current directory)")
-        ->check(CLI::ExistingDirectory);
+        ->check(ExistingDirectory());
     command->add_flag("-f,--force", arguments.force,
                       "Replace existing output files, the input itself included");
     command->add_option("-j,--jobs", arguments.jobs, "Files converted at a time (default: the number of cores)")
@@ -58,7 +73,7 @@ int RunBatchCommand(batch::BatchKind kind, const BatchArguments& arguments, std:
     BatchOptions options;
     options.kind = kind;
     if (!arguments.outputDirectory.empty()) {
-        options.outputDirectory = arguments.outputDirectory;
+        options.outputDirectory = batch::PathFromUtf8(arguments.outputDirectory);
         options.outputLabel = arguments.outputDirectory;
     }
     options.force = arguments.force;
@@ -75,7 +90,7 @@ int RunInfoCommand(const std::vector<std::string>& files, std::ostream& out) {
     int status = 0;
     for (const std::string& file : files) {
         // Named as given: reports on files of several folders stay apart.
-        const SmfInfo info = InspectFile(std::filesystem::path(file));
+        const SmfInfo info = InspectFile(batch::PathFromUtf8(file));
         out << FormatInfo(file, info) << std::flush;
         if (!info.Sound()) status = 1;
     }

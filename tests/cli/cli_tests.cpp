@@ -338,6 +338,9 @@ TEST(Failures, AMalformedFileAmongGoodOnesIsReportedAndTheOthersConverted) {
 // Malformed, unreadable and too large in the middle of a batch: each gets its own
 // line, the others are converted, and nothing else on disk changes.
 TEST(Failures, MalformedUnreadableAndTooLargeFilesLeaveEverythingElseAsItWas) {
+#ifdef _WIN32
+    GTEST_SKIP() << "no symbolic links in MinGW's std::filesystem; tests/windows covers locked inputs";
+#endif
     TempDir dir;
     fs::create_directory(dir / "in");
     fs::create_directory(dir / "out");
@@ -369,6 +372,8 @@ TEST(Failures, MalformedUnreadableAndTooLargeFilesLeaveEverythingElseAsItWas) {
     }
 }
 
+#ifndef _WIN32
+// A FIFO (POSIX only) would block a plain open.
 TEST(Failures, ANonRegularFileIsNotOpened) {
     TempDir dir;
     ASSERT_EQ(mkfifo((dir / "pipe.mid").c_str(), 0600), 0);
@@ -379,6 +384,7 @@ TEST(Failures, ANonRegularFileIsNotOpened) {
                                                      "a.mid converted to type 0", "Conversion Complete"}));
     EXPECT_EQ(run.status, 1);
 }
+#endif
 
 // --- Parallel conversions ------------------------------------------------------------
 
@@ -487,6 +493,9 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(InfoCommand, ReportsEveryFileAndFailsWhenOneIsBadOrUnreadable) {
+#ifdef _WIN32
+    GTEST_SKIP() << "no symbolic links in MinGW's std::filesystem; tests/windows covers locked inputs";
+#endif
     TempDir dir;
     WriteFile(dir / "a.mid", FormatOneSong());
     WriteFile(dir / "big.mid", TooLargeSong());

@@ -48,14 +48,18 @@ const Fault kFaults[] = {
     {"CreateTooManyFilesInSystem", Op::CreateNew, 1, ENFILE, -1, false, 4, "Too many open files"},
     {"CreateOnFullDisk", Op::CreateNew, 1, ENOSPC, -1, false, 101, "Disk full"},
     {"WriteOnFullDisk", Op::Write, 1, ENOSPC, -1, false, 101, "Disk full"},
+#ifdef EDQUOT
     {"WriteOverQuota", Op::Write, 1, EDQUOT, -1, false, 101, "Disk full"},
+#endif
     {"WriteBadHandle", Op::Write, 1, EBADF, -1, false, EBADF, Other(EBADF)},
     {"ShortWrite", Op::Write, 1, 0, 10, false, 101, "Disk full"},
     {"WriteOfNothing", Op::Write, 1, 0, 0, false, 101, "Disk full"},
     {"SecondPageOnFullDisk", Op::Write, 2, ENOSPC, -1, true, 101, "Disk full"},
     {"SecondPageShortWrite", Op::Write, 2, 0, 100, true, 101, "Disk full"},
     {"CloseOfOutputOnFullDisk", Op::Close, 2, ENOSPC, -1, false, 101, "Disk full"},
+#ifdef EDQUOT
     {"CloseOfOutputOverQuota", Op::Close, 2, EDQUOT, -1, true, 101, "Disk full"},
+#endif
     {"CloseOfOutputInterrupted", Op::Close, 2, EINTR, -1, false, EINTR, Other(EINTR)},
     {"CloseOfOutputHardwareError", Op::Close, 2, EIO, -1, false, EIO, Other(EIO)},
     {"RenameDenied", Op::Rename, 1, EACCES, -1, false, 5, "File access denied"},
