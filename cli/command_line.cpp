@@ -102,6 +102,8 @@ int RunInfoCommand(const std::vector<std::string>& files, std::ostream& out) {
 int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
     CLI::App app{"Quorvel converts Standard MIDI Files between format 0 and format 1, in batches.",
                  "quorvel-cli"};
+    // Paths may start with "/" on Windows too: no "/option" spellings (CLI11's default there).
+    app.allow_windows_style_options(false);
     app.set_version_flag("--version", std::string("quorvel-cli ") + QUORVEL_VERSION);
     app.require_subcommand(1);
     app.footer(

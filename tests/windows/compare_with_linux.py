@@ -24,7 +24,7 @@ ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)
 def damaged_copies(source_dir, target_dir, rng, limit):
     """Writes up to limit damaged variants of the smaller files of source_dir."""
     written = 0
-    names = sorted(n for n in os.listdir(source_dir) if os.path.getsize(os.path.join(source_dir, n)) < 64 * 1024)
+    names = sorted(n for n in os.listdir(source_dir) if os.path.getsize(os.path.join(source_dir, n)) < 160 * 1024)
     for name in names:
         data = open(os.path.join(source_dir, name), "rb").read()
         stem = os.path.splitext(name)[0]
@@ -66,10 +66,13 @@ def main():
     ap.add_argument("linux_cli")
     ap.add_argument("windows_cli")
     ap.add_argument("wine_prefix")
-    ap.add_argument("--files", type=int, default=120, help="corpus files per format (default 120)")
+    ap.add_argument("--files", type=int, default=130, help="corpus files per format (default 130)")
+    ap.add_argument("--minimum", type=int, default=1000, help="fewest files to compare over (default 1000)")
     args = ap.parse_args()
 
-    wine = [os.path.join(ROOT, "cmake", "wine-run"), args.wine_prefix, args.windows_cli]
+    wine = [os.path.join(ROOT, "cmake", "wine-run"), os.path.abspath(args.wine_prefix),
+            os.path.abspath(args.windows_cli)]
+    linux = [os.path.abspath(args.linux_cli)]
     work = tempfile.mkdtemp(prefix="quorvel-compare-")
     try:
         inputs = os.path.join(work, "in")
@@ -84,16 +87,19 @@ def main():
             if name.lower().endswith((".mid", ".kar")):
                 shutil.copy(os.path.join(ROOT, "examples", name), os.path.join(inputs, f"example_{name}"))
         rng = random.Random(20261209)
-        damaged_copies(os.path.join(corpus, "smf1"), inputs, rng, 2 * args.files)
-        damaged_copies(os.path.join(corpus, "smf0"), inputs, rng, 2 * args.files)
+        damaged_copies(os.path.join(corpus, "smf1"), inputs, rng, 4 * args.files)
+        damaged_copies(os.path.join(corpus, "smf0"), inputs, rng, 4 * args.files)
         shutil.rmtree(corpus)
         count = len(os.listdir(inputs))
         print(f"comparing over {count} files")
+        if count < args.minimum:
+            print(f"windows-compare: 0 passed, 1 failed (only {count} files, {args.minimum} wanted)")
+            return 1
 
         passed = failed = 0
         for batch in ("smf0", "smf1", "kar"):
             outs = {}
-            for side, program in (("linux", [args.linux_cli]), ("windows", wine)):
+            for side, program in (("linux", linux), ("windows", wine)):
                 out = os.path.join(work, f"{batch}-{side}")
                 os.makedirs(out)
                 outs[side] = (out, *run(program + [batch, "-j", "2", "-o", out, inputs], work))

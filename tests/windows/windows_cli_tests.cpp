@@ -98,6 +98,7 @@ TEST(PathForms, DriveLettersBackslashesAndLongFormAllWork) {
         {"relative, backslashes", "in\\a.mid", "out\\"},
         {"long form", "\\\\?\\" + absolute + "\\in\\a.mid", "\\\\?\\" + absolute + "\\out"},
         {"drive-relative", absolute.substr(2) + "\\in\\a.mid", absolute.substr(0, 2) + "out"},
+        {"root-relative, slashes (no /option)", forward.substr(2) + "/in/a.mid", forward.substr(2) + "/out"},
     };
     for (const auto& row : table) {
         fs::remove(dir / "out" / "a.mid");
