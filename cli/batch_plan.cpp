@@ -1,43 +1,30 @@
 #include "batch_plan.hpp"
 
+#include <map>
 #include <system_error>
-#include <unordered_map>
 
+#include "quorvel/batch/file_names.hpp"
 #include "quorvel/batch/messages.hpp"
 #include "quorvel/batch/naming.hpp"
 
 namespace quorvel::cli {
-namespace {
 
 namespace fs = std::filesystem;
 using batch::FormatMessage;
 
-// Output names compared as the file system compares them: Windows and macOS ignore
-// case, other systems do not.
-std::string OutputKey(const std::string& name) {
-#if defined(_WIN32) || defined(__APPLE__)
-    std::string key = name;
-    for (char& c : key)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return key;
-#else
-    return name;
-#endif
-}
-
-}  // namespace
-
 std::vector<PlannedFile> PlanBatch(const std::vector<InputFile>& inputs, const BatchOptions& options) {
     const batch::BatchTraits& traits = batch::Traits(options.kind);
-    const std::string directory = options.outputDirectory.string();
-    std::unordered_map<std::string, std::string> takenBy;  // output name -> display name of its input
+    const std::string directory = batch::Utf8FromPath(options.outputDirectory);
+    // Output name -> display name of its input; names compared as the file system
+    // compares them (Windows ignores case, for every letter).
+    std::map<std::string, std::string, batch::FileNameLess> takenBy;
     std::vector<PlannedFile> plan;
     plan.reserve(inputs.size());
     for (const InputFile& input : inputs) {
         PlannedFile file{input, {}, std::nullopt};
         const std::string& name = input.displayName;
         const std::string outputName = batch::RemoveExt(name) + std::string(traits.extension);
-        file.outputPath = fs::path(batch::ComposePath(directory, outputName));
+        file.outputPath = batch::PathFromUtf8(batch::ComposePath(directory, outputName));
         std::error_code ec;
         const fs::file_status inputStatus = fs::status(input.path, ec);
         const bool outputExists = fs::exists(fs::symlink_status(file.outputPath, ec));
@@ -50,7 +37,7 @@ std::vector<PlannedFile> PlanBatch(const std::vector<InputFile>& inputs, const B
         } else if (!options.force && outputExists) {
             file.refusal = FormatMessage("%s - %s exists in %s, not replaced (use -f)",
                                          {name, outputName, options.outputLabel});
-        } else if (const auto [it, added] = takenBy.try_emplace(OutputKey(outputName), name); !added) {
+        } else if (const auto [it, added] = takenBy.try_emplace(outputName, name); !added) {
             file.refusal = FormatMessage("%s - same output name as %s, not converted", {name, it->second});
         }
         plan.push_back(std::move(file));

@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "quorvel/batch/file_names.hpp"
 #include "batch_runner.hpp"
 #include "info_report.hpp"
 #include "input_list.hpp"
@@ -38,12 +39,26 @@ CLI::Validator NonEmpty() {
                           "", "NonEmpty");
 }
 
+// An existing directory, its UTF-8 name read as such on every platform (CLI11's own
+// check reads it in the ANSI code page on Windows); the same texts as CLI11's check.
+CLI::Validator ExistingDirectory() {
+    return CLI::Validator(
+        [](std::string& value) {
+            std::error_code ec;
+            const std::filesystem::file_status status = std::filesystem::status(batch::PathFromUtf8(value), ec);
+            if (!std::filesystem::exists(status)) return "Directory does not exist: " + value;
+            if (!std::filesystem::is_directory(status)) return "Directory is actually a file: " + value;
+            return std::string();
+        },
+        "DIR", "DIR");
+}
+
 CLI::App* AddBatchCommand(CLI::App& app, const std::string& name, const std::string& description,
                           BatchArguments& arguments) {
     CLI::App* command = app.add_subcommand(name, description);
     command->add_option("-o,--output", arguments.outputDirectory,
                         "Output directory (default: the current directory)")
-        ->check(CLI::ExistingDirectory);
+        ->check(ExistingDirectory());
     command->add_flag("-f,--force", arguments.force,
                       "Replace existing output files, the input itself included");
     command->add_option("-j,--jobs", arguments.jobs, "Files converted at a time (default: the number of cores)")
@@ -60,7 +75,7 @@ int RunBatchCommand(batch::BatchKind kind, const BatchArguments& arguments, std:
     BatchOptions options;
     options.kind = kind;
     if (!arguments.outputDirectory.empty()) {
-        options.outputDirectory = arguments.outputDirectory;
+        options.outputDirectory = batch::PathFromUtf8(arguments.outputDirectory);
         options.outputLabel = arguments.outputDirectory;
     }
     options.force = arguments.force;
@@ -77,7 +92,7 @@ int RunInfoCommand(const std::vector<std::string>& files, std::ostream& out) {
     int status = 0;
     for (const std::string& file : files) {
         // Named as given: reports on files of several folders stay apart.
-        const std::filesystem::path path(file);
+        const std::filesystem::path path = batch::PathFromUtf8(file);
         std::error_code ec;
         const auto type = std::filesystem::status(path, ec);
         engine::Inspection info;
@@ -96,6 +111,8 @@ int RunInfoCommand(const std::vector<std::string>& files, std::ostream& out) {
 int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
     CLI::App app{"Quorvel converts Standard MIDI Files between format 0 and format 1, in batches.",
                  "quorvel-cli"};
+    // Paths may start with "/" on Windows too: no "/option" spellings (CLI11's default there).
+    app.allow_windows_style_options(false);
     app.set_version_flag("--version", std::string("quorvel-cli ") + QUORVEL_VERSION);
     app.require_subcommand(1);
     app.footer(

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <system_error>
 
+#include "quorvel/batch/file_names.hpp"
+
 namespace quorvel::cli {
 namespace {
 
@@ -16,12 +18,23 @@ bool EndsWithIgnoringCase(std::string_view name, std::string_view suffix) noexce
 }
 
 std::string DisplayNameOf(const std::filesystem::path& path) {
-    std::string name = path.filename().string();
+    std::string name = batch::Utf8FromPath(path.filename());
     // "dir/" has an empty file name; show the argument itself then.
-    return name.empty() ? path.string() : name;
+    return name.empty() ? batch::Utf8FromPath(path) : name;
 }
 
 }  // namespace
+
+bool LessAsListed(std::string_view a, std::string_view b) {
+#ifdef _WIN32
+    // As Windows' own listings: every letter's case ignored, Ä and ä alike.
+    const int order = batch::CompareIgnoringCase(a, b);
+    if (order != 0) return order < 0;
+    return a < b;
+#else
+    return LessIgnoringAsciiCase(a, b);
+#endif
+}
 
 bool HasMidiExtension(std::string_view name) noexcept {
     return EndsWithIgnoringCase(name, ".mid") || EndsWithIgnoringCase(name, ".kar");
@@ -39,7 +52,7 @@ bool LessIgnoringAsciiCase(std::string_view a, std::string_view b) noexcept {
 std::vector<InputFile> ExpandInputs(const std::vector<std::string>& arguments) {
     std::vector<InputFile> files;
     for (const std::string& argument : arguments) {
-        const std::filesystem::path path(argument);
+        const std::filesystem::path path = batch::PathFromUtf8(argument);
         std::error_code ec;
         if (!std::filesystem::is_directory(path, ec)) {
             files.push_back({path, DisplayNameOf(path), std::nullopt});
@@ -48,7 +61,7 @@ std::vector<InputFile> ExpandInputs(const std::vector<std::string>& arguments) {
         std::vector<InputFile> found;
         std::filesystem::directory_iterator it(path, ec);
         for (; !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
-            const std::string name = it->path().filename().string();
+            const std::string name = batch::Utf8FromPath(it->path().filename());
             if (!HasMidiExtension(name)) continue;
             std::error_code statusError;
             if (std::filesystem::is_directory(it->path(), statusError)) continue;
@@ -59,7 +72,7 @@ std::vector<InputFile> ExpandInputs(const std::vector<std::string>& arguments) {
             continue;
         }
         std::sort(found.begin(), found.end(), [](const InputFile& a, const InputFile& b) {
-            return LessIgnoringAsciiCase(a.displayName, b.displayName);
+            return LessAsListed(a.displayName, b.displayName);
         });
         files.insert(files.end(), found.begin(), found.end());
     }

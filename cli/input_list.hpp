@@ -22,9 +22,14 @@ bool HasMidiExtension(std::string_view name) noexcept;
 // equal that way keep a fixed order by their exact text.
 bool LessIgnoringAsciiCase(std::string_view a, std::string_view b) noexcept;
 
+// The order of a directory's files in a batch: LessIgnoringAsciiCase, except on
+// Windows, whose listings ignore the case of every letter (Ä and ä alike); names
+// equal that way keep a fixed order by their exact text.
+bool LessAsListed(std::string_view a, std::string_view b);
+
 // Turns the arguments, in the order given, into the files of a batch: a directory
 // stands for its *.mid and *.kar entries that are not directories themselves, sorted
-// by name ignoring case; anything else stands for itself (whether it exists or not is
+// by LessAsListed; anything else stands for itself (whether it exists or not is
 // the conversion's business). A directory that cannot be listed gives one entry with
 // its error set. Never throws for file-system errors.
 std::vector<InputFile> ExpandInputs(const std::vector<std::string>& arguments);

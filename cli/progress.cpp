@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #ifdef _WIN32
-#include <io.h>
+#include "windows_console.hpp"
 #else
 #include <unistd.h>
 #endif
@@ -21,20 +21,28 @@ std::string ProgressBar::Render(std::size_t done, std::size_t total, std::size_t
 }
 
 void ProgressBar::Show(std::size_t done) {
-    out_ << '\r' << Render(done, total_) << std::flush;
+    const std::string bar = Render(done, total_);
+    out_ << '\r' << bar << std::flush;
+    shownWidth_ = bar.size();
     shown_ = true;
 }
 
 void ProgressBar::Clear() {
     if (!shown_) return;
+#ifdef _WIN32
+    // Consoles without terminal sequences turned on: blank the bar out.
+    out_ << '\r' << std::string(shownWidth_, ' ') << '\r' << std::flush;
+#else
     // Carriage return, then erase to the end of the line.
     out_ << "\r\x1b[K" << std::flush;
+#endif
     shown_ = false;
 }
 
 bool StandardErrorIsTerminal() noexcept {
 #ifdef _WIN32
-    return _isatty(2) != 0;
+    // A console, not merely a character device (NUL is one too).
+    return IsConsole(2);
 #else
     return isatty(STDERR_FILENO) == 1;
 #endif

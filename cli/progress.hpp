@@ -26,6 +26,7 @@ private:
     std::ostream& out_;
     std::size_t total_;
     bool shown_ = false;
+    std::size_t shownWidth_ = 0;
 };
 
 // True when the standard error stream is a terminal.

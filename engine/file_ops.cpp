@@ -3,10 +3,7 @@
 #include <cerrno>
 
 #ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
-#include <sys/stat.h>
-#include <windows.h>
+#include "windows_file_ops.hpp"
 #else
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -20,46 +17,10 @@ namespace quorvel::engine {
 namespace {
 
 #ifdef _WIN32
-class SystemOps final : public FileOps {
+// CreateFileW, ReadFile, WriteFile and MoveFileExW with UTF-16 paths: windows_file_ops.cpp.
+class SystemOps final : public WindowsFileOps {
 public:
-    int OpenRead(const std::filesystem::path& name) override {
-        int fd = _wopen(name.c_str(), _O_RDONLY | _O_BINARY);
-        if (fd < 0) return -errno;
-        struct _stat64 info;
-        if (_fstat64(fd, &info) != 0 || (info.st_mode & _S_IFMT) != _S_IFREG) {
-            _close(fd);
-            return -EINVAL;
-        }
-        return fd;
-    }
-    int CreateNew(const std::filesystem::path& name) override {
-        int fd = _wopen(name.c_str(), _O_WRONLY | _O_BINARY | _O_CREAT | _O_EXCL, _S_IREAD | _S_IWRITE);
-        return fd < 0 ? -errno : fd;
-    }
-    std::ptrdiff_t Read(int handle, void* buffer, std::size_t size) override {
-        int n = _read(handle, buffer, static_cast<unsigned>(size));
-        return n < 0 ? -errno : n;
-    }
-    std::ptrdiff_t Write(int handle, const void* buffer, std::size_t size) override {
-        int n = _write(handle, buffer, static_cast<unsigned>(size));
-        return n < 0 ? -errno : n;
-    }
-    int Close(int handle) override { return _close(handle) < 0 ? -errno : 0; }
-    int Rename(const std::filesystem::path& from, const std::filesystem::path& to) override {
-        if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-            return 0;
-        return GetLastError() == ERROR_ACCESS_DENIED ? -EACCES : -EIO;
-    }
-    int RenameNoReplace(const std::filesystem::path& from, const std::filesystem::path& to) override {
-        // Without MOVEFILE_REPLACE_EXISTING the move fails when the name is taken.
-        if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH)) return 0;
-        const DWORD error = GetLastError();
-        if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) return -EEXIST;
-        return error == ERROR_ACCESS_DENIED ? -EACCES : -EIO;
-    }
-    int Remove(const std::filesystem::path& name) override {
-        return _wremove(name.c_str()) < 0 ? -errno : 0;
-    }
+    SystemOps() noexcept : WindowsFileOps(SystemWin32FileCalls()) {}
 };
 #else
 class SystemOps final : public FileOps {

@@ -370,6 +370,8 @@ TEST(Failures, AFailedFileAmongGoodOnesLeavesEverythingElseAsItWas) {
     }
 }
 
+#ifndef _WIN32
+// A FIFO (POSIX only) would block a plain open.
 TEST(Failures, ANonRegularFileIsNotOpened) {
     TempDir dir;
     ASSERT_EQ(mkfifo((dir / "pipe.mid").c_str(), 0600), 0);
@@ -380,6 +382,7 @@ TEST(Failures, ANonRegularFileIsNotOpened) {
                                                      "a.mid converted to type 0", "Conversion Complete"}));
     EXPECT_EQ(run.status, 1);
 }
+#endif
 
 // --- Parallel conversions ------------------------------------------------------------
 
@@ -492,6 +495,9 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(InfoCommand, ReportsEveryFileAndFailsWhenOneIsBadOrUnreadable) {
+#ifdef _WIN32
+    GTEST_SKIP() << "no symbolic links in MinGW's std::filesystem; tests/windows covers locked inputs";
+#endif
     TempDir dir;
     WriteFile(dir / "a.mid", FormatOneSong());
     WriteFile(dir / "big.mid", TooLargeSong());

@@ -43,7 +43,9 @@ const Fault kFaults[] = {
     {"WriteOnFullDisk", Op::Write, 1, ENOSPC, -1, false, 101, "Disk full"},
     {"ShortWrite", Op::Write, 1, 0, 10, false, 101, "Disk full"},
     {"WriteOfNothing", Op::Write, 1, 0, 0, false, 101, "Disk full"},
+#ifdef EDQUOT
     {"SecondPageOverQuota", Op::Write, 2, EDQUOT, -1, true, 101, "Disk full"},
+#endif
     {"SecondPageShortWrite", Op::Write, 2, 0, 100, true, 101, "Disk full"},
     {"CloseOfOutputOnFullDisk", Op::Close, 2, ENOSPC, -1, true, 101, "Disk full"},
     {"RenameAcrossDevices", Op::Rename, 1, EXDEV, -1, false, EXDEV, Other(EXDEV)},

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <stdexcept>
 #include <string>
 
@@ -19,7 +20,8 @@ public:
     explicit IoError(int code);
     // The error for a platform errno value, mapped onto the table where it belongs; any
     // other value keeps its own number and reads "I/O error N", even where that number
-    // coincides with one of the table (EIO is 5 on Linux, yet no access problem).
+    // coincides with one of the table (EIO is 5 on Linux, yet no access problem). A
+    // Windows system error carried as WindowsErrorBase + N reads "I/O error N".
     static IoError FromErrno(int err);
     int Code() const noexcept { return code_; }
 
@@ -57,5 +59,18 @@ std::string IoErrorText(int code);
 // Maps a platform errno value onto the I/O error numbers above; 0 when it has none
 // of them.
 int IoErrorCodeFromErrno(int err) noexcept;
+
+// FileOps report failures as errno values. On Windows a system error (GetLastError)
+// that the I/O error table names travels as the errno value of that entry; any other
+// travels as WindowsErrorBase + its number, above every errno value, so that the user
+// sees the system's own number.
+inline constexpr int WindowsErrorBase = 0x20000000;
+
+// The errno value (positive, as FileOps negate it) for a Windows system error number:
+// not found ENOENT; path not found and bad names ENOTDIR, EINVAL or ENAMETOOLONG; too
+// many open files EMFILE; access denied, sharing and lock violations EACCES; write
+// protection EROFS; disk full and quota ENOSPC; name taken EEXIST; any other
+// WindowsErrorBase + error. Pure arithmetic on the number: usable on every platform.
+int ErrnoFromWindowsError(std::uint32_t error) noexcept;
 
 }  // namespace quorvel::engine
