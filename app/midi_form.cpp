@@ -1,7 +1,10 @@
 #include "midi_form.hpp"
 
 #include <QAction>
+#include <QApplication>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -16,6 +19,7 @@
 
 #include "file_controls.hpp"
 #include "quorvel/batch/messages.hpp"
+#include "start_files.hpp"
 
 namespace quorvel::app {
 
@@ -75,6 +79,7 @@ TMidiForm::TMidiForm(batch::EngineCalls& engine, QWidget* parent) : QMainWindow(
     BuildControls();
     BuildMenu();
     Wire();
+    setAcceptDrops(true);
 
     // Both trees, and so the file list, start in the process's current directory.
     for (DirectoryListBox* tree : {DirectoryListBox1, DirectoryListBox2}) {
@@ -277,6 +282,17 @@ void TMidiForm::About1Click() {
 
 void TMidiForm::EnterDirectory(DirectoryListBox* tree, const QString& directory) {
     RunHandler(*this, [tree, &directory] { tree->SetDirectory(directory); });
+}
+
+void TMidiForm::dragEnterEvent(QDragEnterEvent* event) {
+    // Not while a box is up: a batch must keep its folder and selection to the end.
+    if (QApplication::activeModalWidget() == nullptr && !DroppedPaths(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void TMidiForm::dropEvent(QDropEvent* event) {
+    event->acceptProposedAction();
+    OpenPaths(*this, DroppedPaths(event->mimeData()));
 }
 
 QWidget* TMidiForm::BoxParent() {

@@ -6,6 +6,8 @@
 #include "quorvel/batch/engine_calls.hpp"
 
 class QAction;
+class QDragEnterEvent;
+class QDropEvent;
 class QFrame;
 class QGroupBox;
 class QMenu;
@@ -60,6 +62,11 @@ public slots:
     void DirectoryListBox2Change();
     void FilterComboBox1Change();
     void About1Click();
+
+protected:
+    // Files and folders dropped on the window are opened as at start-up (start_files.hpp).
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void BuildControls();
