@@ -1,11 +1,19 @@
-# Run by CPack on the staged tree of the Debian package, before it is packed: adds the
-# copyright file (from LICENSE) and the compressed changelog, and compresses the manual
-# pages, as Debian wants them; `cmake --install` leaves them plain and without these.
+# Run by CPack on the staged tree of the Debian package, before it is packed: strips the
+# programs, adds the copyright file (from LICENSE) and the compressed changelog, and
+# compresses the manual pages, as Debian wants them; `cmake --install` leaves them plain
+# and without these.
 set(usr "${CPACK_TEMPORARY_INSTALL_DIRECTORY}${CPACK_PACKAGING_INSTALL_PREFIX}")
 if(NOT IS_DIRECTORY "${usr}/bin")
   message(FATAL_ERROR "No staged tree at ${usr}")
 endif()
 find_program(GZIP gzip REQUIRED)
+
+# As Debian strips its own packages: symbols, and the compiler's notes, go.
+file(GLOB programs "${usr}/bin/*")
+foreach(program IN LISTS programs)
+  execute_process(COMMAND "${CPACK_QUORVEL_STRIP}" --remove-section=.comment --remove-section=.note "${program}"
+                  COMMAND_ERROR_IS_FATAL ANY)
+endforeach()
 
 set(doc "${usr}/share/doc/${CPACK_PACKAGE_NAME}")
 file(MAKE_DIRECTORY "${doc}")
