@@ -90,8 +90,11 @@ QStringList DroppedPaths(const QMimeData* data) {
 void OpenPaths(TMidiForm& form, const QStringList& paths) {
     const StartPlace place = PlanStart(paths, FilterMasks(QString::fromLatin1(MidiFileFilter)));
     if (!place.missing.isEmpty()) {
+        // One line per path, as the batches report files: "name - reason".
         batch::RunHandler(form, [&place] {
-            throw std::runtime_error("No such file or folder: " + place.missing.join(QStringLiteral(", ")).toStdString());
+            QStringList lines;
+            for (const QString& path : place.missing) lines << path + QStringLiteral(" - No such file or folder");
+            throw std::runtime_error(lines.join(QLatin1Char('\r')).toStdString());
         });
     }
     if (place.directory.isEmpty()) return;

@@ -160,8 +160,9 @@ private slots:
         TMidiForm form;
         const QString before = QString::fromStdString(form.FileDirectory());
         answerer_.texts.clear();
-        quorvel::app::OpenPaths(form, At(QStringList{"a/gone.mid"}));
-        QCOMPARE(answerer_.texts, QStringList{"No such file or folder: " + At(QStringLiteral("a/gone.mid")) + "."});
+        quorvel::app::OpenPaths(form, At(QStringList{"a/gone.mid", "b/gone.kar"}));
+        QCOMPARE(answerer_.texts, QStringList{At(QStringLiteral("a/gone.mid")) + " - No such file or folder\n" +
+                                              At(QStringLiteral("b/gone.kar")) + " - No such file or folder."});
         QCOMPARE(QString::fromStdString(form.FileDirectory()), before);
     }
 
