@@ -1,7 +1,7 @@
 # Run by CPack on the staged tree of the Debian package, before it is packed: strips the
-# programs, adds the copyright file (from LICENSE) and the compressed changelog, and
-# compresses the manual pages, as Debian wants them; `cmake --install` leaves them plain
-# and without these.
+# programs, adds the copyright file (a notice, then LICENSE) and the compressed
+# changelog, and compresses the manual pages, as Debian wants them; `cmake --install`
+# leaves them plain and without these.
 set(usr "${CPACK_TEMPORARY_INSTALL_DIRECTORY}${CPACK_PACKAGING_INSTALL_PREFIX}")
 if(NOT IS_DIRECTORY "${usr}/bin")
   message(FATAL_ERROR "No staged tree at ${usr}")
@@ -18,7 +18,9 @@ endforeach()
 set(doc "${usr}/share/doc/${CPACK_PACKAGE_NAME}")
 file(MAKE_DIRECTORY "${doc}")
 file(READ "${CPACK_QUORVEL_LICENSE}" license)
-file(WRITE "${doc}/copyright" "Quorvel\n\n${license}")
+# Debian wants a notice with the year in it; LICENSE need not carry one.
+file(WRITE "${doc}/copyright"
+     "Quorvel\n\nCopyright ${CPACK_QUORVEL_RELEASE_YEAR} The Quorvel developers\n\n${license}")
 file(COPY_FILE "${CPACK_QUORVEL_CHANGELOG}" "${doc}/changelog")
 
 file(GLOB pages "${usr}/share/man/man1/*.1")
