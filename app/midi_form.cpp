@@ -3,7 +3,10 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QApplication>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -24,6 +27,7 @@
 #include "qt_text.hpp"
 #include "quorvel/batch/messages.hpp"
 #include "results_window.hpp"
+#include "start_files.hpp"
 
 namespace quorvel::app {
 
@@ -108,6 +112,7 @@ TMidiForm::TMidiForm(batch::EngineCalls& engine, QWidget* parent) : QMainWindow(
     connect(&progressDelay_, &QTimer::timeout, this, &TMidiForm::ShowProgressWindow);
     progressRefresh_.setInterval(ProgressRefreshMs);
     connect(&progressRefresh_, &QTimer::timeout, this, &TMidiForm::RefreshProgress);
+    setAcceptDrops(true);
 
     // Both trees, and so the file list, start in the process's current directory.
     for (DirectoryListBox* tree : {DirectoryListBox1, DirectoryListBox2}) {
@@ -404,6 +409,20 @@ void TMidiForm::About1Click() {
 
 void TMidiForm::EnterDirectory(DirectoryListBox* tree, const QString& directory) {
     RunHandler(*this, [tree, &directory] { tree->SetDirectory(directory); });
+}
+
+void TMidiForm::dragEnterEvent(QDragEnterEvent* event) {
+    // Not while a batch runs or a box is up: a batch keeps its folder and selection to
+    // the end.
+    if (!BatchRunning() && QApplication::activeModalWidget() == nullptr &&
+        !DroppedPaths(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void TMidiForm::dropEvent(QDropEvent* event) {
+    if (BatchRunning()) return;
+    event->acceptProposedAction();
+    OpenPaths(*this, DroppedPaths(event->mimeData()));
 }
 
 QWidget* TMidiForm::BoxParent() {

@@ -10,6 +10,8 @@
 #include "quorvel/batch/engine_calls.hpp"
 
 class QAction;
+class QDragEnterEvent;
+class QDropEvent;
 class QFrame;
 class QGroupBox;
 class QMenu;
@@ -93,6 +95,9 @@ public slots:
 protected:
     // Closing the window while a batch runs stops the batch; the window closes when it has.
     void closeEvent(QCloseEvent* event) override;
+    // Files and folders dropped on the window are opened as at start-up (start_files.hpp).
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void StartBatch(batch::BatchKind kind);
