@@ -4,6 +4,7 @@
 #include <QTimer>
 
 #include <atomic>
+#include <filesystem>
 #include <mutex>
 
 #include "quorvel/batch/batch_driver.hpp"
@@ -55,6 +56,7 @@ public:
     // BatchWindow
     int FileCount() const override;
     std::string FileEntry(int index) const override;
+    std::filesystem::path FileName(int index) const override;
     bool FileSelected(int index) const override;
     void SetFileSelected(int index, bool selected) override;
     std::string FileDirectory() const override;
@@ -135,6 +137,7 @@ private:
     std::atomic<bool> stop_{false};
     std::atomic<bool> shuttingDown_{false};
     bool closeWhenDone_ = false;
+    QString batchOutput_;  // the output directory of the running or last batch
     ProgressWindow* progressWindow_ = nullptr;
     QTimer progressDelay_;
     QTimer progressRefresh_;
