@@ -14,6 +14,8 @@
 #define NOMINMAX
 #endif
 #include <windows.h>
+// <windows.h> names FormatMessageA/W FormatMessage; this file means the batch library's.
+#undef FormatMessage
 #endif
 
 namespace quorvel::batch {
@@ -37,12 +39,12 @@ fs::path::string_type FoldCase(fs::path::string_type name) {
 
 fs::path::string_type FileKey(const fs::path& path) {
     std::error_code ec;
-    fs::path resolved = fs::weakly_canonical(path, ec);
-    if (ec) {
-        resolved = fs::absolute(path, ec);
-        if (ec) resolved = path;
-        resolved = resolved.lexically_normal();
-    }
+    fs::path absolute = fs::absolute(path, ec);
+    if (ec) absolute = path;
+    // A path none of whose parts exist stays as it is: made absolute first, it still
+    // compares with the others.
+    fs::path resolved = fs::weakly_canonical(absolute, ec);
+    if (ec) resolved = absolute.lexically_normal();
     return FoldCase(resolved.native());
 }
 
