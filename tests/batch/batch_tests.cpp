@@ -833,20 +833,22 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(OutputNameRule, NamesCompareAsTheFileSystemDoes) {
     // Upper and lower case are two files on Linux and one on Windows.
     FakeWindow window;
-    window.SetFiles({"Song.mid", "song.mid"});
+    window.SetFiles({"Song.mid", "song.mid", "song.x.mid"});
     window.resultsInOneList = true;
     FakeEngine engine;
 #ifdef _WIN32
     engine.steps = {Code(0)};
     const std::vector<std::string> lines{"Song.mid converted to type 0",
                                          "song.mid - same output name as Song.mid, not converted",
+                                         "song.x.mid - same output name as Song.mid, not converted",
                                          "Conversion Complete"};
-    const ResultCounts counts{1, 1, 0, 0};
+    const ResultCounts counts{1, 2, 0, 0};
 #else
     engine.steps = {Code(0), Code(0)};
     const std::vector<std::string> lines{"Song.mid converted to type 0", "song.mid converted to type 0",
+                                         "song.x.mid - same output name as song.mid, not converted",
                                          "Conversion Complete"};
-    const ResultCounts counts{2, 0, 0, 0};
+    const ResultCounts counts{2, 1, 0, 0};
 #endif
     RunBatch(BatchKind::Smf0, window, engine);
     ASSERT_EQ(window.results.size(), 1U);
