@@ -611,22 +611,6 @@ private slots:
         QCOMPARE(catcher_.Texts(), QStringList{QStringLiteral("Conversion Complete")});
     }
 
-    void sameOutputNameIsRefusedLikeAnyOtherFile() {
-        support::TempDir in, out;
-        support::WriteFile(in / "a.b.c.mid", Format1Song());
-        support::WriteFile(in / "a.x.mid", Format0Song());
-        TMidiForm form;
-        Point(form, Q(in.Path()), Q(out.Path()));
-        Child<QPushButton>(&form, "Button4")->click();
-        catcher_.seen.clear();
-        QVERIFY(RunBatch(form, "Button2"));
-        QCOMPARE(catcher_.Texts(), (QStringList{QStringLiteral("a.x.mid - same output name as a.b.c.mid, not converted"),
-                                                QStringLiteral("Conversion Complete")}));
-        QCOMPARE(catcher_.seen.front().icon, QMessageBox::NoIcon);
-        QCOMPARE(out.Entries(), std::vector<std::string>{"a.mid"});
-        QCOMPARE(support::ReadFile(out / "a.mid"), support::RunType0(Format1Song()).output);
-    }
-
 #ifndef _WIN32
     void replacementQuestionComparesNamesExactly() {
         // UPPER.mid is a new file beside UPPER.MID here, not a replacement of it.
