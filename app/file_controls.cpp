@@ -1,14 +1,18 @@
 #include "file_controls.hpp"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QItemSelection>
 #include <QHeaderView>
 #include <QRegularExpression>
 #include <QStorageInfo>
 #include <QStyle>
 
 #include <algorithm>
+#include <set>
 #include <stdexcept>
+#include <system_error>
 
 namespace quorvel::app {
 namespace {
@@ -45,6 +49,24 @@ QString NormalDirectory(const QString& path) {
     QString clean = QDir::cleanPath(QDir(path).absolutePath());
     if (!clean.endsWith(QLatin1Char('/')) && QDir(clean).isRoot()) clean += QLatin1Char('/');
     return QDir::toNativeSeparators(clean);
+}
+
+std::filesystem::path NativePath(const QString& directory) {
+#ifdef _WIN32
+    return std::filesystem::path(directory.toStdWString());
+#else
+    const QByteArray encoded = QFile::encodeName(directory);
+    return std::filesystem::path(std::string(encoded.constData(), static_cast<std::size_t>(encoded.size())));
+#endif
+}
+
+QString DisplayText(const std::filesystem::path& name) {
+#ifdef _WIN32
+    return QString::fromStdWString(name.native());
+#else
+    const std::string& bytes = name.native();
+    return QFile::decodeName(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
+#endif
 }
 
 bool SameDirectory(const QString& a, const QString& b) {
@@ -180,18 +202,61 @@ void FileListBox::SetMask(const QString& mask) {
 
 void FileListBox::Reread() {
     clear();
+    names_.clear();
     if (directory_.isEmpty()) return;
     QList<QRegularExpression> patterns;
     for (const QString& part : mask_.split(QLatin1Char(';'), Qt::SkipEmptyParts))
         patterns << QRegularExpression::fromWildcard(part.trimmed(), Qt::CaseInsensitive);
-    QStringList names;
-    for (const QString& name : QDir(directory_).entryList(QDir::Files, QDir::NoSort)) {
+    struct Entry {
+        QString text;
+        std::filesystem::path name;
+    };
+    std::vector<Entry> entries;
+    // Listed through the file system's own names: Qt's listing would turn a name that is
+    // not valid UTF-8 into text that no longer opens the file.
+    std::error_code ec;
+    std::filesystem::directory_iterator it(NativePath(directory_), ec);
+    for (; !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
+        std::filesystem::path name = it->path().filename();
+        const QString text = DisplayText(name);
+        std::error_code statusError;
+        if (text.startsWith(QLatin1Char('.')) || !it->is_regular_file(statusError)) continue;
         if (std::any_of(patterns.begin(), patterns.end(),
-                        [&](const QRegularExpression& re) { return re.match(name).hasMatch(); }))
-            names << name;
+                        [&](const QRegularExpression& re) { return re.match(text).hasMatch(); }))
+            entries.push_back({text, std::move(name)});
     }
-    std::sort(names.begin(), names.end(), LessIgnoringCase);
-    addItems(names);
+    std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
+        if (a.text != b.text) return LessIgnoringCase(a.text, b.text);
+        return a.name < b.name;  // two names that show alike keep a fixed order
+    });
+    QStringList texts;
+    for (Entry& entry : entries) {
+        texts << entry.text;
+        names_.push_back(std::move(entry.name));
+    }
+    addItems(texts);
+}
+
+void FileListBox::Refresh() {
+    std::set<std::filesystem::path> selected;
+    for (int row = 0; row < count(); ++row)
+        if (item(row)->isSelected()) selected.insert(NativeName(row));
+    Reread();
+    // One range per run of selected rows: selecting entry by entry is slow for long lists.
+    QItemSelection selection;
+    for (int row = 0; row < count(); ++row) {
+        if (selected.count(NativeName(row)) == 0) continue;
+        int last = row;
+        while (last + 1 < count() && selected.count(NativeName(last + 1)) != 0) ++last;
+        selection.select(model()->index(row, 0), model()->index(last, 0));
+        row = last;
+    }
+    if (!selection.isEmpty()) selectionModel()->select(selection, QItemSelectionModel::Select);
+}
+
+std::filesystem::path FileListBox::NativeName(int row) const {
+    if (row < 0 || static_cast<std::size_t>(row) >= names_.size()) return {};
+    return names_[static_cast<std::size_t>(row)];
 }
 
 FilterComboBox::FilterComboBox(const QString& filter, QWidget* parent) : QComboBox(parent) {

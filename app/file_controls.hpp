@@ -8,6 +8,9 @@
 #include <QStringList>
 #include <QTreeWidget>
 
+#include <filesystem>
+#include <vector>
+
 namespace quorvel::app {
 
 // Directories in the window's form: absolute, native separators, ending with a separator
@@ -63,9 +66,19 @@ private:
     QHash<QString, QString> lastOnDrive_;
 };
 
+// A directory in the window's form as the file system spells it (UTF-16 on Windows, the
+// locale's encoding elsewhere).
+std::filesystem::path NativePath(const QString& directory);
+
+// A file name as the window shows it; bytes that are not valid UTF-8 show as replacement
+// characters.
+QString DisplayText(const std::filesystem::path& name);
+
 // Multi-select list of the plain files of one directory that match a mask, sorted by
-// name without regard to case. Masks are wildcard patterns separated by ";" and match
-// without regard to case. Re-reading replaces every entry and clears the selection.
+// name without regard to case (hidden files left out). Each entry keeps the name as the
+// file system spells it beside its text, so a name that is not valid UTF-8 still opens.
+// Masks are wildcard patterns separated by ";" and match the text without regard to case.
+// Re-reading replaces every entry and clears the selection.
 class FileListBox : public QListWidget {
     Q_OBJECT
 public:
@@ -77,8 +90,13 @@ public:
     // Re-reads when the mask differs.
     void SetMask(const QString& mask);
     void Reread();
+    // Re-reads and selects again the entries whose names are still listed.
+    void Refresh();
+    // The name of entry row as the file system spells it; empty for no such row.
+    std::filesystem::path NativeName(int row) const;
 
 private:
+    std::vector<std::filesystem::path> names_;  // one per row
     QString directory_;
     QString mask_ = QStringLiteral("*");
 };

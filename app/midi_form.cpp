@@ -10,6 +10,7 @@
 #include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -80,8 +81,25 @@ bool ShowBox(QWidget* parent, QMessageBox::Icon icon, std::string_view title, st
     return box.clickedButton() == box.button(QMessageBox::Ok);
 }
 
+// A push button that Enter (or Return) presses while it has the focus, as Space does; a
+// main window's buttons get no such key from Qt, which gives it to dialogs' buttons only.
+class EnterButton final : public QPushButton {
+public:
+    using QPushButton::QPushButton;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override {
+        if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && !event->isAutoRepeat()) {
+            event->accept();
+            click();
+            return;
+        }
+        QPushButton::keyPressEvent(event);
+    }
+};
+
 QPushButton* MakeButton(const char* name, const char* caption, QWidget* parent, double scale) {
-    auto* button = new QPushButton(QString::fromLatin1(caption), parent);
+    auto* button = new EnterButton(QString::fromLatin1(caption), parent);
     button->setObjectName(QString::fromLatin1(name));
     button->setMinimumSize(static_cast<int>(std::lround(209 * scale)), static_cast<int>(std::lround(41 * scale)));
     button->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
@@ -291,6 +309,7 @@ void TMidiForm::StartBatch(BatchKind kind) {
     }
     progressWindow_->Reset();
     progressWindow_->SetProgress(latestProgress_);
+    batchOutput_ = DirectoryListBox2->Directory();
     SetBatchControlsEnabled(false);
     worker_ = QThread::create([this, request = std::move(request)] {
         RunHandler(*this, [&] { batch::RunBatch(request, *this, engine_); });
@@ -309,6 +328,9 @@ void TMidiForm::BatchEnded() {
     progressDelay_.stop();
     progressRefresh_.stop();
     progressWindow_->hide();
+    // A batch that wrote into the folder the file list shows: its new files are listed,
+    // and the entries still there stay selected.
+    if (SameDirectory(batchOutput_, FileListBox1->Directory())) FileListBox1->Refresh();
     SetBatchControlsEnabled(true);
     emit BatchFinished();
     if (closeWhenDone_) close();
@@ -436,6 +458,10 @@ int TMidiForm::FileCount() const {
 std::string TMidiForm::FileEntry(int index) const {
     const QListWidgetItem* item = FileListBox1->item(index);
     return item != nullptr ? item->text().toStdString() : std::string();
+}
+
+std::filesystem::path TMidiForm::FileName(int index) const {
+    return FileListBox1->NativeName(index);
 }
 
 bool TMidiForm::FileSelected(int index) const {

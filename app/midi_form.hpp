@@ -4,6 +4,7 @@
 #include <QTimer>
 
 #include <atomic>
+#include <filesystem>
 #include <mutex>
 
 #include "quorvel/batch/batch_driver.hpp"
@@ -57,6 +58,7 @@ public:
     // BatchWindow
     int FileCount() const override;
     std::string FileEntry(int index) const override;
+    std::filesystem::path FileName(int index) const override;
     bool FileSelected(int index) const override;
     void SetFileSelected(int index, bool selected) override;
     std::string FileDirectory() const override;
@@ -140,6 +142,7 @@ private:
     std::atomic<bool> stop_{false};
     std::atomic<bool> shuttingDown_{false};
     bool closeWhenDone_ = false;
+    QString batchOutput_;  // the output directory of the running or last batch
     ProgressWindow* progressWindow_ = nullptr;
     QTimer progressDelay_;
     QTimer progressRefresh_;

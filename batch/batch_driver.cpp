@@ -1,10 +1,13 @@
 #include "quorvel/batch/batch_driver.hpp"
 
 #include <filesystem>
+#include <optional>
+#include <vector>
 
 #include "quorvel/batch/convert_file.hpp"
 #include "quorvel/batch/messages.hpp"
 #include "quorvel/batch/naming.hpp"
+#include "quorvel/batch/output_names.hpp"
 
 namespace quorvel::batch {
 namespace {
@@ -24,12 +27,12 @@ int NoSelected(const BatchWindow& window) {
     return selected;
 }
 
-std::string InputPath(const BatchWindow& window, std::string_view displayName) {
-    return ComposePath(window.FileDirectory(), displayName);
+std::filesystem::path InputPath(const BatchWindow& window, const std::filesystem::path& name) {
+    return PathFromText(window.FileDirectory()) / name;
 }
 
-std::string OutputPath(const BatchWindow& window, BatchKind kind, std::string_view displayName) {
-    return ComposePath(window.OutputDirectory(), RemoveExt(displayName) + std::string(Traits(kind).extension));
+std::filesystem::path OutputPath(const BatchWindow& window, BatchKind kind, const std::filesystem::path& name) {
+    return PathFromText(window.OutputDirectory()) / OutputFileName(name, Traits(kind).extension);
 }
 
 BatchRequest TakeSnapshot(const BatchWindow& window, BatchKind kind) {
@@ -39,7 +42,7 @@ BatchRequest TakeSnapshot(const BatchWindow& window, BatchKind kind) {
     request.outputDirectory = window.OutputDirectory();
     const int count = window.FileCount();
     for (int i = 0; i < count; ++i)
-        if (window.FileSelected(i)) request.files.push_back(window.FileEntry(i));
+        if (window.FileSelected(i)) request.files.push_back({window.FileEntry(i), window.FileName(i)});
     request.promptBetweenFiles = window.OptionChecked(BatchOption::PromptBetweenFiles);
     request.promptBeforeOverwriting = window.OptionChecked(BatchOption::PromptBeforeOverwriting);
     request.resultsInOneList = window.OptionChecked(BatchOption::ResultsInOneList);
@@ -53,32 +56,47 @@ void RunBatch(const BatchRequest& request, BatchWindow& window, EngineCalls& eng
         window.PlainMessage(ApplicationTitle, NoFilesSelectedText);
         return;
     }
-    const std::string extension(traits.extension);
+    const std::filesystem::path inputDirectory = PathFromText(request.inputDirectory);
+    const std::filesystem::path outputDirectory = PathFromText(request.outputDirectory);
+    std::vector<NamedOutput> named;
+    named.reserve(request.files.size());
+    for (const BatchFile& file : request.files) {
+        const std::filesystem::path outputName = OutputFileName(file.name, traits.extension);
+        named.push_back({inputDirectory / file.name, outputDirectory / outputName, file.displayName,
+                         RemoveExt(file.displayName) + std::string(traits.extension)});
+    }
+    const std::vector<std::optional<std::string>> refusals = OutputNameRefusals(named);
+
     ResultsList results;
     int done = 0;
-    for (const std::string& displayName : request.files) {
+    for (std::size_t i = 0; i < named.size(); ++i) {
+        const std::string& displayName = named[i].displayName;
         if (window.StopRequested()) break;
         window.ShowProgress({done, total, displayName, false});
-        const std::string inputPath = ComposePath(request.inputDirectory, displayName);
-        const std::string outputPath = ComposePath(request.outputDirectory, RemoveExt(displayName) + extension);
-        // Converting a file onto itself asks first, when the option says so. Only the two
-        // texts are compared; an existing file under another name is replaced silently.
+        const std::filesystem::path& inputPath = named[i].input;
+        const std::filesystem::path& outputPath = named[i].output;
+        // Converting a file onto itself asks first, when the option says so; an existing
+        // file under another name is replaced silently.
         FileOutcome outcome{FileOutcome::Kind::Skipped, -1, {}};
-        if (SamePathIgnoringAsciiCase(inputPath, outputPath) && request.promptBeforeOverwriting &&
-            window.Confirm(ConfirmTitle, FormatMessage("%s - Replace existing file?", {displayName})) ==
-                BoxAnswer::Cancel) {
+        if (refusals[i]) {
+            outcome = {FileOutcome::Kind::Refused, -1, *refusals[i]};
+        } else if (request.promptBeforeOverwriting && SameFile(inputPath, outputPath) &&
+                   window.Confirm(ConfirmTitle, FormatMessage("%s - Replace existing file?", {displayName})) ==
+                       BoxAnswer::Cancel) {
             outcome = SkippedOutcome(displayName);
-        } else if (!request.resultsInOneList) {
-            outcome = ConvertFile(request.kind, PathFromText(inputPath), PathFromText(outputPath), displayName, engine);
         } else {
             try {
-                outcome =
-                    ConvertFile(request.kind, PathFromText(inputPath), PathFromText(outputPath), displayName, engine);
+                outcome = ConvertFile(request.kind, inputPath, outputPath, displayName, engine);
             } catch (const std::exception& error) {
-                // The error still ends the batch; its line closes the list.
-                results.Add(FailedOutcome(displayName, error));
+                // The error ends the batch; its line names the file, in the list or a box.
+                const FileOutcome failed = FailedOutcome(displayName, error);
                 window.ShowProgress({done + 1, total, {}, true});
-                window.ShowResults(results);
+                if (request.resultsInOneList) {
+                    results.Add(failed);
+                    window.ShowResults(results);
+                } else {
+                    window.ErrorReport(ApplicationTitle, failed.text);
+                }
                 return;
             }
         }

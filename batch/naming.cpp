@@ -1,6 +1,6 @@
 #include "quorvel/batch/naming.hpp"
 
-#include <algorithm>
+#include <utility>
 
 namespace quorvel::batch {
 
@@ -17,10 +17,12 @@ std::string ComposePath(std::string_view directory, std::string_view name, char 
     return out;
 }
 
-bool SamePathIgnoringAsciiCase(std::string_view a, std::string_view b) noexcept {
-    const auto upper = [](char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; };
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return upper(x) == upper(y); });
+std::filesystem::path OutputFileName(const std::filesystem::path& name, std::string_view extension) {
+    using String = std::filesystem::path::string_type;
+    const String& native = name.native();
+    String base = native.substr(0, native.find(static_cast<String::value_type>('.')));
+    for (const char c : extension) base += static_cast<String::value_type>(c);
+    return std::filesystem::path(std::move(base));
 }
 
 }  // namespace quorvel::batch

@@ -1,46 +1,62 @@
 #include "batch_plan.hpp"
 
-#include <map>
 #include <system_error>
 
 #include "quorvel/batch/file_names.hpp"
 #include "quorvel/batch/messages.hpp"
 #include "quorvel/batch/naming.hpp"
+#include "quorvel/batch/output_names.hpp"
+#include "result_line.hpp"
 
 namespace quorvel::cli {
+namespace {
 
 namespace fs = std::filesystem;
 using batch::FormatMessage;
 
+}  // namespace
+
 std::vector<PlannedFile> PlanBatch(const std::vector<InputFile>& inputs, const BatchOptions& options) {
     const batch::BatchTraits& traits = batch::Traits(options.kind);
     const std::string directory = batch::Utf8FromPath(options.outputDirectory);
-    // Output name -> display name of its input; names compared as the file system
-    // compares them (Windows ignores case, for every letter).
-    std::map<std::string, std::string, batch::FileNameLess> takenBy;
+    const std::string outputLabel = PrintableName(options.outputLabel);
     std::vector<PlannedFile> plan;
     plan.reserve(inputs.size());
+    // The output-name rule sees every input that names a file (not a directory that
+    // could not be listed), in input order.
+    std::vector<batch::NamedOutput> named;
+    std::vector<std::size_t> namedIndex(inputs.size(), static_cast<std::size_t>(-1));
     for (const InputFile& input : inputs) {
-        PlannedFile file{input, {}, std::nullopt};
-        const std::string& name = input.displayName;
-        const std::string outputName = batch::RemoveExt(name) + std::string(traits.extension);
+        PlannedFile file{input, {}, std::nullopt, PrintableName(input.displayName)};
+        const std::string outputName = batch::RemoveExt(input.displayName) + std::string(traits.extension);
         file.outputPath = batch::PathFromUtf8(batch::ComposePath(directory, outputName));
+        if (!input.error) {
+            namedIndex[plan.size()] = named.size();
+            named.push_back({input.path, file.outputPath, file.shownName, PrintableName(outputName)});
+        }
+        plan.push_back(std::move(file));
+    }
+    const std::vector<std::optional<std::string>> nameRefusals = batch::OutputNameRefusals(named);
+
+    for (std::size_t i = 0; i < plan.size(); ++i) {
+        PlannedFile& file = plan[i];
+        const InputFile& input = file.input;
+        const std::string& name = file.shownName;
         std::error_code ec;
         const fs::file_status inputStatus = fs::status(input.path, ec);
         const bool outputExists = fs::exists(fs::symlink_status(file.outputPath, ec));
         if (input.error) {
-            file.refusal = FormatMessage("%s - %s", {name, *input.error});
+            file.refusal = FormatMessage("%s - %s", {name, PrintableName(*input.error)});
         } else if (fs::exists(inputStatus) && !fs::is_regular_file(inputStatus)) {
             file.refusal = FormatMessage("%s - not a regular file, not converted", {name});
+        } else if (const auto& refusal = nameRefusals[namedIndex[i]]) {
+            file.refusal = refusal;
         } else if (!options.force && outputExists && fs::equivalent(input.path, file.outputPath, ec)) {
             file.refusal = FormatMessage("%s - would be replaced by its own output, not converted (use -f)", {name});
         } else if (!options.force && outputExists) {
             file.refusal = FormatMessage("%s - %s exists in %s, not replaced (use -f)",
-                                         {name, outputName, options.outputLabel});
-        } else if (const auto [it, added] = takenBy.try_emplace(outputName, name); !added) {
-            file.refusal = FormatMessage("%s - same output name as %s, not converted", {name, it->second});
+                                         {name, named[namedIndex[i]].outputName, outputLabel});
         }
-        plan.push_back(std::move(file));
     }
     return plan;
 }

@@ -25,13 +25,17 @@ struct PlannedFile {
     std::filesystem::path outputPath;
     // The file's line when it is not handed to the engine (skipped or refused).
     std::optional<std::string> refusal;
+    // The input's display name as lines print it (see PrintableName).
+    std::string shownName;
 };
 
 // Works out every output path and decides, before any conversion starts, which files
 // are not converted and why: an input that could not be listed or is not a regular
-// file; without force, an output that is the input itself or that exists; and a
-// second input whose output name an earlier input of the run already takes. Reads the
-// disk (file status only); writes nothing.
+// file; the output-name rule (batch::OutputNameRefusals: an output that is another
+// input of the run, or that an earlier input already claims), with or without force;
+// without force, an output that is the input itself or that exists. Names in the lines
+// are printable (PrintableName). Reads the disk (file status, link targets); writes
+// nothing.
 std::vector<PlannedFile> PlanBatch(const std::vector<InputFile>& inputs, const BatchOptions& options);
 
 }  // namespace quorvel::cli

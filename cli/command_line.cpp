@@ -14,6 +14,7 @@
 #include "info_report.hpp"
 #include "input_list.hpp"
 #include "progress.hpp"
+#include "result_line.hpp"
 #include "quorvel/engine/inspection.hpp"
 
 #ifndef QUORVEL_VERSION
@@ -100,7 +101,7 @@ int RunInfoCommand(const std::vector<std::string>& files, std::ostream& out) {
             info.readError = "not a regular file";  // a directory or a device: not opened at all
         else
             info = engine::InspectFile(path);
-        out << FormatInfo(file, info) << std::flush;
+        out << FormatInfo(PrintableName(file), info) << std::flush;
         if (!info.WellFormed()) status = 1;
     }
     return status;
@@ -117,8 +118,10 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
     app.require_subcommand(1);
     app.footer(
         "A directory stands for its *.mid and *.kar files. Outputs are named after the input, cut at its\n"
-        "first \".\", with .mid or .kar. Exit status: 0 every file converted, 1 some file skipped, refused\n"
-        "or failed (info: some file malformed, incomplete or unreadable), 2 usage error.");
+        "first \".\", with .mid or .kar. Names are printed with control characters escaped: \\t, \\n, \\r,\n"
+        "\\\\ for a backslash, \\xNN for any other control character and for each byte that is not UTF-8.\n"
+        "Exit status: 0 every file converted, 1 some file skipped, refused or failed (info: some file\n"
+        "malformed, incomplete or unreadable), 2 usage error.");
 
     const unsigned cores = std::thread::hardware_concurrency();
     BatchArguments smf0, smf1, kar;

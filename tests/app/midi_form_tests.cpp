@@ -602,13 +602,81 @@ private slots:
         QCOMPARE(catcher_.seen.size(), 1);
         QCOMPARE(catcher_.seen.front().title, QStringLiteral("Quorvel"));
         QCOMPARE(catcher_.seen.front().icon, QMessageBox::Critical);
-        QCOMPARE(catcher_.seen.front().text, QStringLiteral("Disk full."));
+        QCOMPARE(catcher_.seen.front().text, QStringLiteral("b.mid - Disk full"));
         QVERIFY(form.isVisible());
         // Still usable: the next batch runs to its end.
         catcher_.seen.clear();
         engine.conversions = 10;
         QVERIFY(RunBatch(form, "Button2"));
         QCOMPARE(catcher_.Texts(), QStringList{QStringLiteral("Conversion Complete")});
+    }
+
+#ifndef _WIN32
+    void replacementQuestionComparesNamesExactly() {
+        // UPPER.mid is a new file beside UPPER.MID here, not a replacement of it.
+        support::TempDir dir;
+        support::WriteFile(dir / "UPPER.MID", Format1Song());
+        TMidiForm form;
+        Point(form, Q(dir.Path()), Q(dir.Path()));
+        Child<QPushButton>(&form, "Button4")->click();
+        catcher_.seen.clear();
+        QVERIFY(RunBatch(form, "Button2"));
+        QCOMPARE(catcher_.Texts(), QStringList{QStringLiteral("Conversion Complete")});
+        QCOMPARE(support::ReadFile(dir / "UPPER.MID"), Format1Song());
+        QCOMPARE(support::ReadFile(dir / "UPPER.mid"), support::RunType0(Format1Song()).output);
+    }
+
+    void aNameThatIsNotUtf8IsOpenedByItsOwnBytes() {
+        support::TempDir in, out;
+        support::WriteFile(in / "bad\xff.mid", Format1Song());
+        TMidiForm form;
+        Point(form, Q(in.Path()), Q(out.Path()));
+        Child<QAction>(&form, "PromptBetweenFiles1")->trigger();
+        QCOMPARE(Entries(Child<QListWidget>(&form, "FileListBox1")), QStringList{QStringLiteral("bad\uFFFD.mid")});
+        Child<QPushButton>(&form, "Button4")->click();
+        catcher_.seen.clear();
+        QVERIFY(RunBatch(form, "Button2"));
+        QCOMPARE(catcher_.Texts(), (QStringList{QStringLiteral("bad\uFFFD.mid converted to type 0"),
+                                                QStringLiteral("Conversion Complete")}));
+        QCOMPARE(support::ReadFile(out / "bad\xff.mid"), support::RunType0(Format1Song()).output);
+    }
+#endif
+
+    void aBatchIntoTheShownFolderRefreshesTheList() {
+        support::TempDir dir;
+        support::WriteFile(dir / "b.x.mid", Format1Song());
+        support::WriteFile(dir / "c.mid", Format1Song());
+        support::WriteFile(dir / "d.mid", Format1Song());
+        TMidiForm form;
+        Point(form, Q(dir.Path()), Q(dir.Path()));
+        auto* list = Child<QListWidget>(&form, "FileListBox1");
+        list->item(0)->setSelected(true);  // b.x.mid
+        list->item(2)->setSelected(true);  // d.mid, replaced by its own output
+        catcher_.seen.clear();
+        QVERIFY(RunBatch(form, "Button2"));
+        QCOMPARE(Entries(list), (QStringList{QStringLiteral("b.mid"), QStringLiteral("b.x.mid"), QStringLiteral("c.mid"),
+                                             QStringLiteral("d.mid")}));
+        QStringList selected;
+        for (const QListWidgetItem* item : list->selectedItems()) selected << item->text();
+        selected.sort();
+        QCOMPARE(selected, (QStringList{QStringLiteral("b.x.mid"), QStringLiteral("d.mid")}));
+    }
+
+    void enterPressesTheFocusedButton() {
+        support::TempDir dir;
+        for (const char* name : {"a.mid", "b.mid"}) support::WriteFile(dir / name, {0});
+        TMidiForm form;
+        Point(form, Q(dir.Path()), Q(dir.Path()));
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        auto* selectAll = Child<QPushButton>(&form, "Button4");
+        auto* list = Child<QListWidget>(&form, "FileListBox1");
+        for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) {
+            list->clearSelection();
+            selectAll->setFocus();
+            QTest::keyClick(selectAll, key);
+            QCOMPARE(list->selectedItems().size(), 2);
+        }
     }
 
     void noSelectionShowsOnlyTheFinalBox() {

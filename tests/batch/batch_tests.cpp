@@ -14,6 +14,7 @@
 #include "quorvel/engine/errors.hpp"
 #include "quorvel/batch/messages.hpp"
 #include "quorvel/batch/naming.hpp"
+#include "quorvel/batch/output_names.hpp"
 #include "smf_test_support.hpp"
 
 namespace quorvel::batch {
@@ -52,6 +53,7 @@ const std::string Root = "C:\\";
 const std::string Root = "/";
 #endif
 std::string Dir(std::string_view name) { return Root + std::string(name); }
+std::filesystem::path U8(std::string_view text) { return std::filesystem::path(std::u8string(text.begin(), text.end())); }
 std::string In(std::string_view dir, std::string_view file) {
     return std::string(dir) + PathSeparator + std::string(file);
 }
@@ -89,6 +91,7 @@ public:
 
     int FileCount() const override { return static_cast<int>(entries.size()); }
     std::string FileEntry(int i) const override { return entries.at(static_cast<std::size_t>(i)).name; }
+    std::filesystem::path FileName(int i) const override { return U8(entries.at(static_cast<std::size_t>(i)).name); }
     bool FileSelected(int i) const override { return entries.at(static_cast<std::size_t>(i)).selected; }
     void SetFileSelected(int i, bool on) override { entries.at(static_cast<std::size_t>(i)).selected = on; }
     std::string FileDirectory() const override { return directory; }
@@ -365,7 +368,7 @@ void PrintTo(const ReplaceRow& row, std::ostream* out) { *out << row.name; }
 
 class ReplacementTest : public ::testing::TestWithParam<ReplaceRow> {};
 
-TEST_P(ReplacementTest, PromptsOnlyForTheSamePathText) {
+TEST_P(ReplacementTest, PromptsOnlyWhenTheOutputIsTheInput) {
     const ReplaceRow& row = GetParam();
     FakeWindow window;
     window.directory = row.inputDir;
@@ -396,15 +399,32 @@ INSTANTIATE_TEST_SUITE_P(
                    {Ask("song.mid - Replace existing file?"), Plain("Conversion Complete")}},
         ReplaceRow{"SameFileOptionOff", Dir("music"), Dir("music"), "song.mid", false, {}, true,
                    {Plain("Conversion Complete")}},
-        ReplaceRow{"AsciiCaseFolds", Dir("MUSIC"), Dir("music"), "SONG.MID", true, {BoxAnswer::Ok}, true,
-                   {Ask("SONG.MID - Replace existing file?"), Plain("Conversion Complete")}},
-        ReplaceRow{"OtherLettersDoNotFold", Dir("m\xc3\xbcsic"), Dir("m\xc3\x9csic"), "song.mid", true, {}, true,
-                   {Plain("Conversion Complete")}},
         ReplaceRow{"KarFileGetsMidBeside", Dir("music"), Dir("music"), "song.kar", true, {}, true,
                    {Plain("Conversion Complete")}},
         ReplaceRow{"OtherDirectoryNeverAsks", Dir("music"), Dir("out"), "song.mid", true, {}, true,
                    {Plain("Conversion Complete")}}),
     [](const ::testing::TestParamInfo<ReplaceRow>& info) { return std::string(info.param.name); });
+
+#ifdef _WIN32
+const ReplaceRow CaseRows[] = {
+    // Windows file names ignore case, every letter's.
+    ReplaceRow{"CaseFolds", Dir("MUSIC"), Dir("music"), "SONG.MID", true, {BoxAnswer::Ok}, true,
+                   {Ask("SONG.MID - Replace existing file?"), Plain("Conversion Complete")}},
+    ReplaceRow{"AccentedCaseFolds", Dir("m\xc3\xbcsic"), Dir("m\xc3\x9csic"), "song.mid", true, {BoxAnswer::Ok},
+                   true, {Ask("song.mid - Replace existing file?"), Plain("Conversion Complete")}},
+};
+#else
+const ReplaceRow CaseRows[] = {
+    // Elsewhere UPPER.MID is not UPPER.mid: the new file is written beside it, no question.
+    ReplaceRow{"CaseIsExact", Dir("music"), Dir("music"), "UPPER.MID", true, {}, true,
+                   {Plain("Conversion Complete")}},
+    ReplaceRow{"DirectoryCaseIsExact", Dir("MUSIC"), Dir("music"), "song.mid", true, {}, true,
+                   {Plain("Conversion Complete")}},
+};
+#endif
+
+INSTANTIATE_TEST_SUITE_P(FileSystemCase, ReplacementTest, ::testing::ValuesIn(CaseRows),
+                         [](const ::testing::TestParamInfo<ReplaceRow>& info) { return std::string(info.param.name); });
 
 TEST(Replacement, CancelSkipsOnlyThatFile) {
     FakeWindow window;
@@ -666,9 +686,11 @@ TEST_P(BatchEndingErrorTest, EndsAtThatFileWithOnlyTheErrorReport) {
     window.promptBetweenFiles = true;
     FakeEngine engine;
     engine.steps = {Code(0), GetParam().failure, Code(0)};
-    RunHandler(window, [&] { RunBatch(BatchKind::Smf0, window, engine); });
+    // The batch itself reports the error, naming the file; nothing propagates.
+    EXPECT_NO_THROW(RunBatch(BatchKind::Smf0, window, engine));
     EXPECT_EQ(engine.calls.size(), 2U) << "c.mid must not be converted";
-    EXPECT_EQ(window.boxes, (std::vector<Box>{Plain("a.mid converted to type 0"), Error(GetParam().report)}));
+    EXPECT_EQ(window.boxes,
+              (std::vector<Box>{Plain("a.mid converted to type 0"), Error("b.mid - " + GetParam().report)}));
 
     // The window stays usable: the next batch runs normally.
     window.boxes.clear();
@@ -679,21 +701,13 @@ TEST_P(BatchEndingErrorTest, EndsAtThatFileWithOnlyTheErrorReport) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, BatchEndingErrorTest,
-    ::testing::Values(ErrorRow{"DiskFull", Throws<IoError>(101), "Disk full."},
-                      ErrorRow{"AccessDenied", Throws<IoError>(5), "File access denied."},
-                      ErrorRow{"OtherIoError", Throws<IoError>(13), "I/O error 13."},
-                      ErrorRow{"OutOfMemory", Throws<OutOfMemory>(), "Out of memory."},
-                      ErrorRow{"BadAlloc", Throws<std::bad_alloc>(), "Out of memory."}),
+    ::testing::Values(ErrorRow{"DiskFull", Throws<IoError>(101), "Disk full"},
+                      ErrorRow{"InvalidFilename", Throws<IoError>(3), "Invalid filename"},
+                      ErrorRow{"AccessDenied", Throws<IoError>(5), "File access denied"},
+                      ErrorRow{"OtherIoError", Throws<IoError>(13), "I/O error 13"},
+                      ErrorRow{"OutOfMemory", Throws<OutOfMemory>(), "Out of memory"},
+                      ErrorRow{"BadAlloc", Throws<std::bad_alloc>(), "Out of memory"}),
     [](const ::testing::TestParamInfo<ErrorRow>& info) { return std::string(info.param.name); });
-
-TEST(BatchEndingError, PropagatesOutOfRunBatch) {
-    FakeWindow window;
-    window.SetFiles({"a.mid"});
-    FakeEngine engine;
-    engine.steps = {Throws<IoError>(101)};
-    EXPECT_THROW(RunBatch(BatchKind::Smf1, window, engine), IoError);
-    EXPECT_TRUE(window.boxes.empty());
-}
 
 TEST(RunHandler, PassesQuietlyWhenNothingIsThrown) {
     FakeWindow window;
@@ -726,8 +740,8 @@ TEST_P(PathTest, ComposesInputAndOutputPaths) {
     window.output = row.outputDir;
     window.promptBeforeOverwriting = false;
     window.SetFiles({row.file});
-    EXPECT_EQ(InputPath(window, row.file), row.inputPath);
-    EXPECT_EQ(OutputPath(window, row.kind, row.file), row.outputPath);
+    EXPECT_EQ(Text(InputPath(window, U8(row.file))), row.inputPath);
+    EXPECT_EQ(Text(OutputPath(window, row.kind, U8(row.file))), row.outputPath);
     FakeEngine engine;
     engine.steps = {Code(0)};
     RunBatch(row.kind, window, engine);
@@ -754,18 +768,97 @@ INSTANTIATE_TEST_SUITE_P(
                 In(Dir("out"), ".mid")}),
     [](const ::testing::TestParamInfo<PathRow>& info) { return std::string(info.param.name); });
 
-TEST(Paths, TwoNamesWithTheSameFirstPartShareTheOutput) {
+// ---- The output-name rule ------------------------------------------------------------
+
+struct NameRuleRow {
+    const char* name;
+    BatchKind kind;
+    bool sameDirectory;  // outputs go beside the inputs
+    std::vector<std::string> files;
+    std::deque<std::function<int()>> steps;
+    std::vector<std::string> converted;  // inputs handed to the engine
+    std::vector<Box> boxes;
+};
+
+void PrintTo(const NameRuleRow& row, std::ostream* out) { *out << row.name; }
+
+class OutputNameRuleTest : public ::testing::TestWithParam<NameRuleRow> {};
+
+TEST_P(OutputNameRuleTest, RefusesBeforeAnyPromptOrEngineCall) {
+    const NameRuleRow& row = GetParam();
     FakeWindow window;
-    window.SetFiles({"my.song.mid", "my.tune.mid"});
+    if (row.sameDirectory) window.output = window.directory;
+    for (const std::string& file : row.files) window.entries.push_back({file, true});
     FakeEngine engine;
-    engine.steps = {Code(0), Code(0)};
-    RunBatch(BatchKind::Smf0, window, engine);
-    EXPECT_EQ(engine.calls, (std::vector<std::string>{
-                                Call("type0", In(Dir("music"), "my.song.mid"), In(Dir("out"), "my.mid")),
-                                Call("type0", In(Dir("music"), "my.tune.mid"), In(Dir("out"), "my.mid")),
-                            }));
-    EXPECT_EQ(window.boxes, std::vector<Box>{Plain("Conversion Complete")});
+    engine.steps = row.steps;
+    RunBatch(row.kind, window, engine);
+    std::vector<std::string> converted;
+    for (const std::string& call : engine.calls) converted.push_back(call.substr(0, call.find(" -> ")));
+    std::vector<std::string> expected;
+    for (const std::string& file : row.converted)
+        expected.push_back((row.kind == BatchKind::Smf0 ? "type0 " : "type1 ") + In(Dir("music"), file));
+    EXPECT_EQ(converted, expected);
+    EXPECT_EQ(window.boxes, row.boxes);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, OutputNameRuleTest,
+    ::testing::Values(
+        // x.kar would give x.mid, another input: neither is written, and no question.
+        NameRuleRow{"OutputIsAnotherInput", BatchKind::Smf0, true, {"x.kar", "x.mid"}, {}, {},
+                    {Plain("x.kar - output name x.mid is another input of this batch, not converted"),
+                     Plain("x.mid - same output name as x.kar, not converted"), Plain("Conversion Complete")}},
+        // The first file claims the name even though the engine refuses it.
+        NameRuleRow{"FirstClaimsWhateverItsOutcome", BatchKind::Smf0, false, {"a.b.c.mid", "a.x.mid", "b.mid"},
+                    {Code(2), Code(0)}, {"a.b.c.mid", "b.mid"},
+                    {Plain("a.b.c.mid - Not a Type 1 Midifile"),
+                     Plain("a.x.mid - same output name as a.b.c.mid, not converted"), Plain("Conversion Complete")}},
+        NameRuleRow{"KaraokeNamesToo", BatchKind::Karaoke, false, {"song.mid", "song.kar"}, {Code(0)}, {"song.mid"},
+                    {Plain("song.kar - same output name as song.mid, not converted"), Plain("Operation Complete")}}),
+    [](const ::testing::TestParamInfo<NameRuleRow>& info) { return std::string(info.param.name); });
+
+TEST(OutputNameRule, NamesCompareAsTheFileSystemDoes) {
+    // Upper and lower case are two files on Linux and one on Windows.
+    FakeWindow window;
+    window.SetFiles({"Song.mid", "song.mid", "song.x.mid"});
+    window.resultsInOneList = true;
+    FakeEngine engine;
+#ifdef _WIN32
+    engine.steps = {Code(0)};
+    const std::vector<std::string> lines{"Song.mid converted to type 0",
+                                         "song.mid - same output name as Song.mid, not converted",
+                                         "song.x.mid - same output name as Song.mid, not converted",
+                                         "Conversion Complete"};
+    const ResultCounts counts{1, 2, 0, 0};
+#else
+    engine.steps = {Code(0), Code(0)};
+    const std::vector<std::string> lines{"Song.mid converted to type 0", "song.mid converted to type 0",
+                                         "song.x.mid - same output name as song.mid, not converted",
+                                         "Conversion Complete"};
+    const ResultCounts counts{2, 1, 0, 0};
+#endif
+    RunBatch(BatchKind::Smf0, window, engine);
+    ASSERT_EQ(window.results.size(), 1U);
+    EXPECT_EQ(window.results[0].lines, lines);
+    EXPECT_EQ(window.results[0].counts, counts);
+}
+
+#ifndef _WIN32
+TEST(OutputNameRule, AFolderReachedThroughALinkIsTheSameFolder) {
+    testing::TempDir dir;
+    std::filesystem::create_directory(dir / "music");
+    std::filesystem::create_directory_symlink(dir / "music", dir / "alias");
+    testing::WriteFile(dir / "music" / "x.mid", {1});
+    const std::vector<NamedOutput> files{{dir / "music" / "x.kar", dir / "alias" / "x.mid", "x.kar", "x.mid"},
+                                         {dir / "music" / "x.mid", dir / "out" / "x.mid", "x.mid", "x.mid"},
+                                         {dir / "music" / "y.mid", dir / "alias" / ".." / "out" / "x.mid", "y.mid",
+                                          "x.mid"}};
+    EXPECT_EQ(OutputNameRefusals(files),
+              (std::vector<std::optional<std::string>>{
+                  "x.kar - output name x.mid is another input of this batch, not converted", std::nullopt,
+                  "y.mid - same output name as x.mid, not converted"}));
+}
+#endif
 
 TEST(Paths, DirectoriesAreTakenOnceAtTheClick) {
     // A window whose output directory would move while the batch runs: the batch keeps
@@ -775,6 +868,7 @@ TEST(Paths, DirectoriesAreTakenOnceAtTheClick) {
         mutable int outputReads = 0;
         int FileCount() const override { return inner.FileCount(); }
         std::string FileEntry(int i) const override { return inner.FileEntry(i); }
+        std::filesystem::path FileName(int i) const override { return inner.FileName(i); }
         bool FileSelected(int i) const override { return inner.FileSelected(i); }
         void SetFileSelected(int i, bool on) override { inner.SetFileSelected(i, on); }
         std::string FileDirectory() const override { return inner.FileDirectory(); }
@@ -810,7 +904,7 @@ TEST(Snapshot, TakesTheSelectedEntriesInOrderAndEveryOption) {
     EXPECT_EQ(request.kind, BatchKind::Karaoke);
     EXPECT_EQ(request.inputDirectory, Dir("music"));
     EXPECT_EQ(request.outputDirectory, Dir("out"));
-    EXPECT_EQ(request.files, (std::vector<std::string>{"b.mid", "d.kar"}));
+    EXPECT_EQ(request.files, (std::vector<BatchFile>{{"b.mid", U8("b.mid")}, {"d.kar", U8("d.kar")}}));
     EXPECT_TRUE(request.promptBetweenFiles);
     EXPECT_FALSE(request.promptBeforeOverwriting);
     EXPECT_TRUE(request.resultsInOneList);

@@ -55,5 +55,22 @@ TEST(BatchPlan, SkipsAreDecidedInInputOrder) {
     EXPECT_EQ(karaoke[0].outputPath, dir / "out" / "a.kar");
 }
 
+// The first input claims its output name even when it is refused itself.
+TEST(BatchPlan, TheFirstInputClaimsItsOutputNameWhateverItsOutcome) {
+    TempDir dir;
+    fs::create_directory(dir / "out");
+    WriteFile(dir / "a.b.mid", Header(1, 1, 96));
+    WriteFile(dir / "a.c.mid", Header(1, 1, 96));
+    WriteFile(dir / "out" / "a.mid", Header(1, 1, 96));
+    BatchOptions options;
+    options.outputDirectory = dir / "out";
+    options.outputLabel = "OUT";
+    const auto plan = cli::PlanBatch({{dir / "a.b.mid", "a.b.mid", std::nullopt}, {dir / "a.c.mid", "a.c.mid", std::nullopt}},
+                                     options);
+    ASSERT_EQ(plan.size(), 2U);
+    EXPECT_EQ(plan[0].refusal.value_or(""), "a.b.mid - a.mid exists in OUT, not replaced (use -f)");
+    EXPECT_EQ(plan[1].refusal.value_or(""), "a.c.mid - same output name as a.b.mid, not converted");
+}
+
 }  // namespace
 }  // namespace quorvel::testing

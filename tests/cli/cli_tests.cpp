@@ -157,6 +157,43 @@ TEST(Batch, OutputNameIsCutAtTheFirstDotAndSameNamesAreNotWrittenTwice) {
     EXPECT_TRUE(fs::exists(dir / "out" / "plain.mid"));
 }
 
+// x.kar's output would be the input x.mid: neither is written, with -f too, and x.mid
+// (which x.kar claimed first) is not converted onto itself either.
+TEST(Batch, AnOutputThatIsAnotherInputIsNotWrittenEvenWithForce) {
+    TempDir dir;
+    const Bytes kar = FormatOneSong(0x3C);
+    const Bytes mid = FormatOneSong(0x40);
+    WriteFile(dir / "x.kar", kar);
+    WriteFile(dir / "x.mid", mid);
+    const CliRun run = RunCli({"smf0", "-f", "x.kar", "x.mid"}, dir.Path());
+    EXPECT_EQ(run.Lines(),
+              (std::vector<std::string>{"x.kar - output name x.mid is another input of this batch, not converted",
+                                        "x.mid - same output name as x.kar, not converted", "Conversion Complete"}));
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(Snapshot(dir.Path()), (std::map<std::string, std::string>{{"x.kar", AsString(kar)},
+                                                                        {"x.mid", AsString(mid)}}));
+}
+
+#ifndef _WIN32
+// Control characters in names are printed escaped, so each file keeps one line and no
+// terminal codes are sent; --help says how. (Windows allows none of these names.)
+TEST(Batch, PrintedNamesShowControlCharactersEscaped) {
+    TempDir dir;
+    const std::vector<std::string> names = {"line\nbreak.mid", "esc\x1b[2J.mid", "back\\slash.mid", "bad\xff.mid"};
+    for (const std::string& name : names) WriteFile(dir / name, FormatZeroSong());
+    fs::create_directory(dir / "out");
+    std::vector<std::string> arguments = {"smf0", "-o", "out"};
+    arguments.insert(arguments.end(), names.begin(), names.end());
+    const CliRun run = RunCli(arguments, dir.Path());
+    EXPECT_EQ(run.Lines(), (std::vector<std::string>{"line\\nbreak.mid - Not a Type 1 Midifile",
+                                                     "esc\\x1b[2J.mid - Not a Type 1 Midifile",
+                                                     "back\\\\slash.mid - Not a Type 1 Midifile",
+                                                     "bad\\xff.mid - Not a Type 1 Midifile", "Conversion Complete"}));
+    const CliRun help = RunCli({"--help"}, dir.Path());
+    EXPECT_NE(help.out.find("\\xNN"), std::string::npos) << help.out;
+}
+#endif
+
 // --- Existing outputs and -f ---------------------------------------------------------
 
 TEST(Force, ExistingOutputIsKeptWithoutForceAndReplacedWithIt) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <exception>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -51,9 +52,12 @@ class BatchWindow {
 public:
     virtual ~BatchWindow() = default;
 
-    // The input file list: its entries (display names, no directory) and their selection.
+    // The input file list: its entries and their selection. An entry has a display text
+    // (UTF-8, possibly with replacement characters) and a name as the file system spells
+    // it (no directory), through which the file is opened and its output named.
     virtual int FileCount() const = 0;
     virtual std::string FileEntry(int index) const = 0;
+    virtual std::filesystem::path FileName(int index) const = 0;
     virtual bool FileSelected(int index) const = 0;
     virtual void SetFileSelected(int index, bool selected) = 0;
     virtual std::string FileDirectory() const = 0;
@@ -81,13 +85,20 @@ public:
     virtual void ShowResults(const ResultsList& results) = 0;
 };
 
+// A selected entry of the file list: its display text and its name on the file system.
+struct BatchFile {
+    std::string displayName;
+    std::filesystem::path name;
+    bool operator==(const BatchFile&) const = default;
+};
+
 // What a batch needs, taken from the window at the click: afterwards the batch does not
 // read the window's controls, so it can run while the window stays responsive.
 struct BatchRequest {
     BatchKind kind = BatchKind::Smf0;
     std::string inputDirectory;
     std::string outputDirectory;
-    std::vector<std::string> files;  // display names of the selected entries, in list order
+    std::vector<BatchFile> files;  // the selected entries, in list order
     bool promptBetweenFiles = false;
     bool promptBeforeOverwriting = true;
     bool resultsInOneList = false;
@@ -99,22 +110,25 @@ BatchRequest TakeSnapshot(const BatchWindow& window, BatchKind kind);
 // Number of selected entries of the file list.
 int NoSelected(const BatchWindow& window);
 
-// The input path of a display name: the file list's directory joined with it.
-std::string InputPath(const BatchWindow& window, std::string_view displayName);
+// The input path of a file name: the file list's directory joined with it.
+std::filesystem::path InputPath(const BatchWindow& window, const std::filesystem::path& name);
 
-// The output path of a display name: the output directory, the name cut at its first
-// "." and the batch's extension. The output directory is read afresh on every call.
-std::string OutputPath(const BatchWindow& window, BatchKind kind, std::string_view displayName);
+// The output path of a file name: the output directory, the name cut at its first "."
+// and the batch's extension. The output directory is read afresh on every call.
+std::filesystem::path OutputPath(const BatchWindow& window, BatchKind kind, const std::filesystem::path& name);
 
-// Runs one batch over the request's files in order: the replacement prompt, one engine
-// call per file, and the results. Before each file it reports progress and asks whether
-// Stop was pressed; after Stop the final message reads "Stopped after N of M files".
-// Results go in per-file boxes and a final box or, with resultsInOneList, in one list
-// (every file's line, the final message last) and no box but the replacement question.
-// A refused, malformed or too large file is reported and the batch goes on. IoError and
-// OutOfMemory (and any other exception) end the batch at that file: with the list, that
-// file's line ends it; without, the exception propagates to the caller, with no message
-// for that file and no final message. No selected file gives only "No Files Selected".
+// Runs one batch over the request's files in order: the output-name rule (see
+// OutputNameRefusals) for all of them first, then per file the replacement prompt, one
+// engine call, and the results. The prompt comes when a file would be converted onto
+// itself (names compared as the file system does: exactly, ignoring case on Windows).
+// Before each file it reports progress and asks whether Stop was pressed; after Stop the
+// final message reads "Stopped after N of M files". Results go in per-file boxes and a
+// final box or, with resultsInOneList, in one list (every file's line, the final message
+// last) and no box but the replacement question. A refused, malformed or too large file
+// is reported and the batch goes on. IoError and OutOfMemory (and any other exception)
+// end the batch at that file with its line ("ok1.mid - Invalid filename"): the list's
+// last line, or without the list the error report box, and no final message. No
+// selected file gives only "No Files Selected".
 void RunBatch(const BatchRequest& request, BatchWindow& window, EngineCalls& engine);
 
 // TakeSnapshot and RunBatch in one, on the caller's thread.

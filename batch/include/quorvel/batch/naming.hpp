@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -21,8 +22,8 @@ std::string RemoveExt(std::string_view name);
 std::string ComposePath(std::string_view directory, std::string_view name,
                         char separator = PathSeparator);
 
-// The replacement test: equal after upper-casing a to z only, character by character.
-// Looks at the two texts, never at the disk.
-bool SamePathIgnoringAsciiCase(std::string_view a, std::string_view b) noexcept;
+// A file name as the file system spells it, cut at its first "." (as RemoveExt), with
+// extension (ASCII, such as ".mid") appended: song.x.mid gives song.kar.
+std::filesystem::path OutputFileName(const std::filesystem::path& name, std::string_view extension);
 
 }  // namespace quorvel::batch

@@ -1,0 +1,77 @@
+#include "quorvel/batch/output_names.hpp"
+
+#include <map>
+#include <set>
+#include <system_error>
+
+#include "quorvel/batch/messages.hpp"
+
+#ifdef _WIN32
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+// <windows.h> names FormatMessageA/W FormatMessage; this file means the batch library's.
+#undef FormatMessage
+#endif
+
+namespace quorvel::batch {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Upper-cases a name where the file system ignores case: with the system's table on
+// Windows (every letter with an upper case), a to z on macOS; elsewhere unchanged.
+fs::path::string_type FoldCase(fs::path::string_type name) {
+#if defined(_WIN32)
+    if (!name.empty()) CharUpperBuffW(name.data(), static_cast<DWORD>(name.size()));
+#elif defined(__APPLE__)
+    for (auto& c : name)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+#endif
+    return name;
+}
+
+}  // namespace
+
+fs::path::string_type FileKey(const fs::path& path) {
+    std::error_code ec;
+    fs::path absolute = fs::absolute(path, ec);
+    if (ec) absolute = path;
+    // A path none of whose parts exist stays as it is: made absolute first, it still
+    // compares with the others.
+    fs::path resolved = fs::weakly_canonical(absolute, ec);
+    if (ec) resolved = absolute.lexically_normal();
+    return FoldCase(resolved.native());
+}
+
+bool SameFile(const fs::path& a, const fs::path& b) {
+    return FileKey(a) == FileKey(b);
+}
+
+std::vector<std::optional<std::string>> OutputNameRefusals(const std::vector<NamedOutput>& files) {
+    std::vector<fs::path::string_type> inputKeys;
+    inputKeys.reserve(files.size());
+    for (const NamedOutput& file : files) inputKeys.push_back(FileKey(file.input));
+    const std::set<fs::path::string_type> inputs(inputKeys.begin(), inputKeys.end());
+
+    std::map<fs::path::string_type, std::size_t> claimedBy;  // output key -> first file that names it
+    std::vector<std::optional<std::string>> refusals(files.size());
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        const NamedOutput& file = files[i];
+        const fs::path::string_type key = FileKey(file.output);
+        const auto [claim, first] = claimedBy.try_emplace(key, i);
+        if (key != inputKeys[i] && inputs.count(key) != 0)
+            refusals[i] = FormatMessage("%s - output name %s is another input of this batch, not converted",
+                                        {file.displayName, file.outputName});
+        else if (!first)
+            refusals[i] = FormatMessage("%s - same output name as %s, not converted",
+                                        {file.displayName, files[claim->second].displayName});
+    }
+    return refusals;
+}
+
+}  // namespace quorvel::batch
