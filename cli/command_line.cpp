@@ -70,7 +70,7 @@ int RunBatchCommand(batch::BatchKind kind, const BatchArguments& arguments, std:
     std::unique_ptr<ProgressBar> progress;
     if (!arguments.quiet && StandardErrorIsTerminal() && !inputs.empty())
         progress = std::make_unique<ProgressBar>(err, inputs.size());
-    return RunBatch(inputs, options, out, progress.get());
+    return RunBatch(inputs, options, out, err, progress.get());
 }
 
 int RunInfoCommand(const std::vector<std::string>& files, std::ostream& out) {
