@@ -4,6 +4,7 @@
 #include <unordered_map>
 
 #include "quorvel/batch/messages.hpp"
+#include "quorvel/engine/errors.hpp"
 #include "quorvel/batch/naming.hpp"
 
 namespace quorvel::cli {
@@ -22,6 +23,20 @@ std::string OutputKey(const std::string& name) {
     return key;
 #else
     return name;
+#endif
+}
+
+// A regular file (a symbolic link followed) without any write permission bit: the
+// engine refuses to replace it.
+bool ReadOnlyFile(const fs::path& path) {
+    std::error_code ec;
+    const fs::file_status status = fs::status(path, ec);
+    if (ec || !fs::is_regular_file(status)) return false;
+#ifdef _WIN32
+    return (status.permissions() & fs::perms::owner_write) == fs::perms::none;
+#else
+    return (status.permissions() & (fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write)) ==
+           fs::perms::none;
 #endif
 }
 
@@ -45,6 +60,9 @@ std::vector<PlannedFile> PlanBatch(const std::vector<InputFile>& inputs, const B
             file.refusal = FormatMessage("%s - %s", {name, *input.error});
         } else if (fs::exists(inputStatus) && !fs::is_regular_file(inputStatus)) {
             file.refusal = FormatMessage("%s - not a regular file, not converted", {name});
+        } else if (outputExists && ReadOnlyFile(file.outputPath)) {
+            // Never replaced, with -f or without: -f would not help.
+            file.refusal = FormatMessage("%s - %s", {name, engine::IoErrorText(5)});
         } else if (!options.force && outputExists && fs::equivalent(input.path, file.outputPath, ec)) {
             file.refusal = FormatMessage("%s - would be replaced by its own output, not converted (use -f)", {name});
         } else if (!options.force && outputExists) {

@@ -29,7 +29,8 @@ struct PlannedFile {
 
 // Works out every output path and decides, before any conversion starts, which files
 // are not converted and why: an input that could not be listed or is not a regular
-// file; without force, an output that is the input itself or that exists; and a
+// file; a read-only output ("File access denied", -f or not); without force, an output
+// that is the input itself or that exists; and a
 // second input whose output name an earlier input of the run already takes. Reads the
 // disk (file status only); writes nothing.
 std::vector<PlannedFile> PlanBatch(const std::vector<InputFile>& inputs, const BatchOptions& options);
