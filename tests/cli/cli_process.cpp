@@ -34,13 +34,19 @@ std::vector<std::string> CliRun::Lines() const {
 }
 
 CliRun RunCli(const std::vector<std::string>& arguments, const std::filesystem::path& cwd, long fileSizeLimit) {
+    return FinishCli(StartCli(arguments, cwd, fileSizeLimit));
+}
+
+StartedCli StartCli(const std::vector<std::string>& arguments, const std::filesystem::path& cwd, long fileSizeLimit,
+                    int stdoutFd) {
     static int runs = 0;
     const std::string program = QUORVEL_CLI_PATH;
     const std::filesystem::path capture =
         std::filesystem::temp_directory_path() / ("quorvel-cli-run-" + std::to_string(getpid()) + "-" +
                                                   std::to_string(runs++));
-    const std::string outName = capture.string() + ".out";
-    const std::string errName = capture.string() + ".err";
+    StartedCli started;
+    if (stdoutFd < 0) started.outName = capture.string() + ".out";
+    started.errName = capture.string() + ".err";
 
     // Everything the child needs is made before fork: it only calls async-signal-safe
     // functions afterwards.
@@ -49,15 +55,18 @@ CliRun RunCli(const std::vector<std::string>& arguments, const std::filesystem::
     for (const std::string& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
     const std::string directory = cwd.string();
+    const std::string& outName = started.outName;
+    const std::string& errName = started.errName;
 
     const pid_t pid = fork();
     if (pid < 0) throw std::runtime_error("fork failed");
     if (pid == 0) {
-        const int outFd = open(outName.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        const int outFd = stdoutFd >= 0 ? stdoutFd : open(outName.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         const int errFd = open(errName.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         if (outFd < 0 || errFd < 0 || chdir(directory.c_str()) != 0) _exit(127);
         dup2(outFd, STDOUT_FILENO);
         dup2(errFd, STDERR_FILENO);
+        if (outFd != STDOUT_FILENO) close(outFd);
         const int nullFd = open("/dev/null", O_RDONLY);
         if (nullFd >= 0) dup2(nullFd, STDIN_FILENO);
         if (fileSizeLimit >= 0) {
@@ -69,15 +78,22 @@ CliRun RunCli(const std::vector<std::string>& arguments, const std::filesystem::
         execv(program.c_str(), argv.data());
         _exit(127);
     }
+    started.pid = pid;
+    return started;
+}
+
+CliRun FinishCli(const StartedCli& started) {
     int waitStatus = 0;
-    while (waitpid(pid, &waitStatus, 0) < 0)
+    while (waitpid(started.pid, &waitStatus, 0) < 0)
         if (errno != EINTR) throw std::runtime_error("waitpid failed");
     CliRun run;
     run.status = WIFEXITED(waitStatus) ? WEXITSTATUS(waitStatus) : -1;
-    run.out = Slurp(outName);
-    run.err = Slurp(errName);
-    std::filesystem::remove(outName);
-    std::filesystem::remove(errName);
+    if (!started.outName.empty()) {
+        run.out = Slurp(started.outName);
+        std::filesystem::remove(started.outName);
+    }
+    run.err = Slurp(started.errName);
+    std::filesystem::remove(started.errName);
     return run;
 }
 
