@@ -101,7 +101,10 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
     app.footer(
         "A directory stands for its *.mid and *.kar files. Outputs are named after the input, cut at its\n"
         "first \".\", with .mid or .kar. Exit status: 0 every file converted, 1 some file skipped, refused\n"
-        "or failed (info: some file malformed, incomplete or unreadable), 2 usage error.");
+        "or failed (info: some file malformed, incomplete or unreadable) or the output could not be\n"
+        "written, 2 usage error, 130/143/129 stopped by SIGINT/SIGTERM/SIGHUP (the lines of finished\n"
+        "files printed, no temporary file left). Without -f no existing file is ever replaced; a read-only\n"
+        "output is never replaced.");
 
     const unsigned cores = std::thread::hardware_concurrency();
     BatchArguments smf0, smf1, kar;
