@@ -101,6 +101,9 @@ void TemporaryOutput::Write(const std::uint8_t* data, std::size_t size) {
 }
 
 void TemporaryOutput::Commit(ReplacePolicy policy) {
+    // After a stop nothing takes a final name; the file is removed here too, where the
+    // sweep could not (Windows deletes no file that is still open).
+    if (TemporaryFilesRemoved()) Fail(-EINTR);
     // Looked at again: the name may have been taken, or made read-only, meanwhile.
     OutputTarget now;
     if (const int examined = ops_.ExamineOutput(target_.path, now); examined < 0) Fail(-examined);
