@@ -86,6 +86,7 @@ int RunInfoCommand(const std::vector<std::string>& files, std::ostream& out) {
         else
             info = engine::InspectFile(path);
         out << FormatInfo(file, info) << std::flush;
+        if (!out) return 1;  // standard output closed or full: nobody reads the rest
         if (!info.WellFormed()) status = 1;
     }
     return status;
