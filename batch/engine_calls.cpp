@@ -7,30 +7,43 @@
 namespace quorvel::batch {
 namespace {
 
+using engine::ReplacePolicy;
+
 class RealCalls final : public EngineCalls {
 public:
+    RealCalls(ReplacePolicy conversions, ReplacePolicy copy) noexcept : conversions_(conversions), copy_(copy) {}
     int ConvertToType0(const std::filesystem::path& inName, const std::filesystem::path& outName) override {
-        return engine::ConvertToType0(inName, outName);
+        return engine::ConvertToType0(inName, outName, conversions_);
     }
     int ConvertToType1(const std::filesystem::path& inName, const std::filesystem::path& outName) override {
-        return engine::ConvertToType1(inName, outName);
+        return engine::ConvertToType1(inName, outName, conversions_);
     }
     std::optional<std::string> CopyFileFailIfExists(const std::filesystem::path& inName,
                                                     const std::filesystem::path& outName) override {
         try {
-            engine::CopyFileAtomically(inName, outName, engine::ReplacePolicy::NeverReplace);
+            engine::CopyFileAtomically(inName, outName, copy_);
             return std::nullopt;
         } catch (const engine::EngineError& e) {
             return e.what();
         }
     }
+
+private:
+    const ReplacePolicy conversions_;
+    const ReplacePolicy copy_;
 };
 
 }  // namespace
 
 EngineCalls& RealEngineCalls() {
-    static RealCalls calls;
+    static RealCalls calls(ReplacePolicy::Replace, ReplacePolicy::NeverReplace);
     return calls;
+}
+
+EngineCalls& RealEngineCalls(ReplacePolicy policy) {
+    static RealCalls replacing(ReplacePolicy::Replace, ReplacePolicy::Replace);
+    static RealCalls neverReplacing(ReplacePolicy::NeverReplace, ReplacePolicy::NeverReplace);
+    return policy == ReplacePolicy::Replace ? replacing : neverReplacing;
 }
 
 }  // namespace quorvel::batch

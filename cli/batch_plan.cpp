@@ -6,6 +6,7 @@
 #include "quorvel/batch/messages.hpp"
 #include "quorvel/batch/naming.hpp"
 #include "quorvel/batch/output_names.hpp"
+#include "quorvel/engine/errors.hpp"
 #include "result_line.hpp"
 
 namespace quorvel::cli {
@@ -13,6 +14,20 @@ namespace {
 
 namespace fs = std::filesystem;
 using batch::FormatMessage;
+
+// A regular file (a symbolic link followed) without any write permission bit: the
+// engine refuses to replace it.
+bool ReadOnlyFile(const fs::path& path) {
+    std::error_code ec;
+    const fs::file_status status = fs::status(path, ec);
+    if (ec || !fs::is_regular_file(status)) return false;
+#ifdef _WIN32
+    return (status.permissions() & fs::perms::owner_write) == fs::perms::none;
+#else
+    return (status.permissions() & (fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write)) ==
+           fs::perms::none;
+#endif
+}
 
 }  // namespace
 
@@ -51,6 +66,9 @@ std::vector<PlannedFile> PlanBatch(const std::vector<InputFile>& inputs, const B
             file.refusal = FormatMessage("%s - not a regular file, not converted", {name});
         } else if (const auto& refusal = nameRefusals[namedIndex[i]]) {
             file.refusal = refusal;
+        } else if (outputExists && ReadOnlyFile(file.outputPath)) {
+            // Never replaced, with -f or without: -f would not help.
+            file.refusal = FormatMessage("%s - %s", {name, engine::IoErrorText(5)});
         } else if (!options.force && outputExists && fs::equivalent(input.path, file.outputPath, ec)) {
             file.refusal = FormatMessage("%s - would be replaced by its own output, not converted (use -f)", {name});
         } else if (!options.force && outputExists) {

@@ -32,10 +32,10 @@ struct PlannedFile {
 // Works out every output path and decides, before any conversion starts, which files
 // are not converted and why: an input that could not be listed or is not a regular
 // file; the output-name rule (batch::OutputNameRefusals: an output that is another
-// input of the run, or that an earlier input already claims), with or without force;
-// without force, an output that is the input itself or that exists. Names in the lines
-// are printable (PrintableName). Reads the disk (file status, link targets); writes
-// nothing.
+// input of the run, or that an earlier input already claims), with or without force; a
+// read-only output ("File access denied", with or without force); without force, an
+// output that is the input itself or that exists. Names in the lines are printable
+// (PrintableName). Reads the disk (file status, link targets); writes nothing.
 std::vector<PlannedFile> PlanBatch(const std::vector<InputFile>& inputs, const BatchOptions& options);
 
 }  // namespace quorvel::cli

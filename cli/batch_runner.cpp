@@ -1,81 +1,134 @@
 #include "batch_runner.hpp"
 
+#include <atomic>
+#include <cerrno>
 #include <cstddef>
+#include <cstring>
 #include <optional>
 #include <string>
 
+#include "quorvel/batch/file_names.hpp"
 #include "quorvel/batch/messages.hpp"
 #include "quorvel/engine/errors.hpp"
-#include "quorvel/engine/file_copy.hpp"
 #include "ordered_pool.hpp"
 #include "result_line.hpp"
+#include "stop_signals.hpp"
 
 namespace quorvel::cli {
 namespace {
 
 namespace fs = std::filesystem;
+using engine::ReplacePolicy;
 
-// Copies from to to, replacing a file at to (through a temporary file and a rename, so
-// the old file stays whole when the copy fails). Returns why it did not copy, if so.
-std::optional<std::string> CopyReplacingOutput(const fs::path& from, const fs::path& to) {
-    try {
-        engine::CopyFileAtomically(from, to, engine::ReplacePolicy::Replace);
-        return std::nullopt;
-    } catch (const engine::EngineError& e) {
-        return e.what();
-    }
-}
+// Set on the calling thread when its last engine call left an existing output alone:
+// the name was taken after the batch was planned.
+thread_local bool outputWasTaken = false;
 
-// The engine calls of a batch run with -f: the real conversions (which replace their
-// outputs anyway) and, for the karaoke copy, CopyReplacingOutput.
-class ForcedEngineCalls final : public batch::EngineCalls {
+// The engine calls of a batch run without -f: nothing is ever replaced, and a refused
+// output is noted (outputWasTaken) so that its line reads like the planner's.
+class NeverReplacingCalls final : public batch::EngineCalls {
 public:
     int ConvertToType0(const fs::path& inName, const fs::path& outName) override {
-        return batch::RealEngineCalls().ConvertToType0(inName, outName);
+        try {
+            return Real().ConvertToType0(inName, outName);
+        } catch (const engine::OutputFileExists&) {
+            outputWasTaken = true;
+            throw;
+        }
     }
     int ConvertToType1(const fs::path& inName, const fs::path& outName) override {
-        return batch::RealEngineCalls().ConvertToType1(inName, outName);
+        try {
+            return Real().ConvertToType1(inName, outName);
+        } catch (const engine::OutputFileExists&) {
+            outputWasTaken = true;
+            throw;
+        }
     }
-    // -f asks for replacing, so this copy does not fail when the output exists.
     std::optional<std::string> CopyFileFailIfExists(const fs::path& inName, const fs::path& outName) override {
-        return CopyReplacingOutput(inName, outName);
+        std::optional<std::string> reason = Real().CopyFileFailIfExists(inName, outName);
+        if (reason && *reason == engine::OutputFileExists().what()) outputWasTaken = true;
+        return reason;
     }
+
+private:
+    static batch::EngineCalls& Real() { return batch::RealEngineCalls(ReplacePolicy::NeverReplace); }
 };
+
+// One file's part of a batch: its line, or nothing for a file that was not run to the
+// end before a stop (its line is not printed).
+struct Outcome {
+    std::optional<FileResult> result;
+};
+
+// Writes text to out and flushes it; false (with the stop requested) when that failed.
+bool WriteOut(std::ostream& out, std::ostream& err, const std::string& text) {
+    errno = 0;
+    out << text << std::flush;
+    if (out) return true;
+    const int error = errno;
+    // A reader that has gone (quorvel-cli ... | head -1) wants no more lines and no message.
+    if (error != EPIPE) {
+        err << "quorvel-cli: cannot write the results: " << (error != 0 ? std::strerror(error) : "write error")
+            << std::endl;
+    }
+    RequestStop(1);
+    return false;
+}
 
 }  // namespace
 
 batch::EngineCalls& CliEngineCalls(bool force) {
-    static ForcedEngineCalls forced;
-    return force ? static_cast<batch::EngineCalls&>(forced) : batch::RealEngineCalls();
+    static NeverReplacingCalls neverReplacing;
+    return force ? batch::RealEngineCalls(ReplacePolicy::Replace) : static_cast<batch::EngineCalls&>(neverReplacing);
 }
 
 int RunBatch(const std::vector<InputFile>& inputs, const BatchOptions& options, std::ostream& out,
-             ProgressBar* progress) {
+             std::ostream& err, ProgressBar* progress) {
+    const BatchInProgress running;
     if (inputs.empty()) {
-        out << batch::NoFilesSelectedText << "\n" << std::flush;
-        return 2;
+        WriteOut(out, err, std::string(batch::NoFilesSelectedText) + "\n");
+        return StopStatus() != 0 ? StopStatus() : 2;
     }
     const std::vector<PlannedFile> plan = PlanBatch(inputs, options);
     const std::size_t count = plan.size();
     batch::EngineCalls& engine = CliEngineCalls(options.force);
 
+    const auto convert = [&](std::size_t i) -> Outcome {
+        if (StopStatus() != 0) return {};  // no new file after a stop
+        outputWasTaken = false;
+        FileResult result = ResultOf(options.kind, plan[i], engine);
+        if (outputWasTaken) {
+            const PlannedFile& file = plan[i];
+            result = {batch::FormatMessage("%s - %s exists in %s, not replaced (use -f)",
+                                           {file.shownName, PrintableName(batch::Utf8FromPath(file.outputPath.filename())),
+                                            PrintableName(options.outputLabel)}),
+                      false};
+        }
+        // A file still converting when the stop came is abandoned: its temporary file
+        // is gone, and whatever it ended with is no result of its own.
+        if (StopStatus() != 0) return {};
+        return {std::move(result)};
+    };
+
     bool allConverted = true;
-    std::size_t printed = 0;
-    RunInOrder<FileResult>(
-        count, options.jobs, [&](std::size_t i) { return ResultOf(options.kind, plan[i], engine); },
-        [&](std::vector<FileResult>&& ready, std::size_t finished) {
-            if (!ready.empty() && progress) progress->Clear();
-            for (const FileResult& result : ready) {
-                allConverted = allConverted && result.succeeded;
-                if (!options.quiet || !result.succeeded) out << result.text << '\n';
-            }
-            printed += ready.size();
-            out << std::flush;
-            if (progress && printed < count) progress->Show(finished);
-        });
+    bool writing = true;
+    std::size_t delivered = 0;
+    RunInOrder<Outcome>(count, options.jobs, convert, [&](std::vector<Outcome>&& ready, std::size_t finished) {
+        if (!ready.empty() && progress) progress->Clear();
+        std::string lines;
+        for (const Outcome& outcome : ready) {
+            if (!outcome.result) continue;
+            allConverted = allConverted && outcome.result->succeeded;
+            if (!options.quiet || !outcome.result->succeeded) lines += outcome.result->text + '\n';
+        }
+        delivered += ready.size();
+        if (writing && !lines.empty()) writing = WriteOut(out, err, lines);
+        if (progress && delivered < count && StopStatus() == 0) progress->Show(finished);
+    });
     if (progress) progress->Clear();
 
-    out << batch::Traits(options.kind).completionText << '\n' << std::flush;
+    if (StopStatus() != 0) return StopStatus();
+    if (!WriteOut(out, err, std::string(batch::Traits(options.kind).completionText) + "\n")) return 1;
     return allConverted ? 0 : 1;
 }
 

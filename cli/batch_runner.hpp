@@ -16,11 +16,16 @@ namespace quorvel::cli {
 // files finish and cleared before each line. Returns the exit status: 0 when every
 // file was converted, 1 when any was skipped, refused or failed, 2 when there are no
 // files (out gets "No Files Selected").
+// A stop (StopStatus, from a signal) ends the batch early: no further file starts, the
+// lines of the files finished before it are written in input order, no final text
+// follows, and the stop's status is returned. So does a failed write to out, with
+// status 1 and a message on err (none for a closed pipe, whose reader has gone).
 int RunBatch(const std::vector<InputFile>& inputs, const BatchOptions& options, std::ostream& out,
-             ProgressBar* progress);
+             std::ostream& err, ProgressBar* progress);
 
-// The engine calls of a batch: the real engine, and with force a karaoke copy that
-// replaces an existing output file (whole or not at all). Safe to share between threads.
+// The engine calls of a batch: the real engine, replacing existing outputs with force
+// and never replacing them without it (also not a file that appears while the batch
+// runs). Safe to share between threads.
 batch::EngineCalls& CliEngineCalls(bool force);
 
 }  // namespace quorvel::cli

@@ -86,7 +86,7 @@ int RunBatchCommand(batch::BatchKind kind, const BatchArguments& arguments, std:
     std::unique_ptr<ProgressBar> progress;
     if (!arguments.quiet && StandardErrorIsTerminal() && !inputs.empty())
         progress = std::make_unique<ProgressBar>(err, inputs.size());
-    return RunBatch(inputs, options, out, progress.get());
+    return RunBatch(inputs, options, out, err, progress.get());
 }
 
 int RunInfoCommand(const std::vector<std::string>& files, std::ostream& out) {
@@ -102,6 +102,7 @@ int RunInfoCommand(const std::vector<std::string>& files, std::ostream& out) {
         else
             info = engine::InspectFile(path);
         out << FormatInfo(PrintableName(file), info) << std::flush;
+        if (!out) return 1;  // standard output closed or full: nobody reads the rest
         if (!info.WellFormed()) status = 1;
     }
     return status;
@@ -121,7 +122,9 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
         "first \".\", with .mid or .kar. Names are printed with control characters escaped: \\t, \\n, \\r,\n"
         "\\\\ for a backslash, \\xNN for any other control character and for each byte that is not UTF-8.\n"
         "Exit status: 0 every file converted, 1 some file skipped, refused or failed (info: some file\n"
-        "malformed, incomplete or unreadable), 2 usage error.");
+        "malformed, incomplete or unreadable) or the output could not be written, 2 usage error,\n"
+        "130/143/129 stopped by SIGINT/SIGTERM/SIGHUP (the lines of finished files printed, no temporary\n"
+        "file left). Without -f no existing file is ever replaced; a read-only output is never replaced.");
 
     const unsigned cores = std::thread::hardware_concurrency();
     BatchArguments smf0, smf1, kar;

@@ -1,6 +1,7 @@
 #include <iostream>
 
 #include "command_line.hpp"
+#include "stop_signals.hpp"
 
 #ifdef _WIN32
 #include <string>
@@ -21,6 +22,7 @@ int main() {
 }
 #else
 int main(int argc, char** argv) {
+    quorvel::cli::InstallStopHandlers();
     return quorvel::cli::RunCommandLine(argc, argv, std::cout, std::cerr);
 }
 #endif

@@ -1,6 +1,7 @@
 #include "quorvel/engine/file_ops.hpp"
 
 #include <cerrno>
+#include <system_error>
 
 #ifdef _WIN32
 #include "windows_file_ops.hpp"
@@ -23,6 +24,23 @@ public:
     SystemOps() noexcept : WindowsFileOps(SystemWin32FileCalls()) {}
 };
 #else
+// The file name reaches after following the symbolic links at it (a link's relative
+// target counts from the link's folder); name itself when there is none. 0 or -errno.
+int FollowLinks(const std::filesystem::path& name, std::filesystem::path& resolved) {
+    constexpr int MaxLinks = 40;  // as the kernel's own limit on links in one lookup
+    resolved = name;
+    for (int links = 0;; ++links) {
+        std::error_code ec;
+        const std::filesystem::file_status status = std::filesystem::symlink_status(resolved, ec);
+        if (ec && status.type() != std::filesystem::file_type::not_found) return ec.value() > 0 ? -ec.value() : -EIO;
+        if (status.type() != std::filesystem::file_type::symlink) return 0;
+        if (links == MaxLinks) return -ELOOP;
+        std::filesystem::path next = std::filesystem::read_symlink(resolved, ec);
+        if (ec) return ec.value() > 0 ? -ec.value() : -EIO;
+        resolved = next.is_absolute() ? next : resolved.parent_path() / next;
+    }
+}
+
 class SystemOps final : public FileOps {
 public:
     int OpenRead(const std::filesystem::path& name) override {
@@ -78,6 +96,55 @@ public:
     int Remove(const std::filesystem::path& name) override {
         return ::unlink(name.c_str()) < 0 ? -errno : 0;
     }
+    int ExamineOutput(const std::filesystem::path& name, OutputTarget& target) override {
+        target = OutputTarget{};
+        if (const int followed = FollowLinks(name, target.path); followed < 0) return followed;
+        struct stat info;
+        if (::stat(target.path.c_str(), &info) != 0) return errno == ENOENT ? 0 : -errno;
+        target.exists = true;
+        if (S_ISREG(info.st_mode)) {
+            target.readOnly = (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
+            target.mode = static_cast<std::uint32_t>(info.st_mode & 07777);
+            target.owner = static_cast<std::int64_t>(info.st_uid);
+            target.group = static_cast<std::int64_t>(info.st_gid);
+        }
+        return 0;
+    }
+    int KeepMetadata(int handle, const std::filesystem::path&, const OutputTarget& replaced) override {
+        if (replaced.owner >= 0 && replaced.group >= 0) {
+            // Owner and group first: a change of owner clears the set-user-ID bits the
+            // mode then restores. Only root may give a file away, and a user may set
+            // only a group of their own; what may not be set stays the process's own.
+            if (::fchown(handle, static_cast<uid_t>(replaced.owner), static_cast<gid_t>(replaced.group)) != 0) {
+                if (errno != EPERM) return -errno;
+                if (::fchown(handle, static_cast<uid_t>(-1), static_cast<gid_t>(replaced.group)) != 0 &&
+                    errno != EPERM)
+                    return -errno;
+            }
+        }
+        if (::fchmod(handle, static_cast<mode_t>(replaced.mode)) != 0 && errno != EPERM) return -errno;
+        return 0;
+    }
+    int Flush(int handle) override {
+        int result;
+        do result = ::fsync(handle);
+        while (result != 0 && errno == EINTR);
+        // EINVAL and EROFS: a file that cannot be flushed (a special file system); the
+        // close and the move still report real failures.
+        if (result != 0 && errno != EINVAL && errno != EROFS) return -errno;
+        return 0;
+    }
+    int FlushFolder(const std::filesystem::path& folder) override {
+        const std::filesystem::path name = folder.empty() ? std::filesystem::path(".") : folder;
+        const int fd = ::open(name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0) return -errno;
+        int result;
+        do result = ::fsync(fd);
+        while (result != 0 && errno == EINTR);
+        const int error = result != 0 && errno != EINVAL ? -errno : 0;
+        ::close(fd);
+        return error;
+    }
 };
 #endif
 
@@ -94,6 +161,28 @@ int FileOps::RenameNoReplace(const std::filesystem::path& from, const std::files
     if (handle == -EINVAL || handle == -EACCES) return -EEXIST;
     if (handle != -ENOENT) return handle;
     return Rename(from, to);
+}
+
+int FileOps::ExamineOutput(const std::filesystem::path& name, OutputTarget& target) {
+    target = OutputTarget{};
+    target.path = name;
+    const int handle = OpenRead(name);
+    if (handle >= 0) Close(handle);
+    // Something that cannot be read as a regular file is there too.
+    target.exists = handle >= 0 || handle == -EINVAL || handle == -EACCES;
+    return handle >= 0 || handle == -ENOENT || target.exists ? 0 : handle;
+}
+
+int FileOps::KeepMetadata(int, const std::filesystem::path&, const OutputTarget&) {
+    return 0;
+}
+
+int FileOps::Flush(int) {
+    return 0;
+}
+
+int FileOps::FlushFolder(const std::filesystem::path&) {
+    return 0;
 }
 
 FileOps& SystemFileOps() {

@@ -3,45 +3,78 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <cstdint>
+#include <random>
 #include <string>
 #include <utility>
 
 #include "quorvel/engine/errors.hpp"
 
-#ifdef _WIN32
-#include <process.h>
-#define QUORVEL_GETPID _getpid
-#else
-#include <unistd.h>
-#define QUORVEL_GETPID getpid
-#endif
-
 namespace quorvel::engine {
 namespace {
 
-// A short name, unique across processes and threads, for the temporary output file.
-// Kept short so that an output name close to the platform's length limit still works.
-std::filesystem::path TemporaryNameBeside(const std::filesystem::path& target, unsigned attempt) {
-    static std::atomic<unsigned> counter{0};
-    const auto ticks = static_cast<unsigned long long>(
-        std::chrono::steady_clock::now().time_since_epoch().count());
-    const std::string name = ".qv" + std::to_string(QUORVEL_GETPID()) + "-" +
-                             std::to_string(counter.fetch_add(1)) + "-" +
-                             std::to_string((ticks + attempt) % 100000) + ".tmp";
+constexpr int AccessDenied = 5;
+
+// 64 bits no other process can foresee: a generator per thread, seeded from the
+// system's random source, the clock and the thread's own storage.
+std::uint64_t RandomBits() {
+    thread_local std::mt19937_64 generator = [] {
+        std::uint64_t seed = static_cast<std::uint64_t>(std::chrono::high_resolution_clock::now().time_since_epoch().count());
+        static std::atomic<std::uint64_t> threads{0};
+        seed ^= (threads.fetch_add(1) + 1) * 0x9E3779B97F4A7C15ULL;
+        try {
+            std::random_device device;
+            seed ^= (static_cast<std::uint64_t>(device()) << 32) ^ device();
+        } catch (...) {
+            // No random source: the clock and the counter still differ from run to run.
+        }
+        std::seed_seq sequence{static_cast<std::uint32_t>(seed), static_cast<std::uint32_t>(seed >> 32),
+                               static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(&seed))};
+        return std::mt19937_64(sequence);
+    }();
+    return generator();
+}
+
+// A name beside target that no other program can predict (so none can plant a file
+// under it beforehand), ".qv-" and 13 letters or digits: short enough that an output
+// name close to the platform's length limit still works.
+std::filesystem::path TemporaryNameBeside(const std::filesystem::path& target) {
+    static constexpr char Digits[] = "abcdefghijklmnopqrstuvwxyz234567";
+    std::uint64_t bits = RandomBits();
+    std::string name = ".qv-";
+    for (int i = 0; i < 13; ++i, bits >>= 5) name += Digits[bits & 31];
+    name += ".tmp";
     return target.parent_path() / name;
 }
 
 }  // namespace
 
-TemporaryOutput::TemporaryOutput(FileOps& ops, std::filesystem::path target)
-    : ops_(ops), target_(std::move(target)) {
+TemporaryOutput::TemporaryOutput(FileOps& ops, std::filesystem::path target) : ops_(ops) {
+    if (const int examined = ops_.ExamineOutput(target, target_); examined < 0)
+        throw IoError::FromErrno(-examined);
+    if (target_.exists && target_.readOnly) throw IoError(AccessDenied);
     for (unsigned attempt = 0; attempt < 100 && handle_ < 0; ++attempt) {
-        temporary_ = TemporaryNameBeside(target_, attempt);
+        temporary_ = TemporaryNameBeside(target_.path);
+        // Entered before the file exists, so that a sweep never misses it.
+        if (const int entered = registered_.Enter(temporary_); entered < 0) throw IoError::FromErrno(-entered);
         handle_ = ops_.CreateNew(temporary_);
-        if (handle_ < 0 && handle_ != -EEXIST) throw IoError::FromErrno(-handle_);
+        // Taken (by anything: a file, a folder, a link): not ours, so left alone.
+        if (handle_ < 0 && handle_ != -EEXIST) {
+            registered_.Release();
+            throw IoError::FromErrno(-handle_);
+        }
     }
-    if (handle_ < 0) throw IoError::FromErrno(EEXIST);
+    if (handle_ < 0) {
+        registered_.Release();
+        throw IoError::FromErrno(EEXIST);
+    }
     pending_ = true;
+    // The sweep may have passed before the file was created.
+    if (TemporaryFilesRemoved()) Fail(-EINTR);
+    if (target_.exists) {
+        // Before any byte goes in, so that a private file's bytes are never readable by others.
+        if (const int kept = ops_.KeepMetadata(handle_, temporary_, target_); kept < 0) Fail(kept);
+    }
 }
 
 TemporaryOutput::~TemporaryOutput() {
@@ -53,6 +86,7 @@ void TemporaryOutput::Abandon() noexcept {
     handle_ = -1;
     if (pending_) ops_.Remove(temporary_);
     pending_ = false;
+    registered_.Release();
 }
 
 void TemporaryOutput::Fail(std::ptrdiff_t negativeErrno) {
@@ -67,16 +101,37 @@ void TemporaryOutput::Write(const std::uint8_t* data, std::size_t size) {
 }
 
 void TemporaryOutput::Commit(ReplacePolicy policy) {
+    // After a stop nothing takes a final name; the file is removed here too, where the
+    // sweep could not (Windows deletes no file that is still open).
+    if (TemporaryFilesRemoved()) Fail(-EINTR);
+    // Looked at again: the name may have been taken, or made read-only, meanwhile.
+    OutputTarget now;
+    if (const int examined = ops_.ExamineOutput(target_.path, now); examined < 0) Fail(-examined);
+    if (now.exists && now.readOnly) {
+        Abandon();
+        throw IoError(AccessDenied);
+    }
+    const bool replacing = now.exists && policy == ReplacePolicy::Replace;
+    // A power cut after the move must find the new bytes, not an empty file, where an
+    // old file stood. A new name costs no flush: the worst loss is the new file alone.
+    if (replacing) {
+        if (const int flushed = ops_.Flush(handle_); flushed < 0) Fail(flushed);
+    }
     const int closed = ops_.Close(std::exchange(handle_, -1));
     if (closed < 0) Fail(closed);
-    const int moved = policy == ReplacePolicy::Replace ? ops_.Rename(temporary_, target_)
-                                                       : ops_.RenameNoReplace(temporary_, target_);
-    if (moved == -EEXIST && policy == ReplacePolicy::NeverReplace) {
+    const int moved = policy == ReplacePolicy::Replace ? ops_.Rename(temporary_, target_.path)
+                                                       : ops_.RenameNoReplace(temporary_, target_.path);
+    // Also from Rename: a caller's FileOps may refuse to replace there (see the
+    // conversions' entries with a policy).
+    if (moved == -EEXIST) {
         Abandon();
         throw OutputFileExists();
     }
     if (moved < 0) Fail(moved);
     pending_ = false;
+    registered_.Release();
+    // The move is done; a folder that cannot be flushed changes nothing of that.
+    if (replacing) ops_.FlushFolder(target_.path.parent_path());
 }
 
 }  // namespace quorvel::engine

@@ -152,4 +152,30 @@ int WindowsFileOps::Remove(const std::filesystem::path& name) {
     return calls_.Delete(SystemPathForm(name)) ? 0 : Failure();
 }
 
+int WindowsFileOps::ExamineOutput(const std::filesystem::path& name, OutputTarget& target) {
+    target = OutputTarget{};
+    target.path = name;
+    const DWORD attributes = calls_.AttributesOf(SystemPathForm(name));
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        const int error = Failure();
+        return error == -ENOENT ? 0 : error;
+    }
+    target.exists = true;
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+        target.readOnly = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+        target.attributes = attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                                          FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
+    }
+    return 0;
+}
+
+int WindowsFileOps::KeepMetadata(int, const std::filesystem::path& temporary, const OutputTarget& replaced) {
+    if (replaced.attributes == 0) return 0;
+    return SetFileAttributesW(SystemPathForm(temporary).c_str(), replaced.attributes) ? 0 : Failure();
+}
+
+int WindowsFileOps::Flush(int handle) { return FlushFileBuffers(FromHandle(handle)) ? 0 : Failure(); }
+
+int WindowsFileOps::FlushFolder(const std::filesystem::path&) { return 0; }
+
 }  // namespace quorvel::engine

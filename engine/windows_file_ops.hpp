@@ -71,6 +71,14 @@ public:
     // Moves without MOVEFILE_REPLACE_EXISTING: an existing target gives EEXIST.
     int RenameNoReplace(const std::filesystem::path& from, const std::filesystem::path& to) override;
     int Remove(const std::filesystem::path& name) override;
+    // The read-only attribute refuses a replacement; hidden, system, archive and
+    // not-indexed attributes are kept by it. MinGW's file system library knows no
+    // symbolic links, so the output name is taken as it is.
+    int ExamineOutput(const std::filesystem::path& name, OutputTarget& target) override;
+    int KeepMetadata(int handle, const std::filesystem::path& temporary, const OutputTarget& replaced) override;
+    int Flush(int handle) override;
+    // The moves are made with MOVEFILE_WRITE_THROUGH: nothing is left to flush.
+    int FlushFolder(const std::filesystem::path& folder) override;
 
 private:
     int Failure();

@@ -668,6 +668,26 @@ TEST(KaraokeCopy, RealFileSystemNeverReplacesTheTarget) {
     EXPECT_EQ(testing::ReadFile(out / "b.kar"), (testing::Bytes{9}));
 }
 
+// The window's rule replaces outputs, but never a read-only one: the batch ends with
+// the error box of "File access denied", and the file keeps its bytes.
+TEST(ReadOnlyOutput, EndsTheWindowsBatchWithTheErrorBox) {
+    testing::TempDir in, out;
+    testing::WriteFile(in / "a.mid",
+                       testing::Concat({testing::Header(1, 1, 96), testing::Track(testing::Hex("00 FF 2F 00"))}));
+    testing::WriteFile(out / "a.mid", {9});
+    std::filesystem::permissions(out / "a.mid", std::filesystem::perms::owner_read);
+    FakeWindow window;
+    window.directory = in.Path().string();
+    window.output = out.Path().string();
+    window.SetFiles({"a.mid"});
+    RunHandler(window, [&] { RunBatch(BatchKind::Smf0, window, RealEngineCalls()); });
+    ASSERT_EQ(window.boxes.size(), 1U);
+    EXPECT_EQ(window.boxes[0].kind, "error");
+    EXPECT_NE(window.boxes[0].text.find("File access denied"), std::string::npos) << window.boxes[0].text;
+    EXPECT_EQ(testing::ReadFile(out / "a.mid"), (testing::Bytes{9}));
+    EXPECT_EQ(out.Entries(), std::vector<std::string>{"a.mid"});
+}
+
 // ---- Errors that end the batch --------------------------------------------------------
 
 struct ErrorRow {

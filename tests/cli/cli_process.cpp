@@ -64,7 +64,7 @@ HANDLE InheritableFile(const std::filesystem::path& name, DWORD access, DWORD di
 }
 
 int RunProcess(const std::vector<std::string>& arguments, const std::filesystem::path& cwd,
-               const std::filesystem::path& outName, const std::filesystem::path& errName, long /*fileSizeLimit*/) {
+               const std::filesystem::path& outName, const std::filesystem::path& errName) {
     std::vector<std::string> all{QUORVEL_CLI_PATH};
     all.insert(all.end(), arguments.begin(), arguments.end());
     std::wstring commandLine = batch::PathFromUtf8(WindowsCommandLine(all)).native();
@@ -94,13 +94,11 @@ int RunProcess(const std::vector<std::string>& arguments, const std::filesystem:
     return exited ? static_cast<int>(code) : -1;
 }
 #else
-int RunProcess(const std::vector<std::string>& arguments, const std::filesystem::path& cwd,
-               const std::filesystem::path& outPath, const std::filesystem::path& errPath, long fileSizeLimit) {
+// Starts the program with fork and exec; standard output to stdoutFd when it is 0 or
+// more, else to outName. The child only calls async-signal-safe functions.
+int StartProcess(const std::vector<std::string>& arguments, const std::filesystem::path& cwd,
+                 const std::string& outName, const std::string& errName, long fileSizeLimit, int stdoutFd) {
     const std::string program = QUORVEL_CLI_PATH;
-    const std::string outName = outPath.string();
-    const std::string errName = errPath.string();
-    // Everything the child needs is made before fork: it only calls async-signal-safe
-    // functions afterwards.
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(program.c_str()));
     for (const std::string& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
@@ -110,11 +108,12 @@ int RunProcess(const std::vector<std::string>& arguments, const std::filesystem:
     const pid_t pid = fork();
     if (pid < 0) throw std::runtime_error("fork failed");
     if (pid == 0) {
-        const int outFd = open(outName.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        const int outFd = stdoutFd >= 0 ? stdoutFd : open(outName.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         const int errFd = open(errName.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         if (outFd < 0 || errFd < 0 || chdir(directory.c_str()) != 0) _exit(127);
         dup2(outFd, STDOUT_FILENO);
         dup2(errFd, STDERR_FILENO);
+        if (outFd != STDOUT_FILENO) close(outFd);
         const int nullFd = open("/dev/null", O_RDONLY);
         if (nullFd >= 0) dup2(nullFd, STDIN_FILENO);
         if (fileSizeLimit >= 0) {
@@ -126,10 +125,7 @@ int RunProcess(const std::vector<std::string>& arguments, const std::filesystem:
         execv(program.c_str(), argv.data());
         _exit(127);
     }
-    int waitStatus = 0;
-    while (waitpid(pid, &waitStatus, 0) < 0)
-        if (errno != EINTR) throw std::runtime_error("waitpid failed");
-    return WIFEXITED(waitStatus) ? WEXITSTATUS(waitStatus) : -1;
+    return pid;
 }
 #endif
 
@@ -169,14 +165,15 @@ std::string WindowsCommandLine(const std::vector<std::string>& arguments) {
     return line;
 }
 
-CliRun RunCli(const std::vector<std::string>& arguments, const std::filesystem::path& cwd, long fileSizeLimit) {
+#ifdef _WIN32
+CliRun RunCli(const std::vector<std::string>& arguments, const std::filesystem::path& cwd, long /*fileSizeLimit*/) {
     const std::filesystem::path capture = CaptureBase();
     std::filesystem::path outName = capture;
     outName += ".out";
     std::filesystem::path errName = capture;
     errName += ".err";
     CliRun run;
-    run.status = RunProcess(arguments, cwd, outName, errName, fileSizeLimit);
+    run.status = RunProcess(arguments, cwd, outName, errName);
     run.rawOut = Slurp(outName);
     run.out = WithLineFeeds(run.rawOut);
     run.err = WithLineFeeds(Slurp(errName));
@@ -184,5 +181,36 @@ CliRun RunCli(const std::vector<std::string>& arguments, const std::filesystem::
     std::filesystem::remove(errName);
     return run;
 }
+#else
+CliRun RunCli(const std::vector<std::string>& arguments, const std::filesystem::path& cwd, long fileSizeLimit) {
+    return FinishCli(StartCli(arguments, cwd, fileSizeLimit));
+}
+
+StartedCli StartCli(const std::vector<std::string>& arguments, const std::filesystem::path& cwd, long fileSizeLimit,
+                    int stdoutFd) {
+    const std::string capture = CaptureBase().string();
+    StartedCli started;
+    if (stdoutFd < 0) started.outName = capture + ".out";
+    started.errName = capture + ".err";
+    started.pid = StartProcess(arguments, cwd, started.outName, started.errName, fileSizeLimit, stdoutFd);
+    return started;
+}
+
+CliRun FinishCli(const StartedCli& started) {
+    int waitStatus = 0;
+    while (waitpid(started.pid, &waitStatus, 0) < 0)
+        if (errno != EINTR) throw std::runtime_error("waitpid failed");
+    CliRun run;
+    run.status = WIFEXITED(waitStatus) ? WEXITSTATUS(waitStatus) : -1;
+    if (!started.outName.empty()) {
+        run.rawOut = Slurp(started.outName);
+        run.out = WithLineFeeds(run.rawOut);
+        std::filesystem::remove(started.outName);
+    }
+    run.err = WithLineFeeds(Slurp(started.errName));
+    std::filesystem::remove(started.errName);
+    return run;
+}
+#endif
 
 }  // namespace quorvel::testing

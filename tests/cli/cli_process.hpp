@@ -25,6 +25,24 @@ struct CliRun {
 CliRun RunCli(const std::vector<std::string>& arguments, const std::filesystem::path& cwd,
               long fileSizeLimit = -1);
 
+#ifndef _WIN32
+// A quorvel-cli started and not yet waited for.
+struct StartedCli {
+    int pid = -1;
+    std::string outName;  // the file standard output goes to, empty when it goes elsewhere
+    std::string errName;
+};
+
+// Starts quorvel-cli as RunCli does and returns at once. stdoutFd, when 0 or more, is
+// its standard output instead of a file (a pipe, /dev/full); the child closes every
+// other copy of it.
+StartedCli StartCli(const std::vector<std::string>& arguments, const std::filesystem::path& cwd,
+                    long fileSizeLimit = -1, int stdoutFd = -1);
+
+// Waits for a started quorvel-cli to end and collects what it wrote.
+CliRun FinishCli(const StartedCli& started);
+#endif
+
 // The Windows command line for arguments: each one quoted where needed, backslashes
 // before quotes doubled, as CommandLineToArgvW reads it back.
 std::string WindowsCommandLine(const std::vector<std::string>& arguments);

@@ -15,6 +15,7 @@
 
 #include "quorvel/engine/errors.hpp"
 #include "robustness_fixtures.hpp"
+#include "unprivileged.hpp"
 
 namespace quorvel::testing {
 namespace {
@@ -57,34 +58,31 @@ TEST(ReadOnlyInput, Converts) {
 
 #ifndef _WIN32
 // An output directory that refuses new files: "File access denied", nothing created,
-// the input untouched. Permission bits do not bind root, who is skipped; a refused
-// create is also injected at the file seam in fault_injection_tests.
+// the input untouched. Permission bits do not bind root: as root the test runs as an
+// unprivileged user. A refused create is also injected at the file seam in
+// fault_injection_tests.
 TEST(ReadOnlyOutputDirectory, RefusesWithFileAccessDenied) {
-    TempDir probe;
-    fs::permissions(probe.Path(), fs::perms::owner_read | fs::perms::owner_exec);
-    const bool permissionsBind = ::access(probe.Path().c_str(), W_OK) != 0;
-    fs::permissions(probe.Path(), fs::perms::owner_all);
-    if (!permissionsBind) GTEST_SKIP() << "permission bits do not bind this user (root)";
-
-    for (const ConversionKind& kind : ConversionKinds()) {
-        SCOPED_TRACE(kind.name);
-        TempDir dir;
-        fs::create_directory(dir / "src");
-        fs::create_directory(dir / "dst");
-        WriteFile(dir / "src" / "in.mid", kind.smallInput);
-        WriteFile(dir / "dst" / "out.mid", kEarlier);
-        fs::permissions(dir / "dst", fs::perms::owner_read | fs::perms::owner_exec);
-        try {
-            kind.convert(dir / "src" / "in.mid", dir / "dst" / "out.mid", engine::SystemFileOps());
-            ADD_FAILURE() << "no exception from a read-only directory";
-        } catch (const engine::IoError& e) {
-            EXPECT_EQ(e.Code(), 5);
-            EXPECT_EQ(std::string(e.what()), "File access denied");
+    RunUnprivileged([] {
+        for (const ConversionKind& kind : ConversionKinds()) {
+            SCOPED_TRACE(kind.name);
+            TempDir dir;
+            fs::create_directory(dir / "src");
+            fs::create_directory(dir / "dst");
+            WriteFile(dir / "src" / "in.mid", kind.smallInput);
+            WriteFile(dir / "dst" / "out.mid", kEarlier);
+            fs::permissions(dir / "dst", fs::perms::owner_read | fs::perms::owner_exec);
+            try {
+                kind.convert(dir / "src" / "in.mid", dir / "dst" / "out.mid", engine::SystemFileOps());
+                ADD_FAILURE() << "no exception from a read-only directory";
+            } catch (const engine::IoError& e) {
+                EXPECT_EQ(e.Code(), 5);
+                EXPECT_EQ(std::string(e.what()), "File access denied");
+            }
+            fs::permissions(dir / "dst", fs::perms::owner_all);
+            EXPECT_EQ(Snapshot(dir / "dst"), (std::map<std::string, Bytes>{{"out.mid", kEarlier}}));
+            EXPECT_EQ(Snapshot(dir / "src"), (std::map<std::string, Bytes>{{"in.mid", kind.smallInput}}));
         }
-        fs::permissions(dir / "dst", fs::perms::owner_all);
-        EXPECT_EQ(Snapshot(dir / "dst"), (std::map<std::string, Bytes>{{"out.mid", kEarlier}}));
-        EXPECT_EQ(Snapshot(dir / "src"), (std::map<std::string, Bytes>{{"in.mid", kind.smallInput}}));
-    }
+    });
 }
 #endif
 

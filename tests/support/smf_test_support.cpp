@@ -177,5 +177,19 @@ int FaultyFileOps::Rename(const std::filesystem::path& from, const std::filesyst
     return Fails(Op::Rename) ? -error_ : engine::SystemFileOps().Rename(from, to);
 }
 int FaultyFileOps::Remove(const std::filesystem::path& name) { return engine::SystemFileOps().Remove(name); }
+int FaultyFileOps::RenameNoReplace(const std::filesystem::path& from, const std::filesystem::path& to) {
+    return engine::SystemFileOps().RenameNoReplace(from, to);
+}
+int FaultyFileOps::ExamineOutput(const std::filesystem::path& name, engine::OutputTarget& target) {
+    return engine::SystemFileOps().ExamineOutput(name, target);
+}
+int FaultyFileOps::KeepMetadata(int handle, const std::filesystem::path& temporary,
+                                const engine::OutputTarget& replaced) {
+    return engine::SystemFileOps().KeepMetadata(handle, temporary, replaced);
+}
+int FaultyFileOps::Flush(int handle) { return engine::SystemFileOps().Flush(handle); }
+int FaultyFileOps::FlushFolder(const std::filesystem::path& folder) {
+    return engine::SystemFileOps().FlushFolder(folder);
+}
 
 }  // namespace quorvel::testing

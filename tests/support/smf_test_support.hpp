@@ -70,6 +70,12 @@ public:
     int Close(int handle) override;
     int Rename(const std::filesystem::path& from, const std::filesystem::path& to) override;
     int Remove(const std::filesystem::path& name) override;
+    // Never failing: the system's own.
+    int RenameNoReplace(const std::filesystem::path& from, const std::filesystem::path& to) override;
+    int ExamineOutput(const std::filesystem::path& name, engine::OutputTarget& target) override;
+    int KeepMetadata(int handle, const std::filesystem::path& temporary, const engine::OutputTarget& replaced) override;
+    int Flush(int handle) override;
+    int FlushFolder(const std::filesystem::path& folder) override;
 
 private:
     bool Fails(Op op);

@@ -177,7 +177,8 @@ TEST(LongPaths, ConvertBeyondTheClassicLimit) {
     EXPECT_EQ(ReadFile(folder / "out" / "a.mid"), RunType0(Song()).output);
 }
 
-TEST(ReadOnlyTarget, IsKeptWithoutForceAndRefusedWithIt) {
+// A read-only target is never replaced, with -f or without (-f would not help).
+TEST(ReadOnlyTarget, IsRefusedWithAndWithoutForce) {
     TempDir dir;
     fs::create_directory(dir / "out");
     WriteFile(dir / "a.mid", Song());
@@ -190,7 +191,7 @@ TEST(ReadOnlyTarget, IsKeptWithoutForceAndRefusedWithIt) {
         std::vector<std::string> arguments;
         std::string line;
     } table[] = {
-        {"without -f", {"smf0", "-o", "out", "a.mid", "b.mid"}, "a.mid - a.mid exists in out, not replaced (use -f)"},
+        {"without -f", {"smf0", "-o", "out", "a.mid", "b.mid"}, "a.mid - File access denied"},
         {"with -f", {"smf0", "-f", "-o", "out", "a.mid", "b.mid"}, "a.mid - File access denied"},
     };
     for (const auto& row : table) {

@@ -4,6 +4,8 @@
 #include <optional>
 #include <string>
 
+#include "quorvel/engine/replace_policy.hpp"
+
 namespace quorvel::batch {
 
 // What the batches need of the engine and the file system, behind one interface so
@@ -20,7 +22,14 @@ public:
                                                             const std::filesystem::path& outName) = 0;
 };
 
-// The real engine and file system. Stateless; safe to share between threads.
+// The real engine and file system, by the window's rule: a conversion replaces an
+// existing output, the karaoke copy never does. Stateless; safe to share between threads.
 EngineCalls& RealEngineCalls();
+
+// The real engine and file system with one policy for every output, the karaoke copy's
+// included: with NeverReplace an existing output (also one that appears during the
+// conversion) is left and OutputFileExists thrown (the copy returns its text). Stateless;
+// safe to share between threads.
+EngineCalls& RealEngineCalls(engine::ReplacePolicy policy);
 
 }  // namespace quorvel::batch

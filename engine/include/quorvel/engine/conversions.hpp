@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "quorvel/engine/file_ops.hpp"
+#include "quorvel/engine/replace_policy.hpp"
 
 namespace quorvel::engine {
 
@@ -17,6 +18,13 @@ namespace quorvel::engine {
 int ConvertToType0(const std::filesystem::path& inName, const std::filesystem::path& outName);
 int ConvertToType0(const std::filesystem::path& inName, const std::filesystem::path& outName,
                    FileOps& ops);
+// As above, with what the last step does when a file is at outName (also one that
+// appears while the conversion runs): the forms above replace it; NeverReplace leaves
+// it and throws OutputFileExists. A read-only file there is never replaced (IoError 5).
+// A symbolic link at outName is followed; a replaced file keeps its permission bits,
+// owner and group where the process may set them.
+int ConvertToType0(const std::filesystem::path& inName, const std::filesystem::path& outName, ReplacePolicy policy,
+                   FileOps& ops = SystemFileOps());
 
 // Splits the single track of the format-0 file inName into a format-1 file written to
 // outName (which may name the input itself): track 1 for system-exclusive and meta
@@ -30,6 +38,9 @@ int ConvertToType0(const std::filesystem::path& inName, const std::filesystem::p
 int ConvertToType1(const std::filesystem::path& inName, const std::filesystem::path& outName);
 int ConvertToType1(const std::filesystem::path& inName, const std::filesystem::path& outName,
                    FileOps& ops);
+// As above, with a replace policy: as for ConvertToType0.
+int ConvertToType1(const std::filesystem::path& inName, const std::filesystem::path& outName, ReplacePolicy policy,
+                   FileOps& ops = SystemFileOps());
 
 // The outcome of converting bytes in memory: the result code the file form returns, and
 // the bytes of the output file when that code is 0 (empty otherwise).

@@ -1,9 +1,25 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 
 namespace quorvel::engine {
+
+// What stands at an output name before a new file takes it.
+struct OutputTarget {
+    // Where the new file goes: the output name, or the file a symbolic link there leads
+    // to (the link stays, its target is replaced).
+    std::filesystem::path path;
+    bool exists = false;    // something is at path: the new file replaces it
+    bool readOnly = false;  // a regular file there without any write permission
+    // What the replacement keeps of a regular file there. POSIX: the permission bits,
+    // owner and group (-1 when unknown); Windows: the file attributes.
+    std::uint32_t mode = 0;
+    std::int64_t owner = -1;
+    std::int64_t group = -1;
+    std::uint32_t attributes = 0;
+};
 
 // The handful of file operations the engine needs. The real implementation talks to
 // the operating system; tests and fuzzers substitute their own to inject failures or
@@ -31,6 +47,21 @@ public:
     virtual int RenameNoReplace(const std::filesystem::path& from, const std::filesystem::path& to);
     // Deletes a file; 0 or -errno.
     virtual int Remove(const std::filesystem::path& name) = 0;
+
+    // Fills target for the output name: follows symbolic links at it and tells what is
+    // at the end. 0 or -errno. The default, for files that have no links and no
+    // metadata (files in memory), looks with OpenRead.
+    virtual int ExamineOutput(const std::filesystem::path& name, OutputTarget& target);
+    // Gives the new file open as handle (named temporary) what the file it is to
+    // replace has (replaced, from ExamineOutput): permission bits, and owner and group
+    // where the process may set them; attributes on Windows. 0 or -errno. The default
+    // does nothing.
+    virtual int KeepMetadata(int handle, const std::filesystem::path& temporary, const OutputTarget& replaced);
+    // Makes the bytes written to handle durable on disk. 0 or -errno; the default does nothing.
+    virtual int Flush(int handle);
+    // Makes the names in folder durable on disk (after a move into it). 0 or -errno; the
+    // default does nothing.
+    virtual int FlushFolder(const std::filesystem::path& folder);
 };
 
 // The operating system's files. Stateless and safe to share between threads.

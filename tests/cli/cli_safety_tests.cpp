@@ -1,0 +1,197 @@
+// quorvel-cli and the files around it: outputs that appear after planning or belong to
+// a concurrent run, read-only outputs, and the ways a batch is stopped (signals, a
+// closed standard output, a failed write of the lines).
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <fstream>
+#include <string>
+#include <thread>
+
+#include "cli_process.hpp"
+#include "smf_test_support.hpp"
+
+namespace quorvel::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+const Bytes kEarlier = Text("an earlier output file");
+
+// Format 1 with two tracks of many notes: long enough that a batch of a few hundred
+// takes a while.
+Bytes LongSong() {
+    Bytes lead, bass;
+    for (int i = 0; i < 3000; ++i) {
+        const auto key = static_cast<std::uint8_t>(40 + i % 40);
+        const Bytes note{0x10, 0x90, key, 0x40, 0x10, 0x80, key, 0x00};
+        lead.insert(lead.end(), note.begin(), note.end());
+        bass.insert(bass.end(), note.begin(), note.end());
+    }
+    return Concat({Header(1, 2, 96), Track(Concat({lead, Hex("00 FF 2F 00")})),
+                   Track(Concat({bass, Hex("00 FF 2F 00")}))});
+}
+
+// count copies of LongSong as in/s0000.mid, ...; an empty folder out beside.
+void MakeBatch(const TempDir& dir, int count) {
+    fs::create_directory(dir / "in");
+    fs::create_directory(dir / "out");
+    const Bytes song = LongSong();
+    for (int i = 0; i < count; ++i) {
+        char name[16];
+        std::snprintf(name, sizeof name, "s%04d.mid", i);
+        WriteFile(dir / "in" / name, song);
+    }
+}
+
+// Names in folder that look like temporary files.
+std::vector<std::string> TemporaryFiles(const fs::path& folder) {
+    std::vector<std::string> found;
+    for (const auto& entry : fs::directory_iterator(folder))
+        if (entry.path().extension() == ".tmp") found.push_back(entry.path().filename().string());
+    return found;
+}
+
+// Waits until the file name holds at least one line (or a few seconds passed).
+bool WaitForALine(const std::string& name) {
+    for (int i = 0; i < 5000; ++i) {
+        std::ifstream in(name);
+        std::string line;
+        if (std::getline(in, line) && in) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return false;
+}
+
+// A read-only output is never replaced, with -f or without, by a conversion or by the
+// karaoke copy: the line says "File access denied".
+TEST(ReadOnlyOutput, IsRefusedWithAndWithoutForce) {
+    const std::vector<std::vector<std::string>> runs = {
+        {"smf0", "-o", "out", "a.mid"}, {"smf0", "-f", "-o", "out", "a.mid"}, {"kar", "-f", "-o", "out", "a.mid"}};
+    for (const auto& arguments : runs) {
+        SCOPED_TRACE(arguments[0] + " " + arguments[1]);
+        TempDir dir;
+        fs::create_directory(dir / "out");
+        WriteFile(dir / "a.mid", LongSong());
+        const std::string output = arguments[0] == "kar" ? "a.kar" : "a.mid";
+        WriteFile(dir / "out" / output, kEarlier);
+        fs::permissions(dir / "out" / output, fs::perms::owner_read | fs::perms::group_read);
+        const CliRun run = RunCli(arguments, dir.Path());
+        EXPECT_EQ(run.status, 1);
+        ASSERT_FALSE(run.Lines().empty());
+        EXPECT_EQ(run.Lines()[0], "a.mid - File access denied");
+        EXPECT_TRUE(ReadFile(dir / "out" / output) == kEarlier);
+        EXPECT_TRUE(TemporaryFiles(dir / "out").empty());
+    }
+}
+
+// Two runs without -f into one folder at the same time: every output is written once,
+// by one of them; the other reports it "exists, not replaced".
+TEST(Concurrent, TwoRunsNeverReplaceEachOthersOutputs) {
+    constexpr int Count = 200;
+    TempDir dir;
+    MakeBatch(dir, Count);
+    const StartedCli first = StartCli({"smf0", "-j", "1", "-o", "out", "in"}, dir.Path());
+    const StartedCli second = StartCli({"smf0", "-j", "1", "-o", "out", "in"}, dir.Path());
+    const CliRun runs[] = {FinishCli(first), FinishCli(second)};
+    std::map<std::string, int> converted;
+    for (const CliRun& run : runs) {
+        for (const std::string& line : run.Lines()) {
+            const std::string name = line.substr(0, line.find(' '));
+            if (line == name + " converted to type 0") {
+                ++converted[name];
+            } else if (line != "Conversion Complete") {
+                EXPECT_EQ(line, name + " - " + name + " exists in out, not replaced (use -f)");
+            }
+        }
+    }
+    EXPECT_EQ(converted.size(), static_cast<std::size_t>(Count));
+    for (const auto& [name, times] : converted) EXPECT_EQ(times, 1) << name << " converted by both runs";
+    EXPECT_TRUE(TemporaryFiles(dir / "out").empty());
+}
+
+struct SignalRow {
+    const char* name;
+    int signal;
+    int status;
+};
+
+void PrintTo(const SignalRow& row, std::ostream* out) { *out << row.name; }
+
+class StopSignal : public ::testing::TestWithParam<SignalRow> {};
+
+// A signal during a batch: no temporary file is left, the lines printed are those of
+// finished files in input order (each output whole), no final line, and the exit
+// status is 128 + the signal's number.
+TEST_P(StopSignal, LeavesNoTemporaryFileAndPrintsTheFinishedLines) {
+    constexpr int Count = 600;
+    TempDir dir;
+    MakeBatch(dir, Count);
+    const StartedCli started = StartCli({"smf0", "-j", "2", "-o", "out", "in"}, dir.Path());
+    ASSERT_TRUE(WaitForALine(started.outName));
+    ::kill(started.pid, GetParam().signal);
+    const CliRun run = FinishCli(started);
+    EXPECT_EQ(run.status, GetParam().status);
+    EXPECT_TRUE(TemporaryFiles(dir / "out").empty());
+    const std::vector<std::string> lines = run.Lines();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_LT(lines.size(), static_cast<std::size_t>(Count)) << "the batch ended before the signal";
+    std::string previous;
+    const Bytes expected = ReadFile(fs::path(dir / "out") / "s0000.mid");
+    for (const std::string& line : lines) {
+        const std::string name = line.substr(0, line.find(' '));
+        ASSERT_EQ(line, name + " converted to type 0");
+        EXPECT_LT(previous, name) << "out of input order";
+        EXPECT_TRUE(ReadFile(dir / "out" / name) == expected) << name;
+        previous = name;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, StopSignal,
+                         ::testing::Values(SignalRow{"SIGINT", SIGINT, 130}, SignalRow{"SIGTERM", SIGTERM, 143},
+                                           SignalRow{"SIGHUP", SIGHUP, 129}),
+                         [](const ::testing::TestParamInfo<SignalRow>& info) { return std::string(info.param.name); });
+
+// quorvel-cli ... | head -1: the reader goes after one line; the batch stops as on a
+// signal, without a message, and exits with 1.
+TEST(ClosedOutput, StopsTheBatchWithStatusOne) {
+    TempDir dir;
+    MakeBatch(dir, 600);
+    int ends[2];
+    ASSERT_EQ(::pipe2(ends, O_CLOEXEC), 0);  // the child keeps no copy of the reading end
+    const StartedCli started = StartCli({"smf0", "-j", "2", "-o", "out", "in"}, dir.Path(), -1, ends[1]);
+    ::close(ends[1]);
+    std::string first;
+    for (char c; ::read(ends[0], &c, 1) == 1 && c != '\n';) first += c;
+    ::close(ends[0]);
+    const CliRun run = FinishCli(started);
+    EXPECT_EQ(first, "s0000.mid converted to type 0");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "");
+    EXPECT_TRUE(TemporaryFiles(dir / "out").empty());
+    EXPECT_FALSE(fs::exists(dir / "out" / "s0599.mid")) << "the batch went on to the end";
+}
+
+// quorvel-cli ... > /dev/full: the lines cannot be written; a message on standard error
+// and exit status 1, though every file converted.
+TEST(FailedWrite, OfTheLinesGivesAMessageAndStatusOne) {
+    TempDir dir;
+    MakeBatch(dir, 3);
+    const int full = ::open("/dev/full", O_WRONLY);
+    ASSERT_GE(full, 0);
+    const StartedCli started = StartCli({"smf0", "-o", "out", "in"}, dir.Path(), -1, full);
+    ::close(full);
+    const CliRun run = FinishCli(started);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "quorvel-cli: cannot write the results: No space left on device\n");
+    EXPECT_TRUE(TemporaryFiles(dir / "out").empty());
+}
+
+}  // namespace
+}  // namespace quorvel::testing
