@@ -73,6 +73,30 @@ bool SameDirectory(const QString& a, const QString& b) {
     return QString::compare(a, b, PathCase) == 0;
 }
 
+bool SameFileName(const QString& a, const QString& b) {
+    return SameDirectory(a, b);  // the same rule for every name of the file system
+}
+
+namespace {
+
+QList<QRegularExpression> MaskPatterns(const QString& mask) {
+    QList<QRegularExpression> patterns;
+    for (const QString& part : mask.split(QLatin1Char(';'), Qt::SkipEmptyParts))
+        patterns << QRegularExpression::fromWildcard(part.trimmed(), Qt::CaseInsensitive);
+    return patterns;
+}
+
+bool Matches(const QList<QRegularExpression>& patterns, const QString& name) {
+    return std::any_of(patterns.begin(), patterns.end(),
+                       [&](const QRegularExpression& re) { return re.match(name).hasMatch(); });
+}
+
+}  // namespace
+
+bool MatchesMask(const QString& name, const QString& mask) {
+    return Matches(MaskPatterns(mask), name);
+}
+
 QStringList DriveRoots() {
     QStringList roots;
 #ifdef _WIN32
@@ -204,9 +228,7 @@ void FileListBox::Reread() {
     clear();
     names_.clear();
     if (directory_.isEmpty()) return;
-    QList<QRegularExpression> patterns;
-    for (const QString& part : mask_.split(QLatin1Char(';'), Qt::SkipEmptyParts))
-        patterns << QRegularExpression::fromWildcard(part.trimmed(), Qt::CaseInsensitive);
+    const QList<QRegularExpression> patterns = MaskPatterns(mask_);
     struct Entry {
         QString text;
         std::filesystem::path name;
@@ -221,8 +243,7 @@ void FileListBox::Reread() {
         const QString text = DisplayText(name);
         std::error_code statusError;
         if (text.startsWith(QLatin1Char('.')) || !it->is_regular_file(statusError)) continue;
-        if (std::any_of(patterns.begin(), patterns.end(),
-                        [&](const QRegularExpression& re) { return re.match(text).hasMatch(); }))
+        if (Matches(patterns, text))
             entries.push_back({text, std::move(name)});
     }
     std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {

@@ -21,6 +21,14 @@ QString NormalDirectory(const QString& path);
 // on Windows, exactly elsewhere (where /music and /Music are different directories).
 bool SameDirectory(const QString& a, const QString& b);
 
+// Two file names in the same folder name the same file: letters compared without case
+// on Windows, exactly elsewhere.
+bool SameFileName(const QString& a, const QString& b);
+
+// The file list's rule for a mask: wildcard patterns separated by ";", letters matched
+// in any case on every platform.
+bool MatchesMask(const QString& name, const QString& mask);
+
 // The drives to choose from, in the window's form: drive letters on Windows; elsewhere
 // "/" and the other mounted file systems that hold user data (no /proc, /sys, /dev, /run).
 QStringList DriveRoots();

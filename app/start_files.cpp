@@ -15,24 +15,9 @@
 namespace quorvel::app {
 namespace {
 
-// File names compare as the file system does: without case on Windows only.
-#ifdef _WIN32
-constexpr Qt::CaseSensitivity NameCase = Qt::CaseInsensitive;
-#else
-constexpr Qt::CaseSensitivity NameCase = Qt::CaseSensitive;
-#endif
-
-// The file list's rule: wildcard patterns separated by ";", letters in any case.
-bool MatchesMask(const QString& name, const QString& mask) {
-    const QStringList parts = mask.split(QLatin1Char(';'), Qt::SkipEmptyParts);
-    return std::any_of(parts.begin(), parts.end(), [&](const QString& part) {
-        return QRegularExpression::fromWildcard(part.trimmed(), Qt::CaseInsensitive).match(name).hasMatch();
-    });
-}
-
 bool ContainsName(const QStringList& names, const QString& name) {
     return std::any_of(names.begin(), names.end(),
-                       [&](const QString& n) { return QString::compare(n, name, NameCase) == 0; });
+                       [&](const QString& n) { return SameFileName(n, name); });
 }
 
 template <class T>
