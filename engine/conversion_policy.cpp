@@ -15,6 +15,7 @@ public:
     std::ptrdiff_t Read(int handle, void* buffer, std::size_t size) override {
         return ops_.Read(handle, buffer, size);
     }
+    std::int64_t SizeHint(int handle) override { return ops_.SizeHint(handle); }
     std::ptrdiff_t Write(int handle, const void* buffer, std::size_t size) override {
         return ops_.Write(handle, buffer, size);
     }

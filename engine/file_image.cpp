@@ -1,10 +1,13 @@
 #include "file_image.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <new>
+#include <utility>
 
 #include "quorvel/engine/errors.hpp"
+#include "quorvel/engine/memory_limit.hpp"
 #include "temporary_output.hpp"
 
 namespace quorvel::engine {
@@ -14,20 +17,56 @@ namespace {
     throw IoError::FromErrno(static_cast<int>(-negativeErrno));
 }
 
-// Pages of finished conversions, kept for the next conversion on the same thread:
-// taking a page from here costs no allocation and no fresh memory from the system
-// (whose first touch of every 4 KB is a page fault). At most one image's worth.
-struct PagePool {
-    std::array<std::unique_ptr<std::uint8_t[]>, FileImage::SlotCount> pages;
-    int count = 0;
+constexpr std::uint64_t Page = FileImage::PageSize;
+
+constexpr std::uint64_t WholePages(std::uint64_t bytes) noexcept {
+    return (bytes + Page - 1) / Page * Page;
+}
+
+// The first block for an input of unknown size, and the largest step by which the
+// input and the merge's output grow: a step of output is the most the image holds
+// beyond what the conversion needs.
+constexpr std::uint64_t FirstInputBlock = 16 * Page;
+constexpr std::uint64_t LargestStep = 256 * Page;  // 4 MiB
+
+// Blocks of finished conversions, kept for the next conversion on the same thread:
+// taking one costs no allocation and no fresh memory from the system (whose first
+// touch of every 4 KB is a page fault). Two blocks (an input and an output) of at
+// most SpareLimit bytes each.
+constexpr std::uint64_t SpareLimit = 2 * LargestStep;
+struct SpareBlock {
+    std::unique_ptr<std::uint8_t[]> data;
+    std::uint64_t bytes = 0;
 };
-thread_local PagePool pagePool;
+thread_local std::array<SpareBlock, 2> spareBlocks;
+
+SpareBlock TakeBlock(std::uint64_t bytes) {
+    SpareBlock* best = nullptr;
+    for (auto& spare : spareBlocks)
+        if (spare.data && spare.bytes >= bytes && (best == nullptr || spare.bytes < best->bytes)) best = &spare;
+    if (best != nullptr) return std::exchange(*best, SpareBlock{});
+    try {
+        return {std::make_unique_for_overwrite<std::uint8_t[]>(bytes), bytes};
+    } catch (const std::bad_alloc&) {
+        throw OutOfMemory();
+    }
+}
+
+void GiveBack(std::unique_ptr<std::uint8_t[]> data, std::uint64_t bytes) noexcept {
+    if (bytes > SpareLimit) return;
+    SpareBlock* smallest = &spareBlocks[0];
+    for (auto& spare : spareBlocks)
+        if (!spare.data || spare.bytes < smallest->bytes) smallest = &spare;
+    if (!smallest->data || smallest->bytes < bytes) *smallest = {std::move(data), bytes};
+}
 
 }  // namespace
 
+FileImage::FileImage(FileOps& ops) noexcept : ops_(ops), limit_(MemoryLimit()) {}
+
 FileImage::~FileImage() {
     CloseInput();
-    ReleasePages();
+    ReleaseExtents();
 }
 
 void FileImage::CloseInput() noexcept {
@@ -37,35 +76,30 @@ void FileImage::CloseInput() noexcept {
     }
 }
 
-void FileImage::ReleasePages() noexcept {
-    for (int index = 0; index < SlotCount; ++index) ReturnPage(index);
-    outputPages_ = 0;
+void FileImage::ReleaseExtents() noexcept {
+    for (auto& extent : extents_) GiveBack(std::move(extent.data), extent.bytes);
+    extents_.clear();
+    pages_.clear();
+    held_ = 0;
 }
 
-void FileImage::ReturnPage(int index) noexcept {
-    auto& page = PageTable[index];
-    if (!page) return;
-    if (pagePool.count < SlotCount)
-        pagePool.pages[pagePool.count++] = std::move(page);
-    else
-        page.reset();
-}
-
-std::uint8_t* FileImage::TakePage(int slot, bool zeroed) {
-    if (slot < 1 || slot > SlotCount) throw FileTooLarge();
-    ReturnPage(slot - 1);
-    auto& page = PageTable[slot - 1];
-    if (pagePool.count > 0) {
-        page = std::move(pagePool.pages[--pagePool.count]);
-    } else {
-        try {
-            page = std::make_unique_for_overwrite<std::uint8_t[]>(PageSize);
-        } catch (const std::bad_alloc&) {
-            throw OutOfMemory();
-        }
+std::uint8_t* FileImage::AddExtent(std::uint64_t bytes, bool zeroed) {
+    if (bytes > limit_ || held_ > limit_ - bytes) throw FileTooLarge(limit_);
+    SpareBlock block = TakeBlock(bytes);
+    std::uint8_t* data = block.data.get();
+    if (zeroed) std::memset(data, 0, bytes);
+    // The table first: if it cannot grow, the block goes back untouched.
+    try {
+        pages_.reserve(pages_.size() + bytes / Page);
+        extents_.reserve(extents_.size() + 1);
+    } catch (const std::bad_alloc&) {
+        GiveBack(std::move(block.data), block.bytes);
+        throw OutOfMemory();
     }
-    if (zeroed) std::memset(page.get(), 0, PageSize);
-    return page.get();
+    for (std::uint64_t offset = 0; offset < bytes; offset += Page) pages_.push_back(data + offset);
+    extents_.push_back({std::move(block.data), block.bytes});
+    held_ += bytes;
+    return data;
 }
 
 int FileImage::OpenFiles(const std::filesystem::path& inName, const std::filesystem::path& outName) {
@@ -78,66 +112,67 @@ int FileImage::OpenFiles(const std::filesystem::path& inName, const std::filesys
 }
 
 void FileImage::LoadInput() {
-    ReleasePages();
+    ReleaseExtents();
     InputSize = 0;
     OutputSize = 0;
     OutputBase = 0;
-    for (int slot = 1;; ++slot) {
-        if (slot > SlotCount) {
-            // Every slot is full: one more byte means the file does not fit.
-            std::uint8_t probe;
-            const std::ptrdiff_t n = ops_.Read(InputFile, &probe, 1);
-            if (n < 0) ThrowIo(n);
-            if (n > 0) {
-                ReleasePages();
-                CloseInput();
-                throw FileTooLarge();
+    // With the size known, one block takes the file and the read that finds its end;
+    // otherwise (or when the file grew meanwhile) blocks of doubling size follow.
+    const std::int64_t hint = ops_.SizeHint(InputFile);
+    if (hint >= 0 && static_cast<std::uint64_t>(hint) >= limit_) throw FileTooLarge(limit_);
+    std::uint64_t next = hint >= 0 ? WholePages(static_cast<std::uint64_t>(hint) + 1) : FirstInputBlock;
+    std::uint8_t* block = nullptr;
+    std::uint64_t room = 0;
+    std::uint64_t filled = 0;
+    for (;;) {
+        if (filled == room) {
+            const std::uint64_t left = limit_ - std::min(limit_, held_);
+            const std::uint64_t size = std::min(next, left / Page * Page);
+            if (size == 0) {
+                // The limit is reached: one more byte means the file does not fit.
+                std::uint8_t probe;
+                const std::ptrdiff_t n = ops_.Read(InputFile, &probe, 1);
+                if (n < 0) ThrowIo(n);
+                if (n > 0) throw FileTooLarge(limit_);
+                break;
             }
-            break;
+            block = AddExtent(size, false);
+            room = size;
+            filled = 0;
+            next = std::max(size, std::min(size * 2, 16 * LargestStep));
         }
-        // Not zeroed here: the reads fill it, and the rest is zeroed below.
-        std::uint8_t* page = TakePage(slot, false);
-        std::int32_t filled = 0;
         // A read may deliver less than asked before the end; only 0 means the end.
-        while (filled < PageSize) {
-            const std::ptrdiff_t n = ops_.Read(InputFile, page + filled, PageSize - filled);
-            if (n < 0) ThrowIo(n);
-            if (n == 0) break;
-            filled += static_cast<std::int32_t>(n);
-        }
-        InputSize += filled;
-        if (filled == 0) {
-            ReturnPage(slot - 1);
-            break;
-        }
-        if (filled < PageSize) {
-            std::memset(page + filled, 0, static_cast<std::size_t>(PageSize - filled));
-            break;
-        }
+        const std::ptrdiff_t n = ops_.Read(InputFile, block + filled, room - filled);
+        if (n < 0) ThrowIo(n);
+        if (n == 0) break;
+        filled += static_cast<std::uint64_t>(n);
+        InputSize += n;
     }
+    if (block != nullptr) std::memset(block + filled, 0, room - filled);
+    // Pages past the input's last one are not part of it: the output begins there.
+    pages_.resize(static_cast<std::size_t>(InputPages()));
     const int handle = InputFile;
     InputFile = -1;
     const int closed = ops_.Close(handle);
     if (closed < 0) ThrowIo(closed);
 }
 
-void FileImage::CopyRuns(Position source, Position destination, std::int32_t count) noexcept {
+void FileImage::CopyRuns(Position source, Position destination, std::int64_t count) noexcept {
     while (count > 0) {
-        const auto srcIndex = static_cast<std::uint32_t>(source - 1);
-        const auto dstIndex = static_cast<std::uint32_t>(destination - 1);
-        const std::uint32_t srcSlot = srcIndex / PageSize;
-        const std::uint32_t dstSlot = dstIndex / PageSize;
-        const std::uint32_t srcOffset = srcIndex % PageSize;
-        const std::uint32_t dstOffset = dstIndex % PageSize;
-        const auto run = static_cast<std::int32_t>(
-            std::min<std::uint32_t>({static_cast<std::uint32_t>(count), PageSize - srcOffset,
-                                     PageSize - dstOffset}));
-        const bool srcValid = srcSlot < SlotCount && PageTable[srcSlot];
-        const bool dstValid = dstSlot < SlotCount && PageTable[dstSlot];
+        const auto srcIndex = static_cast<std::uint64_t>(source - 1);
+        const auto dstIndex = static_cast<std::uint64_t>(destination - 1);
+        const std::uint64_t srcSlot = srcIndex / Page;
+        const std::uint64_t dstSlot = dstIndex / Page;
+        const std::uint64_t srcOffset = srcIndex % Page;
+        const std::uint64_t dstOffset = dstIndex % Page;
+        const auto run = static_cast<std::int64_t>(
+            std::min<std::uint64_t>({static_cast<std::uint64_t>(count), Page - srcOffset, Page - dstOffset}));
+        const bool srcValid = srcSlot < pages_.size() && pages_[srcSlot] != nullptr;
+        const bool dstValid = dstSlot < pages_.size() && pages_[dstSlot] != nullptr;
         if (dstValid) {
-            std::uint8_t* to = PageTable[dstSlot].get() + dstOffset;
+            std::uint8_t* to = pages_[dstSlot] + dstOffset;
             if (srcValid)
-                std::memcpy(to, PageTable[srcSlot].get() + srcOffset, static_cast<std::size_t>(run));
+                std::memcpy(to, pages_[srcSlot] + srcOffset, static_cast<std::size_t>(run));
             else
                 std::memset(to, 0, static_cast<std::size_t>(run));
         }
@@ -148,46 +183,49 @@ void FileImage::CopyRuns(Position source, Position destination, std::int32_t cou
 }
 
 void FileImage::AllocateOutput(Position& base) {
-    const int inputPages = InputPages();
-    const std::int32_t pages = OutputSize / PageSize + (OutputSize % PageSize != 0 ? 1 : 0);
-    if (inputPages + pages > SlotCount) throw FileTooLarge();
-    for (int j = 1; j <= pages; ++j) TakePage(inputPages + j);
-    outputPages_ = pages;
+    const std::int64_t inputPages = InputPages();
+    pages_.resize(static_cast<std::size_t>(inputPages));
+    if (OutputSize > 0) AddExtent(WholePages(static_cast<std::uint64_t>(OutputSize)), true);
     OutputBase = inputPages * PageSize;
     base = OutputBase;
 }
 
-void FileImage::GrowOutput(std::int32_t needed) {
-    const int inputPages = InputPages();
+void FileImage::GrowOutput(std::int64_t needed) {
+    const auto room = [this] {
+        return static_cast<std::int64_t>(pages_.size()) * PageSize - InputPages() * PageSize;
+    };
     while (OutputSize < needed) {
-        TakePage(inputPages + outputPages_ + 1);
-        ++outputPages_;
-        OutputSize += PageSize;
+        // Steps double up to LargestStep, so that a large output takes few blocks and a
+        // small one no more room than before.
+        const auto have = static_cast<std::uint64_t>(room());
+        const std::uint64_t missing = WholePages(static_cast<std::uint64_t>(needed - OutputSize));
+        const std::uint64_t step = std::max(missing, std::clamp(have, Page, LargestStep));
+        AddExtent(step, true);
+        OutputSize = room();
     }
 }
 
 void FileImage::SaveOutput() {
-    const int inputPages = InputPages();
-    const std::int32_t full = OutputSize / PageSize;
-    const std::int32_t rest = OutputSize % PageSize;
-
     TemporaryOutput output(ops_, OutputFile);
-    static const std::uint8_t zeros[PageSize] = {};
-    auto page = [&](int slot) -> const std::uint8_t* {
-        const auto& p = PageTable[slot - 1];
-        return p ? p.get() : zeros;
-    };
-
-    for (std::int32_t j = 1; j <= full; ++j) {
-        output.Write(page(inputPages + j), PageSize);
-        ReturnPage(inputPages + j - 1);
-    }
-    if (rest != 0) {
-        output.Write(page(inputPages + full + 1), static_cast<std::size_t>(rest));
-        ReturnPage(inputPages + full);
+    // The output's pages in runs of adjacent pages, one write per run.
+    auto slot = static_cast<std::size_t>(InputPages());
+    auto left = static_cast<std::uint64_t>(OutputSize);
+    static const std::uint8_t zeros[Page] = {};
+    while (left > 0) {
+        const std::uint8_t* start = slot < pages_.size() && pages_[slot] != nullptr ? pages_[slot] : zeros;
+        std::uint64_t run = std::min(left, Page);
+        ++slot;
+        if (start != zeros) {
+            while (run < left && slot < pages_.size() && pages_[slot] == start + run) {
+                run += std::min(left - run, Page);
+                ++slot;
+            }
+        }
+        output.Write(start, static_cast<std::size_t>(run));
+        left -= run;
     }
     output.Commit(ReplacePolicy::Replace);
-    outputPages_ = 0;
+    ReleaseExtents();
 }
 
 }  // namespace quorvel::engine

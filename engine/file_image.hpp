@@ -1,29 +1,34 @@
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <vector>
 
 #include "quorvel/engine/file_ops.hpp"
 
 namespace quorvel::engine {
 
-// A 1-based byte index into the image.
-using Position = std::int32_t;
+// A 1-based byte index into the image; wide enough for a track chunk of 4 GiB.
+using Position = std::int64_t;
 
-// The working memory of one conversion: up to 64 pages of 16384 bytes holding the
-// input file (positions 1 to InputSize) and, from the next page boundary on, the
-// output being built (OutputBase + 1 to OutputBase + OutputSize).
+// The working memory of one conversion: pages of 16384 bytes holding the input file
+// (positions 1 to InputSize) and, from the next page boundary on, the output being
+// built (OutputBase + 1 to OutputBase + OutputSize). The page table grows as the
+// conversion needs it, bounded by the process's memory limit (FileTooLarge past it).
+//
+// The pages live in a few large blocks (extents): the input in one block read with a
+// few large reads, the output in one block or in blocks of growing size. A page table
+// entry points into its block, so byte access stays one look-up.
 //
 // Byte access never leaves the image: a position whose slot holds no page reads as 0
-// and swallows writes. Pages start zeroed, so bytes past the input read as 0 too.
+// and swallows writes. Bytes past the input in its last page read as 0, and output
+// pages start zeroed.
 class FileImage {
 public:
-    static constexpr std::int32_t PageSize = 16384;
-    static constexpr int SlotCount = 64;
+    static constexpr std::int64_t PageSize = 16384;
 
-    explicit FileImage(FileOps& ops = SystemFileOps()) noexcept : ops_(ops) {}
+    explicit FileImage(FileOps& ops = SystemFileOps()) noexcept;
     ~FileImage();
     FileImage(const FileImage&) = delete;
     FileImage& operator=(const FileImage&) = delete;
@@ -32,53 +37,48 @@ public:
     // when the input cannot be opened (nothing else is touched then).
     int OpenFiles(const std::filesystem::path& inName, const std::filesystem::path& outName);
 
-    // Reads the whole input into slots 1, 2, ... and closes it. Throws IoError on a read
-    // failure, FileTooLarge when the file needs more than 64 pages, OutOfMemory.
+    // Reads the whole input and closes it. Throws IoError on a read failure,
+    // FileTooLarge when the file passes the memory limit, OutOfMemory.
     void LoadInput();
 
     std::uint8_t GetByte(Position p) const noexcept {
-        const auto index = static_cast<std::uint32_t>(p - 1);
-        const std::uint32_t slot = index / PageSize;
-        if (slot >= SlotCount || !PageTable[slot]) return 0;
-        return PageTable[slot][index % PageSize];
+        const auto index = static_cast<std::uint64_t>(p - 1);
+        const std::uint64_t slot = index / PageSize;
+        if (slot >= pages_.size() || pages_[slot] == nullptr) return 0;
+        return pages_[slot][index % PageSize];
     }
 
     void PutByte(Position p, std::uint8_t b) noexcept {
-        const auto index = static_cast<std::uint32_t>(p - 1);
-        const std::uint32_t slot = index / PageSize;
-        if (slot >= SlotCount || !PageTable[slot]) return;
-        PageTable[slot][index % PageSize] = b;
+        const auto index = static_cast<std::uint64_t>(p - 1);
+        const std::uint64_t slot = index / PageSize;
+        if (slot >= pages_.size() || pages_[slot] == nullptr) return;
+        pages_[slot][index % PageSize] = b;
     }
 
     // Copies count bytes from source.. to destination.., in ascending order; the two
     // runs must not overlap. Runs may cross page boundaries on either side.
-    void CopyBytes(Position source, Position destination, std::int32_t count) noexcept {
+    void CopyBytes(Position source, Position destination, std::int64_t count) noexcept {
         // Most copies are events of a few bytes inside one page on either side: copied
         // here directly. Everything else goes run by run through CopyRuns.
-        const auto srcIndex = static_cast<std::uint32_t>(source - 1);
-        const auto dstIndex = static_cast<std::uint32_t>(destination - 1);
-        const std::uint32_t srcSlot = srcIndex / PageSize;
-        const std::uint32_t dstSlot = dstIndex / PageSize;
-        const std::uint32_t srcOffset = srcIndex % PageSize;
-        const std::uint32_t dstOffset = dstIndex % PageSize;
-        if (count > 0 && count <= SmallCopy && srcOffset + static_cast<std::uint32_t>(count) <= PageSize &&
-            dstOffset + static_cast<std::uint32_t>(count) <= PageSize && srcSlot < SlotCount &&
-            dstSlot < SlotCount && PageTable[srcSlot] && PageTable[dstSlot]) {
-            const std::uint8_t* from = PageTable[srcSlot].get() + srcOffset;
-            std::uint8_t* to = PageTable[dstSlot].get() + dstOffset;
-            for (std::int32_t i = 0; i < count; ++i) to[i] = from[i];
-            return;
+        if (count > 0 && count <= SmallCopy) {
+            const std::uint8_t* from = Run(source, count);
+            std::uint8_t* to = Run(destination, count);
+            if (from != nullptr && to != nullptr) {
+                for (std::int64_t i = 0; i < count; ++i) to[i] = from[i];
+                return;
+            }
         }
         CopyRuns(source, destination, count);
     }
 
     // Takes the pages for OutputSize bytes behind the input pages and stores OutputBase
-    // in base. Throws FileTooLarge past slot 64, OutOfMemory.
+    // in base. Throws FileTooLarge past the memory limit, OutOfMemory.
     void AllocateOutput(Position& base);
 
     // Makes the output area hold at least needed bytes by taking further pages behind
-    // it; OutputSize becomes its new room. Throws FileTooLarge past slot 64, OutOfMemory.
-    void GrowOutput(std::int32_t needed);
+    // it; OutputSize becomes its new room. Throws FileTooLarge past the memory limit,
+    // OutOfMemory.
+    void GrowOutput(std::int64_t needed);
 
     // Writes OutputSize bytes from OutputBase + 1 to the output name: into a new
     // temporary file beside it, which replaces the output name only once every byte is
@@ -86,30 +86,48 @@ public:
     // file at the output name is left as it was, and IoError is thrown.
     void SaveOutput();
 
-    std::int32_t InputPages() const noexcept {
-        return (InputSize + PageSize - 1) / PageSize;
-    }
+    std::int64_t InputPages() const noexcept { return (InputSize + PageSize - 1) / PageSize; }
 
-    std::int32_t InputSize = 0;
-    std::int32_t OutputBase = 0;
-    std::int32_t OutputSize = 0;
+    // The bytes the image holds now (its blocks), for the memory limit and the tests.
+    std::uint64_t HeldBytes() const noexcept { return held_; }
+
+    std::int64_t InputSize = 0;
+    Position OutputBase = 0;
+    std::int64_t OutputSize = 0;
 
 private:
     // The longest copy that CopyBytes does byte by byte without calling out.
-    static constexpr std::int32_t SmallCopy = 32;
+    static constexpr std::int64_t SmallCopy = 32;
 
-    void CopyRuns(Position source, Position destination, std::int32_t count) noexcept;
-    // Puts a page into 1-based slot (zeroed unless the caller fills all of it itself).
-    std::uint8_t* TakePage(int slot, bool zeroed = true);
-    // Empties 0-based PageTable[index], keeping its page for later use on this thread.
-    void ReturnPage(int index) noexcept;
-    void ReleasePages() noexcept;
+    // A block of whole pages.
+    struct Extent {
+        std::unique_ptr<std::uint8_t[]> data;
+        std::uint64_t bytes = 0;
+    };
+
+    // The count bytes from p on when they lie in one page, else nullptr.
+    std::uint8_t* Run(Position p, std::int64_t count) const noexcept {
+        const auto index = static_cast<std::uint64_t>(p - 1);
+        const std::uint64_t slot = index / PageSize;
+        const std::uint64_t offset = index % PageSize;
+        if (slot >= pages_.size() || pages_[slot] == nullptr ||
+            offset + static_cast<std::uint64_t>(count) > static_cast<std::uint64_t>(PageSize))
+            return nullptr;
+        return pages_[slot] + offset;
+    }
+    void CopyRuns(Position source, Position destination, std::int64_t count) noexcept;
+    // Takes a block of at least bytes (a multiple of PageSize) within the memory limit
+    // and maps its pages behind the last slot. Returns its first byte.
+    std::uint8_t* AddExtent(std::uint64_t bytes, bool zeroed);
+    void ReleaseExtents() noexcept;
     void CloseInput() noexcept;
 
     FileOps& ops_;
-    std::array<std::unique_ptr<std::uint8_t[]>, SlotCount> PageTable;
+    std::vector<std::uint8_t*> pages_;
+    std::vector<Extent> extents_;
+    std::uint64_t held_ = 0;
+    std::uint64_t limit_;
     int InputFile = -1;
-    int outputPages_ = 0;
     std::filesystem::path OutputFile;
 };
 

@@ -69,6 +69,11 @@ public:
         while (n < 0 && errno == EINTR);
         return n < 0 ? -errno : n;
     }
+    std::int64_t SizeHint(int handle) override {
+        struct stat info;
+        if (::fstat(handle, &info) != 0 || !S_ISREG(info.st_mode)) return -1;
+        return static_cast<std::int64_t>(info.st_size);
+    }
     std::ptrdiff_t Write(int handle, const void* buffer, std::size_t size) override {
         ssize_t n;
         do n = ::write(handle, buffer, size);
@@ -171,6 +176,10 @@ int FileOps::ExamineOutput(const std::filesystem::path& name, OutputTarget& targ
     // Something that cannot be read as a regular file is there too.
     target.exists = handle >= 0 || handle == -EINVAL || handle == -EACCES;
     return handle >= 0 || handle == -ENOENT || target.exists ? 0 : handle;
+}
+
+std::int64_t FileOps::SizeHint(int) {
+    return -1;
 }
 
 int FileOps::KeepMetadata(int, const std::filesystem::path&, const OutputTarget&) {

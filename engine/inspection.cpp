@@ -51,7 +51,7 @@ private:
     // events of its output that 4 bytes cannot hold: the times of the events it writes
     // are gathered track by track and looked at in time order at the end.
     void ReadByMergeRules(Inspection& info) {
-        std::vector<std::pair<Position, std::int32_t>> chunks;
+        std::vector<std::pair<Position, std::int64_t>> chunks;
         ReadTrackTable([&] { chunks.emplace_back(ReadPos, TrackRemaining); });
         const Position tableEnd = ReadPos;
         const bool merged = Format == 1 && NumTracks <= MergeMaxTracks;
@@ -92,9 +92,9 @@ private:
     void ReadBySplitRules(Inspection& info) {
         CurrentTrack = 1;
         ReadTrackHeader();
-        const std::int64_t declared = static_cast<std::uint32_t>(TrackRemaining);
+        const std::int64_t declared = TrackRemaining;
         const std::int64_t available = Image.InputSize - ReadPos;
-        if (TrackRemaining < 0) {
+        if (ChunkFarPastFile()) {
             info.missingBytes = declared - available;
             return;
         }

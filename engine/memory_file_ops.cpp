@@ -54,6 +54,14 @@ std::ptrdiff_t MemoryFileOps::Read(int handle, void* buffer, std::size_t size) {
     return static_cast<std::ptrdiff_t>(n);
 }
 
+std::int64_t MemoryFileOps::SizeHint(int handle) {
+    const auto h = handles_.find(handle);
+    if (h == handles_.end()) return -1;
+    const auto file = files_.find(h->second.name);
+    if (file == files_.end()) return -1;
+    return static_cast<std::int64_t>(file->second.size());
+}
+
 std::ptrdiff_t MemoryFileOps::Write(int handle, const void* buffer, std::size_t size) {
     const auto h = handles_.find(handle);
     if (h == handles_.end() || !h->second.writable) return -EBADF;

@@ -11,6 +11,7 @@ namespace quorvel::engine {
 namespace {
 
 constexpr std::int32_t LongestStep = 0xFFFFFF;
+constexpr std::int64_t MergeFirstOutput = 256 * FileImage::PageSize;
 
 // One merge: walks all tracks side by side in sweeps, each sweep advancing time to
 // the next moment some track has an event and taking one event from every track due
@@ -42,7 +43,9 @@ public:
 
 private:
     void OpenOutputArea() {
-        Image.OutputSize = FileImage::PageSize;
+        // About the input's size to begin with (an output is usually close to it); more
+        // as the events need it.
+        Image.OutputSize = std::clamp<std::int64_t>(Image.InputSize, FileImage::PageSize, MergeFirstOutput);
         Image.AllocateOutput(OutPos);
         WriteFileHeader(0, 1);
         OutPos += TrackHeaderSize;  // filled in at the end
@@ -183,14 +186,8 @@ private:
         // The time since the last written event must fit a 4-byte delta.
         if (CarriedTime > LongestDelta) GapTooLong(CarriedTime);
         const auto delta = static_cast<std::int32_t>(CarriedTime);
-        const std::int32_t used = OutPos - Image.OutputBase;
-        const std::int64_t needed = static_cast<std::int64_t>(used) + VarLenSize(delta) + 1 +
-                                    EventLength + (lineBreak ? 4 : 0);
-        if (needed > Image.OutputSize) {
-            if (needed > static_cast<std::int64_t>(FileImage::SlotCount) * FileImage::PageSize)
-                throw FileTooLarge();
-            Image.GrowOutput(static_cast<std::int32_t>(needed));
-        }
+        const std::int64_t needed = OutPos - Image.OutputBase + VarLenSize(delta) + 1 + EventLength + (lineBreak ? 4 : 0);
+        if (needed > Image.OutputSize) Image.GrowOutput(needed);
         if (lineBreak) {
             static constexpr std::uint8_t breakEvent[5] = {0x00, MetaStatus, MetaLyric, 0x01, '\r'};
             for (std::uint8_t b : breakEvent) Image.PutByte(++OutPos, b);
@@ -218,7 +215,7 @@ private:
     void Finish() {
         if (CarriedTime > LongestDelta) GapTooLong(CarriedTime);
         const auto delta = static_cast<std::int32_t>(CarriedTime);
-        const std::int32_t needed = OutPos - Image.OutputBase + VarLenSize(delta) + EndOfTrackSize - 1;
+        const std::int64_t needed = OutPos - Image.OutputBase + VarLenSize(delta) + EndOfTrackSize - 1;
         if (needed > Image.OutputSize) Image.GrowOutput(needed);
         WriteVarLen(delta);
         CarriedTime = 0;
@@ -228,7 +225,7 @@ private:
         WriteTrackHeader(Image.OutputSize - HeaderChunkSize - TrackHeaderSize);
     }
 
-    std::array<std::int32_t, MergeMaxTracks + 1> TrackLeft{};
+    std::array<std::int64_t, MergeMaxTracks + 1> TrackLeft{};
     // The absolute time of each track's pending event; Never for a track that has none
     // pending (done, or its event taken and its next delta not read yet).
     std::array<std::uint64_t, MergeMaxTracks + 1> TrackDue{};

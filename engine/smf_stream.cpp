@@ -52,7 +52,7 @@ void SmfStream::ReadTrackHeader() {
         ++ReadPos;
         length = (length << 8) | Image.GetByte(ReadPos);
     }
-    TrackRemaining = static_cast<std::int32_t>(length);
+    TrackRemaining = length;
 }
 
 std::uint32_t SmfStream::ReadQuantity(std::string_view what, bool withinChunk) {
@@ -74,7 +74,7 @@ std::int32_t SmfStream::ReadLongVarLen() {
     return static_cast<std::int32_t>(ReadQuantity("a variable-length number", true));
 }
 
-std::int32_t SmfStream::SystemDataLength() {
+std::int64_t SmfStream::SystemDataLength() {
     const Position start = ReadPos;
     if (Status == MetaStatus) {
         MetaType = InputByte(ReadPos + 1);
@@ -121,7 +121,8 @@ void SmfStream::WriteFileHeader(std::uint8_t format, std::uint16_t tracks) noexc
     for (std::uint8_t b : header) Image.PutByte(++OutPos, b);
 }
 
-void SmfStream::WriteTrackHeader(std::int32_t length) noexcept {
+void SmfStream::WriteTrackHeader(std::int64_t length) {
+    if (length < 0 || length > std::int64_t{0xFFFFFFFF}) throw FileTooLarge::TrackTooLong();
     Image.PutByte(OutPos + 1, 'M');
     Image.PutByte(OutPos + 2, 'T');
     Image.PutByte(OutPos + 3, 'r');

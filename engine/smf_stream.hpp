@@ -93,7 +93,7 @@ public:
     // ReadPos ends on 14. MalformedFile on a header it rejects.
     void CheckHeader();
     // Reads "MTrk" and the 4-byte length from ReadPos + 1 on; TrackRemaining becomes
-    // the length (negative from 2^31 up). ReadPos advances by 8. MalformedFile on a
+    // the length. ReadPos advances by 8. MalformedFile on a
     // missing chunk or another tag. CurrentTrack names the chunk in messages.
     void ReadTrackHeader();
     // Reads one variable-length quantity of at most 4 bytes; ReadPos and
@@ -123,7 +123,7 @@ public:
         return 1;
     }
     // Skips the 1 or 2 data bytes of a channel event (by EventKind) and returns the count.
-    std::int32_t ChannelDataLength() {
+    std::int64_t ChannelDataLength() {
         EventLength = (EventKind == 0xC || EventKind == 0xD) ? 1 : 2;
         Skip(EventLength);
         return EventLength;
@@ -132,9 +132,14 @@ public:
     // returns their count: for sysex the length quantity and the data, for meta the type
     // byte, the length quantity and the data. Sets MetaType, DataLength and DataStart.
     // MalformedFile for any other system status.
-    std::int32_t SystemDataLength();
+    std::int64_t SystemDataLength();
     // Called when TrackRemaining has reached 0 or below: MalformedFile when below.
     void CheckTrackEnd() const;
+    // Whether the chunk just read by ReadTrackHeader declares 2^31 bytes or more and
+    // reaches past the end of the file: the split refuses it before reading an event.
+    bool ChunkFarPastFile() const noexcept {
+        return TrackRemaining >= (std::int64_t{1} << 31) && TrackRemaining > Image.InputSize - ReadPos;
+    }
 
     // The one reader of events, in two halves so that the merge can wait between them.
     // ReadDelta reads the delta time of the current track's next event (from ReadPos + 1,
@@ -239,7 +244,8 @@ public:
     // count and the input's division; the length is always 6. OutPos advances by 14.
     void WriteFileHeader(std::uint8_t format, std::uint16_t tracks) noexcept;
     // Writes "MTrk" and length (big-endian) after OutPos; OutPos advances by 8.
-    void WriteTrackHeader(std::int32_t length) noexcept;
+    // FileTooLarge for a length that 4 bytes cannot hold.
+    void WriteTrackHeader(std::int64_t length);
     // Writes one meta event: delta, FF, type, the text's length, the text.
     void WriteMetaText(std::int32_t delta, std::uint8_t type, std::string_view text) noexcept;
 
@@ -247,14 +253,14 @@ public:
 
     FileImage Image;
     Position ReadPos = 0;
-    std::int32_t TrackRemaining = 0;
+    std::int64_t TrackRemaining = 0;
     Position OutPos = 0;
     std::uint8_t Status = 0;
     // The last channel status of the track being read; 0 before its first channel event.
     std::uint8_t RunningStatus = 0;
     std::uint32_t EventDelta = 0;
     std::uint8_t EventKind = 0;
-    std::int32_t EventLength = 0;
+    std::int64_t EventLength = 0;
     std::uint8_t Format = 0;
     std::uint16_t NumTracks = 0;
     std::uint16_t Division = 0;
@@ -275,7 +281,7 @@ protected:
         return Image.GetByte(p);
     }
     // Moves ReadPos over n bytes that must all lie in the input.
-    void Skip(std::int32_t n) {
+    void Skip(std::int64_t n) {
         if (n > Image.InputSize - ReadPos) throw InputOverrun{};
         ReadPos += n;
         TrackRemaining -= n;

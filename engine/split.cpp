@@ -42,10 +42,10 @@ public:
         SlotTimes.Reset();
         SlotStatus.fill(0);
         InputTrackLength = TrackRemaining;
-        if (InputTrackLength < 0) return 4;  // a declared length of 2^31 or more
+        if (ChunkFarPastFile()) return 4;
         try {
             WalkTrack([this] {
-                std::int32_t& size = SlotSize[TargetSlot];
+                std::int64_t& size = SlotSize[TargetSlot];
                 size += VarLenSize(TakeSlotDelta(TargetSlot));
                 if (NeedsStatusByte(SlotStatus[TargetSlot])) {
                     ++size;
@@ -170,7 +170,7 @@ private:
         Image.PutByte(after + 4, 0x00);
     }
 
-    std::array<std::int32_t, OutputTrackSlots + 1> SlotSize{};
+    std::array<std::int64_t, OutputTrackSlots + 1> SlotSize{};
     // A slot's pending delta; one that does not fit 4 bytes refuses the file.
     std::int32_t TakeSlotDelta(int slot) {
         const std::uint64_t delta = SlotTimes.Take(slot);
@@ -182,7 +182,7 @@ private:
     std::array<Position, OutputTrackSlots + 1> SlotCursor{};
     std::array<std::uint8_t, OutputTrackSlots + 1> SlotStatus{};
     std::uint16_t TargetSlot = 0;
-    std::int32_t InputTrackLength = 0;
+    std::int64_t InputTrackLength = 0;
     bool KaraokeOutput = false;
 };
 

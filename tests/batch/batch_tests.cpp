@@ -227,7 +227,7 @@ TEST(MixedResults, Smf0ReportsEachRefusalAndGoesOn) {
     window.SetFiles({"*a.mid", "*b.mid", "skipped.mid", "*c.mid", "*d.mid", "*e.mid", "*f.mid", "*g.mid"});
     FakeEngine engine;
     engine.steps = {Code(0), Code(1), Code(2), Code(3), Throws<MalformedFile>(std::string("no MThd header")),
-                    Throws<FileTooLarge>(), Code(0)};
+                    Throws<FileTooLarge>(std::uint64_t{1} << 30), Code(0)};
     RunBatch(BatchKind::Smf0, window, engine);
 
     const std::string music = Dir("music"), out = Dir("out");
@@ -240,7 +240,7 @@ TEST(MixedResults, Smf0ReportsEachRefusalAndGoesOn) {
                                 Plain("c.mid - Not a Type 1 Midifile"),
                                 Plain("d.mid - Too many tracks encountered"),
                                 Plain("e.mid - Malformed Midifile: no MThd header"),
-                                Plain("f.mid - File too large"),
+                                Plain("f.mid - File too large (over the memory limit of 1 GiB)"),
                                 Plain("Conversion Complete"),
                             }));
 }
@@ -539,7 +539,7 @@ TEST(ResultsInOneList, MixedBatchListsEveryLineWithCountsAndShowsNoPerFileBox) {
                       BoxAnswer::Ok, BoxAnswer::Ok, BoxAnswer::Ok};
     FakeEngine engine;
     engine.steps = {Code(0), Code(2), Code(3), Throws<MalformedFile>(std::string("no MThd header")),
-                    Throws<FileTooLarge>(), Code(0)};
+                    Throws<FileTooLarge>(std::uint64_t{1} << 30), Code(0)};
     RunBatch(BatchKind::Smf0, window, engine);
 
     EXPECT_EQ(engine.calls.size(), 6U);
@@ -552,7 +552,7 @@ TEST(ResultsInOneList, MixedBatchListsEveryLineWithCountsAndShowsNoPerFileBox) {
                                            "c.mid - not replaced, skipped",
                                            "d.mid - Too many tracks encountered",
                                            "e.mid - Malformed Midifile: no MThd header",
-                                           "f.mid - File too large",
+                                           "f.mid - File too large (over the memory limit of 1 GiB)",
                                            "g.mid converted to type 0",
                                            "Conversion Complete",
                                        }));

@@ -47,10 +47,20 @@ private:
     std::string reason_;
 };
 
-// The input, or the output being built, needs more pages than the image has slots.
+// The input and the output being built together need more memory than the memory
+// limit allows, or the output would need a track chunk longer than 4 bytes can state.
 class FileTooLarge : public EngineError {
 public:
-    FileTooLarge() : EngineError("File too large") {}
+    // "File too large (over the memory limit of 1 GiB)" for a limit of 1 GiB.
+    explicit FileTooLarge(std::uint64_t memoryLimit);
+    // "File too large (a track of 4 GiB or more cannot be written)".
+    static FileTooLarge TrackTooLong();
+
+private:
+    struct Why {
+        std::string text;
+    };
+    explicit FileTooLarge(const Why& why) : EngineError("File too large (" + why.text + ")") {}
 };
 
 // The user-facing text of an I/O error number: "File not found", ..., "I/O error 13".

@@ -34,6 +34,10 @@ public:
     virtual int CreateNew(const std::filesystem::path& name) = 0;
     // Reads up to size bytes; returns the count delivered (0 at the end) or -errno.
     virtual std::ptrdiff_t Read(int handle, void* buffer, std::size_t size) = 0;
+    // The size of the file just opened as handle (by OpenRead, nothing read yet) as far
+    // as the system knows, or -1 when it cannot tell. Only a hint for the size of the
+    // first read: the file may change meanwhile. The default is -1.
+    virtual std::int64_t SizeHint(int handle);
     // Writes up to size bytes; returns the count delivered or -errno.
     virtual std::ptrdiff_t Write(int handle, const void* buffer, std::size_t size) = 0;
     // Closes the handle; 0 or -errno. The handle is gone either way.

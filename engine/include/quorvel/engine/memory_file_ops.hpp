@@ -29,6 +29,7 @@ public:
     int OpenRead(const std::filesystem::path& name) override;
     int CreateNew(const std::filesystem::path& name) override;
     std::ptrdiff_t Read(int handle, void* buffer, std::size_t size) override;
+    std::int64_t SizeHint(int handle) override;
     std::ptrdiff_t Write(int handle, const void* buffer, std::size_t size) override;
     int Close(int handle) override;
     int Rename(const std::filesystem::path& from, const std::filesystem::path& to) override;
