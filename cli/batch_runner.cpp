@@ -6,10 +6,13 @@
 #include <cstring>
 #include <optional>
 #include <string>
+#include <system_error>
 
 #include "quorvel/batch/file_names.hpp"
 #include "quorvel/batch/messages.hpp"
 #include "quorvel/engine/errors.hpp"
+#include "quorvel/engine/memory_limit.hpp"
+#include "memory_gate.hpp"
 #include "ordered_pool.hpp"
 #include "result_line.hpp"
 #include "stop_signals.hpp"
@@ -92,11 +95,28 @@ int RunBatch(const std::vector<InputFile>& inputs, const BatchOptions& options, 
     const std::vector<PlannedFile> plan = PlanBatch(inputs, options);
     const std::size_t count = plan.size();
     batch::EngineCalls& engine = CliEngineCalls(options.force);
+    // With one file at a time there is nothing to share: no file sizes are looked up.
+    const bool gated = options.jobs > 1 && count > 1;
+    MemoryGate gate(engine::MemoryLimit());
 
     const auto convert = [&](std::size_t i) -> Outcome {
-        if (StopStatus() != 0) return {};  // no new file after a stop
+        std::uint64_t reserved = 0;
+        if (gated) {
+            std::error_code ec;
+            const std::uintmax_t size = plan[i].refusal ? 0 : fs::file_size(plan[i].input.path, ec);
+            reserved = ec || size == 0 ? 0 : engine::ConversionMemoryEstimate(size);
+            gate.Enter(i, reserved);
+        }
+        const auto leave = [&] {
+            if (gated) gate.Leave(reserved);
+        };
+        if (StopStatus() != 0) {
+            leave();
+            return {};  // no new file after a stop
+        }
         outputWasTaken = false;
         FileResult result = ResultOf(options.kind, plan[i], engine);
+        leave();
         if (outputWasTaken) {
             const PlannedFile& file = plan[i];
             result = {batch::FormatMessage("%s - %s exists in %s, not replaced (use -f)",

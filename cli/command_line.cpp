@@ -3,7 +3,9 @@
 #include <CLI/CLI.hpp>
 
 #include <filesystem>
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <system_error>
 #include <thread>
@@ -16,6 +18,7 @@
 #include "progress.hpp"
 #include "result_line.hpp"
 #include "quorvel/engine/inspection.hpp"
+#include "quorvel/engine/memory_limit.hpp"
 
 #ifndef QUORVEL_VERSION
 #error "QUORVEL_VERSION must be defined by the build"
@@ -31,6 +34,7 @@ struct BatchArguments {
     bool force = false;
     unsigned jobs = 1;
     bool quiet = false;
+    std::string maxMemory;
     std::vector<std::string> files;
 };
 
@@ -38,6 +42,44 @@ struct BatchArguments {
 CLI::Validator NonEmpty() {
     return CLI::Validator([](std::string& value) { return value.empty() ? std::string("empty file name") : ""; },
                           "", "NonEmpty");
+}
+
+// A memory size: a whole number of bytes, or of K, M or G (1024, 1024^2, 1024^3 bytes;
+// either case, "B" or "iB" may follow). Nothing for anything else.
+std::optional<std::uint64_t> ParseMemorySize(const std::string& value) {
+    std::size_t digits = 0;
+    while (digits < value.size() && value[digits] >= '0' && value[digits] <= '9') ++digits;
+    std::string unit = value.substr(digits);
+    for (char& ch : unit) ch = static_cast<char>(ch >= 'a' && ch <= 'z' ? ch - 'a' + 'A' : ch);
+    int shift = -1;
+    if (unit.empty() || unit == "B") shift = 0;
+    else if (unit == "K" || unit == "KB" || unit == "KIB") shift = 10;
+    else if (unit == "M" || unit == "MB" || unit == "MIB") shift = 20;
+    else if (unit == "G" || unit == "GB" || unit == "GIB") shift = 30;
+    if (digits == 0 || digits > 12 || shift < 0) return std::nullopt;
+    return std::stoull(value.substr(0, digits)) << shift;
+}
+
+constexpr std::uint64_t SmallestMemoryLimit = std::uint64_t{1} << 20;
+
+void AddMemoryOption(CLI::App& command, std::string& maxMemory) {
+    command
+        .add_option("--max-memory", maxMemory,
+                    "Memory for the files converted at a time, in all: a number with K, M or G, at least 1M "
+                    "(default 1G); a file that needs more is refused")
+        ->check(CLI::Validator(
+            [](std::string& value) {
+                const std::optional<std::uint64_t> bytes = ParseMemorySize(value);
+                if (!bytes) return "not a memory size (such as 512M or 2G): " + value;
+                if (*bytes < SmallestMemoryLimit) return "a memory limit below 1M: " + value;
+                return std::string();
+            },
+            "SIZE", "SIZE"));
+}
+
+// Sets the engine's limit from a --max-memory given (checked by the option already).
+void ApplyMemoryOption(const std::string& maxMemory) {
+    if (!maxMemory.empty()) engine::SetMemoryLimit(ParseMemorySize(maxMemory).value_or(engine::DefaultMemoryLimit));
 }
 
 // An existing directory, its UTF-8 name read as such on every platform (CLI11's own
@@ -66,6 +108,7 @@ CLI::App* AddBatchCommand(CLI::App& app, const std::string& name, const std::str
         ->check(CLI::Range(1u, 1024u));
     command->add_flag("-q,--quiet", arguments.quiet,
                       "Print only files not converted and the final line; no progress bar");
+    AddMemoryOption(*command, arguments.maxMemory);
     command->add_option("files", arguments.files, "MIDI files, or directories standing for their *.mid and *.kar files")
         ->required()
         ->check(NonEmpty());
@@ -73,6 +116,7 @@ CLI::App* AddBatchCommand(CLI::App& app, const std::string& name, const std::str
 }
 
 int RunBatchCommand(batch::BatchKind kind, const BatchArguments& arguments, std::ostream& out, std::ostream& err) {
+    ApplyMemoryOption(arguments.maxMemory);
     BatchOptions options;
     options.kind = kind;
     if (!arguments.outputDirectory.empty()) {
@@ -135,7 +179,9 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
         app, "kar", "Split format-0 files into karaoke files (.kar); other files are copied as .kar", kar);
 
     std::vector<std::string> infoFiles;
+    std::string infoMaxMemory;
     CLI::App* infoCommand = app.add_subcommand("info", "Describe MIDI files: header, events, channels, lyrics, problems");
+    AddMemoryOption(*infoCommand, infoMaxMemory);
     infoCommand->add_option("files", infoFiles, "MIDI files")->required()->check(NonEmpty());
 
     try {
@@ -149,7 +195,10 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
     if (smf0Command->parsed()) return RunBatchCommand(batch::BatchKind::Smf0, smf0, out, err);
     if (smf1Command->parsed()) return RunBatchCommand(batch::BatchKind::Smf1, smf1, out, err);
     if (karCommand->parsed()) return RunBatchCommand(batch::BatchKind::Karaoke, kar, out, err);
-    if (infoCommand->parsed()) return RunInfoCommand(infoFiles, out);
+    if (infoCommand->parsed()) {
+        ApplyMemoryOption(infoMaxMemory);
+        return RunInfoCommand(infoFiles, out);
+    }
     return UsageError;
 }
 

@@ -22,6 +22,15 @@ namespace quorvel::cli {
 // of the threads.
 template <class Result, class Work, class Deliver>
 void RunInOrder(std::size_t count, unsigned threads, Work&& work, Deliver&& deliver) {
+    if (threads <= 1 || count <= 1) {
+        // One at a time: on the calling thread, each result delivered as it is made.
+        for (std::size_t i = 0; i < count; ++i) {
+            std::vector<Result> ready;
+            ready.push_back(work(i));
+            deliver(std::move(ready), i + 1);
+        }
+        return;
+    }
     std::vector<std::optional<Result>> results(count);
     std::size_t finished = 0;
     std::mutex mutex;

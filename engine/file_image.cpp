@@ -128,14 +128,8 @@ void FileImage::LoadInput() {
         if (filled == room) {
             const std::uint64_t left = limit_ - std::min(limit_, held_);
             const std::uint64_t size = std::min(next, left / Page * Page);
-            if (size == 0) {
-                // The limit is reached: one more byte means the file does not fit.
-                std::uint8_t probe;
-                const std::ptrdiff_t n = ops_.Read(InputFile, &probe, 1);
-                if (n < 0) ThrowIo(n);
-                if (n > 0) throw FileTooLarge(limit_);
-                break;
-            }
+            // The input fills the limit and leaves no room for an output.
+            if (size == 0) throw FileTooLarge(limit_);
             block = AddExtent(size, false);
             room = size;
             filled = 0;
@@ -148,7 +142,12 @@ void FileImage::LoadInput() {
         filled += static_cast<std::uint64_t>(n);
         InputSize += n;
     }
-    if (block != nullptr) std::memset(block + filled, 0, room - filled);
+    if (block != nullptr) {
+        std::memset(block + filled, 0, WholePages(filled) - filled);
+        // Whole pages of the last block past the input are never touched, so they take
+        // no memory of the system's: they do not count against the limit.
+        held_ -= (room - filled) / Page * Page;
+    }
     // Pages past the input's last one are not part of it: the output begins there.
     pages_.resize(static_cast<std::size_t>(InputPages()));
     const int handle = InputFile;

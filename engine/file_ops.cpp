@@ -103,9 +103,14 @@ public:
     }
     int ExamineOutput(const std::filesystem::path& name, OutputTarget& target) override {
         target = OutputTarget{};
-        if (const int followed = FollowLinks(name, target.path); followed < 0) return followed;
+        target.path = name;
+        // One look at the name itself; links (rare) are followed step by step.
         struct stat info;
-        if (::stat(target.path.c_str(), &info) != 0) return errno == ENOENT ? 0 : -errno;
+        if (::lstat(name.c_str(), &info) != 0) return errno == ENOENT ? 0 : -errno;
+        if (S_ISLNK(info.st_mode)) {
+            if (const int followed = FollowLinks(name, target.path); followed < 0) return followed;
+            if (::stat(target.path.c_str(), &info) != 0) return errno == ENOENT ? 0 : -errno;
+        }
         target.exists = true;
         if (S_ISREG(info.st_mode)) {
             target.readOnly = (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;

@@ -95,9 +95,15 @@ void TemporaryOutput::Fail(std::ptrdiff_t negativeErrno) {
 }
 
 void TemporaryOutput::Write(const std::uint8_t* data, std::size_t size) {
-    const std::ptrdiff_t n = ops_.Write(handle_, data, size);
-    if (n < 0) Fail(n);
-    if (static_cast<std::size_t>(n) != size) Fail(-ENOSPC);  // a short write counts as a full disk
+    // A write may deliver less than asked (Linux at most about 2 GiB a call, Windows 1 GiB
+    // here); the rest follows. A write that delivers nothing counts as a full disk.
+    while (size > 0) {
+        const std::ptrdiff_t n = ops_.Write(handle_, data, size);
+        if (n < 0) Fail(n);
+        if (n == 0) Fail(-ENOSPC);
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
 }
 
 void TemporaryOutput::Commit(ReplacePolicy policy) {

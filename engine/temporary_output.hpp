@@ -27,7 +27,8 @@ public:
     TemporaryOutput(const TemporaryOutput&) = delete;
     TemporaryOutput& operator=(const TemporaryOutput&) = delete;
 
-    // Appends size bytes. A short write counts as a full disk. Throws IoError.
+    // Appends size bytes, in as many writes as the system needs; a write that delivers
+    // nothing counts as a full disk. Throws IoError.
     void Write(const std::uint8_t* data, std::size_t size);
 
     // Closes the file and moves it to the target's name as policy says. When a file is

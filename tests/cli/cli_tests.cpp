@@ -548,7 +548,7 @@ TEST(InfoCommand, ReportsEveryFileAndFailsWhenOneIsBadOrUnreadable) {
     WriteFile(dir / "big.mid", TooLargeSong());
     fs::create_symlink("nowhere.mid", dir / "gone.mid");
     fs::create_directory(dir / "folder.mid");
-    const CliRun run = RunCli({"info", "gone.mid", "a.mid", "folder.mid", "big.mid"}, dir.Path());
+    const CliRun run = RunCli({"info", "--max-memory", "1M", "gone.mid", "a.mid", "folder.mid", "big.mid"}, dir.Path());
     EXPECT_EQ(run.out,
               "gone.mid: Error opening file\n"
               "a.mid: format 1, 2 tracks, division 96\n"
@@ -556,7 +556,7 @@ TEST(InfoCommand, ReportsEveryFileAndFailsWhenOneIsBadOrUnreadable) {
               "  channels used: 1, 2\n"
               "  lyrics: none; karaoke marker: no\n"
               "folder.mid: not a regular file\n"
-              "big.mid: File too large\n");
+              "big.mid: File too large (over the memory limit of 1 MiB)\n");
     EXPECT_EQ(run.status, 1);
 
     const CliRun good = RunCli({"info", "a.mid"}, dir.Path());

@@ -118,21 +118,75 @@ TEST(FileImageSave, WritesExactlyOutputSizeBytes) {
     }
 }
 
-TEST(FileImageCapacity, InputBeyondSixtyFourPagesIsRefused) {
-    TempDir dir;
-    WriteFile(dir / "big.bin", Bytes(64 * 16384 + 1, 0));
-    FileImage image;
-    ASSERT_EQ(image.OpenFiles(dir / "big.bin", dir / "out.bin"), 0);
-    EXPECT_THROW(image.LoadInput(), engine::FileTooLarge);
-
-    // Exactly 64 pages load, but leave no room for an output.
-    WriteFile(dir / "full.bin", Bytes(64 * 16384, 0));
-    ASSERT_EQ(image.OpenFiles(dir / "full.bin", dir / "out.bin"), 0);
-    image.LoadInput();
-    EXPECT_EQ(image.InputPages(), 64);
+TEST(FileImageSave, AnOutputGrownInStepsIsWrittenWhole) {
+    // Grown 100000 bytes at a time to 6 MB: several blocks of growing size, one write each.
+    LoadedImage loaded(Pattern(100));
+    FileImage& image = loaded.image;
     image.OutputSize = 1;
     engine::Position base;
-    EXPECT_THROW(image.AllocateOutput(base), engine::FileTooLarge);
+    image.AllocateOutput(base);
+    const std::int64_t size = 6'000'000;
+    for (std::int64_t done = 0; done < size; done += 100000) {
+        image.GrowOutput(done + 100000);
+        for (std::int64_t i = done + 1; i <= done + 100000; ++i) image.PutByte(base + i, static_cast<std::uint8_t>(i % 251));
+    }
+    EXPECT_LT(image.HeldBytes(), static_cast<std::uint64_t>(size + (4 << 20) + 2 * FileImage::PageSize));
+    image.OutputSize = size;
+    image.SaveOutput();
+    const Bytes written = ReadFile(loaded.dir / "out.bin");
+    ASSERT_EQ(written.size(), static_cast<std::size_t>(size));
+    for (std::int64_t i = 0; i < size; ++i) ASSERT_EQ(written[i], static_cast<std::uint8_t>((i + 1) % 251)) << i;
+}
+
+// The system's files without their size: the image reads in blocks of growing size.
+class UnsizedFileOps final : public engine::FileOps {
+public:
+    int OpenRead(const std::filesystem::path& name) override { return system_.OpenRead(name); }
+    int CreateNew(const std::filesystem::path& name) override { return system_.CreateNew(name); }
+    std::ptrdiff_t Read(int handle, void* buffer, std::size_t size) override { return system_.Read(handle, buffer, size); }
+    std::ptrdiff_t Write(int handle, const void* buffer, std::size_t size) override {
+        return system_.Write(handle, buffer, size);
+    }
+    int Close(int handle) override { return system_.Close(handle); }
+    int Rename(const std::filesystem::path& from, const std::filesystem::path& to) override {
+        return system_.Rename(from, to);
+    }
+    int Remove(const std::filesystem::path& name) override { return system_.Remove(name); }
+
+private:
+    engine::FileOps& system_ = engine::SystemFileOps();
+};
+
+TEST(FileImageCapacity, AnImagePastTheMemoryLimitIsRefused) {
+    const ScopedMemoryLimit limit(64 * FileImage::PageSize);
+    TempDir dir;
+    WriteFile(dir / "big.bin", Bytes(64 * FileImage::PageSize, 0));
+    WriteFile(dir / "most.bin", Pattern(63 * FileImage::PageSize - 1));
+    UnsizedFileOps unsized;
+    for (engine::FileOps* ops : {&engine::SystemFileOps(), static_cast<engine::FileOps*>(&unsized)}) {
+        SCOPED_TRACE(ops == &unsized ? "size unknown" : "size known");
+        FileImage image(*ops);
+        ASSERT_EQ(image.OpenFiles(dir / "big.bin", dir / "out.bin"), 0);
+        try {
+            image.LoadInput();
+            ADD_FAILURE() << "loaded";
+        } catch (const engine::FileTooLarge& e) {
+            EXPECT_STREQ(e.what(), "File too large (over the memory limit of 1 MiB)");
+        }
+        // 63 pages load whole and leave room for one page of output, not two.
+        ASSERT_EQ(image.OpenFiles(dir / "most.bin", dir / "out.bin"), 0);
+        image.LoadInput();
+        EXPECT_EQ(image.InputPages(), 63);
+        const Bytes expected = Pattern(63 * FileImage::PageSize - 1);
+        for (std::size_t i = 0; i < expected.size(); i += 4093) ASSERT_EQ(image.GetByte(static_cast<engine::Position>(i + 1)), expected[i]);
+        EXPECT_EQ(image.GetByte(static_cast<engine::Position>(expected.size())), expected.back());
+        EXPECT_EQ(image.GetByte(static_cast<engine::Position>(expected.size() + 1)), 0);
+        image.OutputSize = 1;
+        engine::Position base;
+        image.AllocateOutput(base);
+        EXPECT_EQ(base, 63 * FileImage::PageSize);
+        EXPECT_THROW(image.GrowOutput(FileImage::PageSize + 1), engine::FileTooLarge);
+    }
 }
 
 TEST(FileImageCapacity, NextLoadStartsFromAnEmptyTable) {

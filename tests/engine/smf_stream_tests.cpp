@@ -82,7 +82,7 @@ TEST(ReadTrackHeader, ReadsTagAndLength) {
     EXPECT_EQ(s.ReadPos, 22);
     EXPECT_EQ(s.TrackRemaining, 300);
     s.ReadTrackHeader();
-    EXPECT_EQ(s.TrackRemaining, -1) << "a length of 2^31 and more comes out negative";
+    EXPECT_EQ(s.TrackRemaining, 0xFFFFFFFF) << "every length 4 bytes state";
 }
 
 TEST(ReadTrackHeader, RejectsOtherChunksAndMissingOnes) {

@@ -20,8 +20,8 @@ struct Fault {
     Op op;
     int nth;         // which call of op fails, 1-based
     int error;       // the errno it fails with
-    std::ptrdiff_t partial;  // for Write: deliver this many bytes instead of failing
-    bool largeInput; // an output of two pages, written in two calls
+    std::ptrdiff_t partial;  // for Write: deliver this many bytes, then fail every later call
+    bool largeInput; // an output of two pages
     int code;        // the IoError code expected
     std::string text;
 };
@@ -41,12 +41,11 @@ const Fault kFaults[] = {
     {"CloseOfInputFails", Op::Close, 1, EBADF, -1, false, EBADF, Other(EBADF)},
     {"CreateInMissingDirectory", Op::CreateNew, 1, ENOENT, -1, false, 2, "File not found"},
     {"WriteOnFullDisk", Op::Write, 1, ENOSPC, -1, false, 101, "Disk full"},
-    {"ShortWrite", Op::Write, 1, 0, 10, false, 101, "Disk full"},
+    {"ShortWriteThenFullDisk", Op::Write, 1, ENOSPC, 10, false, 101, "Disk full"},
     {"WriteOfNothing", Op::Write, 1, 0, 0, false, 101, "Disk full"},
 #ifdef EDQUOT
-    {"SecondPageOverQuota", Op::Write, 2, EDQUOT, -1, true, 101, "Disk full"},
+    {"ShortWriteThenOverQuota", Op::Write, 1, EDQUOT, 100, true, 101, "Disk full"},
 #endif
-    {"SecondPageShortWrite", Op::Write, 2, 0, 100, true, 101, "Disk full"},
     {"CloseOfOutputOnFullDisk", Op::Close, 2, ENOSPC, -1, true, 101, "Disk full"},
     {"RenameAcrossDevices", Op::Rename, 1, EXDEV, -1, false, EXDEV, Other(EXDEV)},
 };
@@ -112,6 +111,18 @@ TEST(FaultInjectionControl, UnreachedFaultLetsTheConversionSucceed) {
             EXPECT_TRUE(ReadFile(dir / "out.mid") == kind.largeOutput);
             EXPECT_TRUE(ReadFile(dir / "in.mid") == kind.largeInput);
         }
+    }
+}
+
+// A write that delivers part of the bytes is not an error: the rest follows.
+TEST(FaultInjectionControl, ShortWriteIsContinued) {
+    for (const ConversionKind& kind : ConversionKinds()) {
+        SCOPED_TRACE(kind.name);
+        TempDir dir;
+        WriteFile(dir / "in.mid", kind.largeInput);
+        FaultyFileOps ops(Op::Write, 1, 0, 100);
+        ASSERT_EQ(kind.convert(dir / "in.mid", dir / "out.mid", ops), 0);
+        EXPECT_TRUE(ReadFile(dir / "out.mid") == kind.largeOutput);
     }
 }
 

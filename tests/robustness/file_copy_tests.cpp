@@ -105,7 +105,7 @@ TEST(CopyWholeOrAbsent, AFailedWriteLeavesNoPartOfTheCopy) {
         int failingWrite;
         std::ptrdiff_t partial;
         int error;
-    } faults[] = {{"second write on a full disk", 2, -1, ENOSPC}, {"first write cut short", 1, 1000, 0}};
+    } faults[] = {{"second write on a full disk", 2, -1, ENOSPC}, {"second write delivering nothing", 2, 0, 0}};
     for (const auto& fault : faults) {
         for (const ReplacePolicy policy : {ReplacePolicy::NeverReplace, ReplacePolicy::Replace}) {
             for (const bool targetExists : {false, true}) {

@@ -164,7 +164,10 @@ std::ptrdiff_t FaultyFileOps::Read(int handle, void* buffer, std::size_t size) {
     return Fails(Op::Read) ? -error_ : engine::SystemFileOps().Read(handle, buffer, size);
 }
 std::ptrdiff_t FaultyFileOps::Write(int handle, const void* buffer, std::size_t size) {
-    if (!Fails(Op::Write)) return engine::SystemFileOps().Write(handle, buffer, size);
+    if (!Fails(Op::Write)) {
+        const bool diskFull = op_ == Op::Write && partial_ >= 0 && error_ != 0 && calls_[static_cast<int>(Op::Write)] > nth_;
+        return diskFull ? -error_ : engine::SystemFileOps().Write(handle, buffer, size);
+    }
     if (partial_ < 0) return -error_;
     return engine::SystemFileOps().Write(handle, buffer, std::min<std::size_t>(size, static_cast<std::size_t>(partial_)));
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "quorvel/engine/file_ops.hpp"
+#include "quorvel/engine/memory_limit.hpp"
 
 namespace quorvel::testing {
 
@@ -54,12 +55,25 @@ struct Conversion {
 Conversion RunType0(const Bytes& input);
 Conversion RunType1(const Bytes& input);
 
+// Sets the engine's memory limit while it lives, then puts the one before back.
+class ScopedMemoryLimit {
+public:
+    explicit ScopedMemoryLimit(std::uint64_t bytes) : before_(engine::MemoryLimit()) { engine::SetMemoryLimit(bytes); }
+    ~ScopedMemoryLimit() { engine::SetMemoryLimit(before_); }
+    ScopedMemoryLimit(const ScopedMemoryLimit&) = delete;
+    ScopedMemoryLimit& operator=(const ScopedMemoryLimit&) = delete;
+
+private:
+    std::uint64_t before_;
+};
+
 // Real files, with a failure injected into the Nth call of one operation.
 class FaultyFileOps final : public engine::FileOps {
 public:
     enum class Op { OpenRead, CreateNew, Read, Write, Close, Rename };
-    // Fails call number `nth` (1-based) of `op` with -error. For Write, a failing call
-    // may first deliver `partial` bytes (a short write) instead of failing outright.
+    // Fails call number `nth` (1-based) of `op` with -error. For Write, the call may
+    // instead deliver `partial` bytes (a short write); every later Write then fails with
+    // -error (a disk filling up), or goes through when error is 0.
     FaultyFileOps(Op op, int nth, int error, std::ptrdiff_t partial = -1)
         : op_(op), nth_(nth), error_(error), partial_(partial) {}
 
