@@ -1,20 +1,20 @@
 #!/usr/bin/env python3
 """Writes the benchmark corpus: a deterministic, seeded set of Standard MIDI Files.
 
-    make_corpus.py OUTDIR [--files N] [--seed S]
+    make_corpus.py OUTDIR [--files N] [--big-mb M] [--seed S]
 
 OUTDIR/smf1/   N format-1 files (input of quorvel-cli smf0 and of the mido peer)
 OUTDIR/smf0/   N format-0 files (input of quorvel-cli smf1)
-OUTDIR/large/  large1.mid (format 1, 256 tracks) and large0.mid (format 0), each as
-               big as a conversion's 64-page file image allows
+OUTDIR/large/  large1.mid (format 1, 64 tracks of dense notes and controllers) and
+               large0.mid (format 0, 16 channels with lyrics), each about M MB
+               (default 100; 0 leaves them out)
 
-Sizes run from 1 KB to 500 KB (log-uniform), tracks from 1 to 256. The events use
-running status, system-exclusive messages, long meta texts (128 bytes and more), lyrics,
-tempo and time-signature changes and delta times of one to four bytes. Every file is
-sized so that it and its conversion together fit the 64 pages of 16384 bytes the
-converter works in, so every file converts.
+The files are shaped like real collections: most are 2 to 50 KB (log-uniform), one in
+thirty is 100 to 500 KB; format-1 files have 2 to 30 tracks. The events use running
+status, system-exclusive messages, long meta texts, lyrics (in about a third of the
+files), tempo changes and delta times of one to four bytes.
 
-The same seed and count give the same bytes on every run and every machine.
+The same seed and arguments give the same bytes on every run and every machine.
 """
 
 import argparse
@@ -28,26 +28,14 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), os.p
 from smf_writer import (END_OF_TRACK_EVENT, LYRIC, MARKER, TEMPO, TEXT, TIME_SIGNATURE,  # noqa: E402
                         TRACK_NAME, header, track, var_len)
 
-PAGE = 16384
-SLOTS = 64
-MIN_SIZE = 1024
-MAX_SIZE = 500 * 1024
 DIVISION = 480
 
 WORDS = ("la", "love", "night", "star", "dream", "fire", "rain", "heart", "sky", "moon",
          "sing", "dance", "away", "home", "light", "time", "river", "gold", "blue", "wind")
 
 
-def pages(size):
-    return (size + PAGE - 1) // PAGE
-
-
 class TrackWriter:
-    """Builds the events of one track and the bound of what each conversion makes of them.
-
-    merge_bound: bytes this track's events take in a merged format-0 track at most (each
-    event with a status byte of its own and a delta no longer than its own).
-    """
+    """Builds the events of one track."""
 
     def __init__(self, rng, channels, lyrics):
         self.rng = rng
@@ -55,7 +43,6 @@ class TrackWriter:
         self.lyrics = lyrics
         self.data = bytearray()
         self.running = None
-        self.merge_bound = 0
         self.events = 0
 
     def _event(self, delta, status, body, channel_event):
@@ -71,7 +58,6 @@ class TrackWriter:
             # Readers disagree on running status after a system-exclusive message
             # (some carry F0 on): the next channel event states its status again.
             self.running = None
-        self.merge_bound += len(d) + 1 + len(body)
 
     def _delta(self):
         r = self.rng.random()
@@ -134,55 +120,97 @@ class TrackWriter:
         return track(bytes(self.data) + END_OF_TRACK_EVENT)
 
 
-def format1(rng, size, tracks):
-    """A format-1 file of about size bytes; its merge fits the image."""
-    while True:
-        chunks = []
-        bound = 26
-        lyrics_track = rng.randrange(tracks) if rng.random() < 0.5 else -1
-        per_track = max(0, (size - 14) // tracks - 8 - 4)
-        for t in range(tracks):
-            w = TrackWriter(rng, [t % 16] if rng.random() < 0.8 else list(range(16)), t == lyrics_track)
-            if t == 0:
-                w.meta(0, TRACK_NAME, b"Benchmark song")
-                w.meta(0, TEXT, w._text(rng.randrange(128, 400)))
-                w.meta(0, TIME_SIGNATURE, b"\x04\x02\x18\x08")
-                w.meta(0, TEMPO, b"\x07\xA1\x20")
-            else:
-                w.meta(0, TRACK_NAME, w._text(rng.randrange(8, 40)))
-            w.fill(per_track)
-            chunks.append(w.chunk())
-            bound += w.merge_bound
-        data = header(1, tracks, DIVISION) + b"".join(chunks)
-        if pages(len(data)) + pages(bound) <= SLOTS:
-            return data
-        size = int(size * 0.97)
+def format1(rng, size, tracks, lyrics):
+    """A format-1 file of about size bytes."""
+    chunks = []
+    lyrics_track = rng.randrange(1, tracks) if lyrics else -1
+    per_track = max(0, (size - 14) // tracks - 8 - 4)
+    for t in range(tracks):
+        w = TrackWriter(rng, [t % 16] if rng.random() < 0.8 else list(range(16)), t == lyrics_track)
+        if t == 0:
+            w.meta(0, TRACK_NAME, b"Benchmark song")
+            w.meta(0, TEXT, w._text(rng.randrange(128, 400)))
+            w.meta(0, TIME_SIGNATURE, b"\x04\x02\x18\x08")
+            w.meta(0, TEMPO, b"\x07\xA1\x20")
+        else:
+            w.meta(0, TRACK_NAME, w._text(rng.randrange(8, 40)))
+        w.fill(per_track)
+        chunks.append(w.chunk())
+    return header(1, tracks, DIVISION) + b"".join(chunks)
 
 
-def format0(rng, size):
-    """A format-0 file of about size bytes; its split fits the image."""
-    while True:
-        w = TrackWriter(rng, list(range(16)), rng.random() < 0.6)
-        w.meta(0, TRACK_NAME, b"Benchmark song")
-        w.meta(0, TEXT, w._text(rng.randrange(128, 400)))
-        w.fill(max(0, size - 14 - 8 - 4))
-        data = header(0, 1, DIVISION) + w.chunk()
-        # Every event may need its status byte again and a delta of up to 4 bytes in
-        # its channel's track; 19 track chunks and the karaoke texts on top.
-        bound = len(data) + 4 * w.events + 19 * 12 + 100
-        if pages(len(data)) + pages(bound) <= SLOTS:
-            return data
-        size = int(size * 0.97)
+def format0(rng, size, lyrics):
+    """A format-0 file of about size bytes."""
+    w = TrackWriter(rng, list(range(16)), lyrics)
+    w.meta(0, TRACK_NAME, b"Benchmark song")
+    w.meta(0, TEXT, w._text(rng.randrange(128, 400)))
+    w.fill(max(0, size - 14 - 8 - 4))
+    return header(0, 1, DIVISION) + w.chunk()
+
+
+def dense_pattern(rng, channels, lyrics, size):
+    """About size bytes of dense events that may follow each other any number of times:
+    notes and controllers in runs of running status (the first event states its
+    status), short deltas, a tempo change now and then, with lyrics when asked."""
+    out = bytearray()
+    running = None
+    while len(out) < size:
+        ch = rng.choice(channels)
+        r = rng.random()
+        delta = 0 if rng.random() < 0.5 else rng.randrange(1, 120)
+        if r < 0.002:
+            # A tempo change now and then, so that no output track waits too long.
+            out += var_len(delta) + bytes([0xFF, TEMPO, 3]) + rng.randrange(300000, 700000).to_bytes(3, "big")
+            continue
+        if lyrics and r < 0.03:
+            text = (b"\r" if rng.random() < 0.2 else b"") + rng.choice(WORDS).encode("ascii")
+            out += var_len(delta) + bytes([0xFF, LYRIC]) + var_len(len(text)) + text
+            continue
+        status = (0xB0 if r < 0.2 else 0x90) | ch
+        body = bytes([rng.randrange(120), rng.randrange(128)])
+        out += var_len(delta) + (body if status == running else bytes([status]) + body)
+        running = status
+    return bytes(out)
+
+
+def repeated_track(prefix, pattern, size):
+    body = prefix + pattern * max(1, (size - len(prefix)) // len(pattern))
+    return track(body + END_OF_TRACK_EVENT)
+
+
+def big_format1(rng, size):
+    """Format 1, 64 tracks of dense notes and controllers, about size bytes."""
+    per_track = size // 64
+    chunks = []
+    for t in range(64):
+        prefix = bytes([0x00, 0xFF, TRACK_NAME]) + var_len(8) + b"Track %02d" % t
+        pattern = dense_pattern(rng, [t % 16], False, 65536)
+        chunks.append(repeated_track(prefix, pattern, per_track))
+    return header(1, 64, DIVISION) + b"".join(chunks)
+
+
+def big_format0(rng, size):
+    """Format 0, 16 channels with lyrics, about size bytes."""
+    prefix = bytes([0x00, 0xFF, TRACK_NAME]) + var_len(8) + b"Big song"
+    pattern = dense_pattern(rng, list(range(16)), True, 1 << 20)
+    return header(0, 1, DIVISION) + repeated_track(prefix, pattern, size)
 
 
 def log_uniform(rng, low, high):
     return int(math.exp(rng.uniform(math.log(low), math.log(high))))
 
 
+def collection_size(rng):
+    if rng.random() < 1 / 30:
+        return log_uniform(rng, 100_000, 500_000)
+    return log_uniform(rng, 2_000, 50_000)
+
+
 def main():
     ap = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     ap.add_argument("outdir")
-    ap.add_argument("--files", type=int, default=100, help="files per format (default 100)")
+    ap.add_argument("--files", type=int, default=2000, help="files per format (default 2000)")
+    ap.add_argument("--big-mb", type=int, default=100, help="size of the two large files in MB (default 100)")
     ap.add_argument("--seed", type=int, default=20261208)
     args = ap.parse_args()
 
@@ -192,19 +220,19 @@ def main():
         os.makedirs(d, exist_ok=True)
 
     for i in range(args.files):
-        size = log_uniform(rng, MIN_SIZE, MAX_SIZE)
-        # Tracks: log-uniform 1..256, but no more than the size carries (~120 bytes each).
-        tracks = max(1, min(log_uniform(rng, 1, 257), size // 120, 256))
-        with open(os.path.join(dirs["smf1"], "song%03d_t%d.mid" % (i, tracks)), "wb") as f:
-            f.write(format1(rng, size, tracks))
-        size0 = log_uniform(rng, MIN_SIZE, MAX_SIZE)
-        with open(os.path.join(dirs["smf0"], "song%03d.mid" % i), "wb") as f:
-            f.write(format0(rng, size0))
+        size = collection_size(rng)
+        tracks = rng.randrange(2, 31)
+        with open(os.path.join(dirs["smf1"], "song%04d_t%d.mid" % (i, tracks)), "wb") as f:
+            f.write(format1(rng, size, tracks, rng.random() < 0.3))
+        with open(os.path.join(dirs["smf0"], "song%04d.mid" % i), "wb") as f:
+            f.write(format0(rng, collection_size(rng), rng.random() < 0.3))
 
-    with open(os.path.join(dirs["large"], "large1.mid"), "wb") as f:
-        f.write(format1(rng, MAX_SIZE, 256))
-    with open(os.path.join(dirs["large"], "large0.mid"), "wb") as f:
-        f.write(format0(rng, MAX_SIZE))
+    if args.big_mb > 0:
+        big = args.big_mb * 1_000_000
+        with open(os.path.join(dirs["large"], "large1.mid"), "wb") as f:
+            f.write(big_format1(rng, big))
+        with open(os.path.join(dirs["large"], "large0.mid"), "wb") as f:
+            f.write(big_format0(rng, big))
 
 
 if __name__ == "__main__":

@@ -1,35 +1,42 @@
 #!/usr/bin/env bash
 # Times quorvel-cli against the floor (cp of the same files) and a peer (Python mido
-# merging the same format-1 files) and prints one table.
+# merging the same format-1 file) and prints one table.
 #
-#   bench/run.sh [--files N] [--runs R] [--mido-runs M] [--keep]
+#   bench/run.sh [--files N] [--big-mb M] [--runs R] [--callgrind] [--keep]
 #
-#   --files N      files per format in the generated corpus (default 100)
+#   --files N      files per format in the generated corpus (default 2000)
+#   --big-mb M     size of the two single large files in MB (default 100; 0: none)
 #   --runs R       timed repetitions of each command; the table shows the median (default 5)
-#   --mido-runs M  repetitions of the (slow) mido commands (default 3)
+#   --callgrind    also count the instructions of each -j 1 and large-file conversion
+#                  with valgrind's callgrind, per input byte: slow, but the same on any
+#                  machine, busy or not
 #   --keep         keep the working folder (corpus and outputs) and print its path
 #
 # Environment: BUILD_DIR (default build/release, configured by the release preset),
 # BENCH_TMP (where the working folder goes, default $TMPDIR or /tmp), QUORVEL_CLI (time
-# this quorvel-cli binary instead of the one built here).
+# this quorvel-cli binary instead of the one built here), MIDO_TIMEOUT (seconds the one
+# mido run on the large file may take, default 900) and MIDO_MEMORY_KB (its ulimit -v,
+# default 8000000).
 #
 # Steps: install what is missing, build quorvel-cli and engine_bench optimised, write
 # the corpus, then time. Build and corpus generation are outside every timing; every
-# repetition writes into a fresh, empty output folder.
+# repetition writes into a fresh, empty output folder. Run it on a quiet machine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-files=100
+files=2000
+big_mb=100
 runs=5
-mido_runs=3
+callgrind=0
 keep=0
 while [ $# -gt 0 ]; do
   case "$1" in
     --files) files="$2"; shift 2 ;;
+    --big-mb) big_mb="$2"; shift 2 ;;
     --runs) runs="$2"; shift 2 ;;
-    --mido-runs) mido_runs="$2"; shift 2 ;;
+    --callgrind) callgrind=1; shift ;;
     --keep) keep=1; shift ;;
-    -h|--help) sed -n '2,18p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,23p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "bench/run.sh: unknown argument $1" >&2; exit 2 ;;
   esac
 done
@@ -37,7 +44,7 @@ done
 # --- what the benchmark needs ---------------------------------------------------
 bash scripts/install-deps
 extra=()
-for p in hyperfine time python3-mido; do
+for p in hyperfine time python3-mido valgrind; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || extra+=("$p")
 done
 if [ ${#extra[@]} -gt 0 ]; then
@@ -84,20 +91,22 @@ corpus="$work/corpus"
 out="$work/out"
 results="$work/results"
 mkdir -p "$results"
-echo "Writing the corpus ($files files per format)..." >&2
-"$py" bench/make_corpus.py "$corpus" --files "$files"
+echo "Writing the corpus ($files files per format, large files of $big_mb MB)..." >&2
+"$py" bench/make_corpus.py "$corpus" --files "$files" --big-mb "$big_mb"
+
 
 # --- timing ----------------------------------------------------------------------
 jobs="$(nproc)"
-echo "# case|input|files|bytes|seconds|cpu_seconds|peak_kb|baseline" > "$results/rows"
+echo "# case|input|files|bytes|seconds|cpu_seconds|peak_kb|baseline|note" > "$results/rows"
 
-# measure NAME INPUT_LABEL BASELINE RUNS FILE... -- COMMAND...
-# Times COMMAND (which writes into $out; run without a shell) RUNS times after one
+# measure NAME INPUT_LABEL BASELINE FILE... -- COMMAND...
+# Times COMMAND (which writes into $out; run without a shell) $runs times after one
 # warm-up, each run into a fresh $out; then runs it once more under /usr/bin/time for
-# the peak resident set, and checks that it wrote one file per input.
+# the peak resident set, and checks that it wrote one file per input. With --callgrind
+# and COUNT=1, also counts its instructions once.
 measure() {
-  local name="$1" label="$2" baseline="$3" reps="$4"
-  shift 4
+  local name="$1" label="$2" baseline="$3"
+  shift 3
   local inputs=()
   while [ "$1" != "--" ]; do inputs+=("$1"); shift; done
   shift
@@ -106,8 +115,8 @@ measure() {
   local count bytes
   count=${#inputs[@]}
   bytes=$(cat "${inputs[@]}" | wc -c)
-  echo "Timing $name ($count files, $reps runs)..." >&2
-  if ! hyperfine -N --style none --runs "$reps" --warmup 1 \
+  echo "Timing $name ($count files, $runs runs)..." >&2
+  if ! hyperfine -N --style none --runs "$runs" --warmup 1 \
       --prepare "$(printf '%q ' sh -c 'rm -rf "$0" && mkdir "$0"' "$out")" \
       --export-json "$results/$name.json" "$cmd" >"$results/$name.log" 2>&1; then
     cat "$results/$name.log" >&2
@@ -127,7 +136,38 @@ import json, sys
 r = json.load(open(sys.argv[1]))["results"][0]
 print(r["median"], r["user"] + r["system"])' "$results/$name.json")
   peak=$(sed -n 's/.*Maximum resident set size (kbytes): //p' "$results/$name.time")
-  echo "$name|$label|$count|$bytes|$median|$cpu|$peak|$baseline" >> "$results/rows"
+  local instructions=""
+  if [ "$callgrind" -eq 1 ] && [ "${COUNT:-0}" -eq 1 ]; then
+    echo "Counting the instructions of $name..." >&2
+    rm -rf "$out" && mkdir "$out"
+    valgrind --tool=callgrind --callgrind-out-file="$results/$name.callgrind" "$@" >/dev/null 2>"$results/$name.cg"
+    instructions=$(sed -n 's/.*Collected : \([0-9]*\).*/\1/p' "$results/$name.cg")
+  fi
+  echo "$name|$label|$count|$bytes|$median|$cpu|$peak|$baseline|$instructions" >> "$results/rows"
+}
+
+# once NAME INPUT_LABEL BASELINE INPUT -- COMMAND...
+# Runs a slow peer once, bounded by timeout and ulimit -v, into a fresh $out, and notes
+# its wall time and peak memory, or how it ended.
+once() {
+  local name="$1" label="$2" baseline="$3" input="$4"
+  shift 5
+  local limit_s="${MIDO_TIMEOUT:-900}" limit_kb="${MIDO_MEMORY_KB:-8000000}"
+  local bytes status=0
+  bytes=$(wc -c < "$input")
+  echo "Running $name once (at most $limit_s s and $limit_kb KB)..." >&2
+  rm -rf "$out" && mkdir "$out"
+  /usr/bin/time -f "%e %M" -o "$results/$name.time" \
+    timeout "$limit_s" bash -c 'ulimit -v "$0" && exec "$@"' "$limit_kb" "$@" >"$results/$name.log" 2>&1 ||
+    status=$?
+  local seconds peak note=""
+  read -r seconds peak < <(tail -n 1 "$results/$name.time")
+  if [ "$status" -eq 124 ]; then
+    note="stopped after $limit_s s"
+  elif [ "$status" -ne 0 ]; then
+    note="failed, exit $status: $(tail -n 1 "$results/$name.log" | cut -c1-60 | tr '|' '/')"
+  fi
+  echo "$name|$label|1|$bytes|$seconds|0|$peak|$baseline|$note" >> "$results/rows"
 }
 
 smf1_files=("$corpus"/smf1/*.mid)
@@ -135,31 +175,26 @@ smf0_files=("$corpus"/smf0/*.mid)
 large1="$corpus/large/large1.mid"
 large0="$corpus/large/large0.mid"
 
-measure "cp format 1" "corpus format 1" "" "$runs" "${smf1_files[@]}" -- \
-  cp "${smf1_files[@]}" "$out/"
-measure "smf0 -j 1" "corpus format 1" "cp format 1" "$runs" "${smf1_files[@]}" -- \
+measure "cp format 1" "corpus format 1" "" "${smf1_files[@]}" -- cp -r "$corpus/smf1" "$out/"
+COUNT=1 measure "smf0 -j 1" "corpus format 1" "cp format 1" "${smf1_files[@]}" -- \
   "$cli" smf0 -q -f -j 1 -o "$out" "$corpus/smf1"
-measure "smf0 -j $jobs" "corpus format 1" "cp format 1" "$runs" "${smf1_files[@]}" -- \
+measure "smf0 -j $jobs" "corpus format 1" "cp format 1" "${smf1_files[@]}" -- \
   "$cli" smf0 -q -f -j "$jobs" -o "$out" "$corpus/smf1"
-measure "mido merge" "corpus format 1" "smf0 -j 1" "$mido_runs" "${smf1_files[@]}" -- \
-  "$py" bench/mido_merge.py "$out" "${smf1_files[@]}"
-measure "cp format 0" "corpus format 0" "" "$runs" "${smf0_files[@]}" -- \
-  cp "${smf0_files[@]}" "$out/"
-measure "smf1 -j 1" "corpus format 0" "cp format 0" "$runs" "${smf0_files[@]}" -- \
+measure "cp format 0" "corpus format 0" "" "${smf0_files[@]}" -- cp -r "$corpus/smf0" "$out/"
+COUNT=1 measure "smf1 -j 1" "corpus format 0" "cp format 0" "${smf0_files[@]}" -- \
   "$cli" smf1 -q -f -j 1 -o "$out" "$corpus/smf0"
-measure "smf1 -j $jobs" "corpus format 0" "cp format 0" "$runs" "${smf0_files[@]}" -- \
+measure "smf1 -j $jobs" "corpus format 0" "cp format 0" "${smf0_files[@]}" -- \
   "$cli" smf1 -q -f -j "$jobs" -o "$out" "$corpus/smf0"
-measure "cp large1" "large1.mid" "" "$runs" "$large1" -- cp "$large1" "$out/"
-measure "smf0 large1" "large1.mid" "cp large1" "$runs" "$large1" -- \
-  "$cli" smf0 -q -f -o "$out" "$large1"
-measure "mido large1" "large1.mid" "smf0 large1" "$mido_runs" "$large1" -- \
-  "$py" bench/mido_merge.py "$out" "$large1"
-measure "cp large0" "large0.mid" "" "$runs" "$large0" -- cp "$large0" "$out/"
-measure "smf1 large0" "large0.mid" "cp large0" "$runs" "$large0" -- \
-  "$cli" smf1 -q -f -o "$out" "$large0"
+if [ "$big_mb" -gt 0 ]; then
+  measure "cp large1" "large1.mid" "" "$large1" -- cp "$large1" "$out/"
+  COUNT=1 measure "smf0 large1" "large1.mid" "cp large1" "$large1" -- "$cli" smf0 -q -f -o "$out" "$large1"
+  measure "cp large0" "large0.mid" "" "$large0" -- cp "$large0" "$out/"
+  COUNT=1 measure "smf1 large0" "large0.mid" "cp large0" "$large0" -- "$cli" smf1 -q -f -o "$out" "$large0"
+  once "mido large1" "large1.mid" "smf0 large1" "$large1" -- "$py" bench/mido_merge.py "$out" "$large1"
+fi
 
 # --- table -----------------------------------------------------------------------
-"$py" - "$results/rows" "$runs" "$mido_runs" <<'EOF'
+"$py" - "$results/rows" "$runs" "$jobs" <<'EOF'
 import sys
 
 rows = {}
@@ -167,33 +202,40 @@ order = []
 for line in open(sys.argv[1]):
     if line.startswith("#"):
         continue
-    name, label, count, size, seconds, cpu, peak, baseline = line.rstrip("\n").split("|")
-    rows[name] = dict(label=label, count=int(count), bytes=int(size), s=float(seconds),
-                      cpu=float(cpu), peak=int(peak), baseline=baseline)
+    name, label, count, size, seconds, cpu, peak, baseline, note = line.rstrip("\n").split("|")
+    rows[name] = dict(label=label, count=int(count), bytes=int(size), s=float(seconds), cpu=float(cpu),
+                      peak=int(peak or 0), baseline=baseline, note=note)
     order.append(name)
+jobs = sys.argv[3]
 
 print()
-print("Median wall time of %s runs (mido: %s runs); cpu s: mean user + system time;"
-      % (sys.argv[2], sys.argv[3]))
-print("input MB = 10^6 bytes; files/s and MB/s from the median wall time.")
-print("ratio: wall (and cpu) seconds over the baseline's: quorvel against cp of the same files,")
-print("mido against quorvel's -j 1 row (how many times faster quorvel is).")
+print("Median wall time of %s runs (mido: one run); cpu s: mean user + system time." % sys.argv[2])
+print("MB = 10^6 bytes; files/s and MB/s from the median wall time; peak RSS of one run.")
+print("ratio: wall seconds over those of cp of the same files (cpu seconds in brackets);")
+print("-j %s rows: speed-up over -j 1 too; mido: times slower than quorvel-cli." % jobs)
+print("instr/B: user-mode instructions per input byte, counted by callgrind (--callgrind).")
 print()
-head = ("case", "input", "files", "MB", "median s", "cpu s", "files/s", "MB/s", "peak RSS MB",
-        "ratio")
+head = ("case", "input", "files", "MB", "median s", "cpu s", "files/s", "MB/s", "peak RSS MB", "ratio",
+        "instr/B")
 table = [head]
 def rate(v):
     return "%.0f" % v if v >= 100 else "%.3g" % v
 for name in order:
     r = rows[name]
-    ratio = ""
-    if r["baseline"]:
+    ratio, instr = "", ""
+    if r["note"].isdigit():
+        instr = "%.1f" % (int(r["note"]) / r["bytes"])
+    if name.startswith("mido"):
+        ratio = r["note"] or "%.0fx slower than %s" % (r["s"] / rows[r["baseline"]]["s"], r["baseline"])
+    elif r["baseline"]:
         b = rows[r["baseline"]]
-        ratio = "%.2fx (cpu %.2fx) %s" % (r["s"] / b["s"], r["cpu"] / b["cpu"], r["baseline"])
+        ratio = "%.2fx (cpu %.2fx) %s" % (r["s"] / b["s"], r["cpu"] / b["cpu"] if b["cpu"] else 0, r["baseline"])
+        single = name.replace("-j " + jobs, "-j 1")
+        if single != name and single in rows:
+            ratio += "; %.2fx faster than -j 1" % (rows[single]["s"] / r["s"])
     table.append((name, r["label"], str(r["count"]), "%.2f" % (r["bytes"] / 1e6), "%.4f" % r["s"],
-                  "%.4f" % r["cpu"],
-                  rate(r["count"] / r["s"]), "%.1f" % (r["bytes"] / 1e6 / r["s"]),
-                  "%.1f" % (r["peak"] / 1024), ratio))
+                  "%.4f" % r["cpu"] if r["cpu"] else "", rate(r["count"] / r["s"]),
+                  "%.1f" % (r["bytes"] / 1e6 / r["s"]), "%.1f" % (r["peak"] / 1024), ratio, instr))
 widths = [max(len(row[i]) for row in table) for i in range(len(head))]
 left = {0, 1, 9}
 def line(row):
