@@ -44,15 +44,15 @@ public:
     std::uint8_t GetByte(Position p) const noexcept {
         const auto index = static_cast<std::uint64_t>(p - 1);
         const std::uint64_t slot = index / PageSize;
-        if (slot >= pages_.size() || pages_[slot] == nullptr) return 0;
-        return pages_[slot][index % PageSize];
+        if (slot >= slots_ || table_[slot] == nullptr) return 0;
+        return table_[slot][index % PageSize];
     }
 
     void PutByte(Position p, std::uint8_t b) noexcept {
         const auto index = static_cast<std::uint64_t>(p - 1);
         const std::uint64_t slot = index / PageSize;
-        if (slot >= pages_.size() || pages_[slot] == nullptr) return;
-        pages_[slot][index % PageSize] = b;
+        if (slot >= slots_ || table_[slot] == nullptr) return;
+        table_[slot][index % PageSize] = b;
     }
 
     // Copies count bytes from source.. to destination.., in ascending order; the two
@@ -94,6 +94,15 @@ public:
     std::int64_t InputSize = 0;
     Position OutputBase = 0;
     std::int64_t OutputSize = 0;
+    // Whether output pages start zeroed; a conversion that writes every byte of its
+    // output in order (the merge) turns it off.
+    bool ZeroOutput = true;
+
+    // A block of pages, from the C allocator (aligned for huge pages when large).
+    struct FreeBlock {
+        void operator()(std::uint8_t* data) const noexcept;
+    };
+    using BlockPointer = std::unique_ptr<std::uint8_t[], FreeBlock>;
 
 private:
     // The longest copy that CopyBytes does byte by byte without calling out.
@@ -101,7 +110,7 @@ private:
 
     // A block of whole pages.
     struct Extent {
-        std::unique_ptr<std::uint8_t[]> data;
+        BlockPointer data;
         std::uint64_t bytes = 0;
     };
 
@@ -110,20 +119,28 @@ private:
         const auto index = static_cast<std::uint64_t>(p - 1);
         const std::uint64_t slot = index / PageSize;
         const std::uint64_t offset = index % PageSize;
-        if (slot >= pages_.size() || pages_[slot] == nullptr ||
+        if (slot >= slots_ || table_[slot] == nullptr ||
             offset + static_cast<std::uint64_t>(count) > static_cast<std::uint64_t>(PageSize))
             return nullptr;
-        return pages_[slot] + offset;
+        return table_[slot] + offset;
     }
     void CopyRuns(Position source, Position destination, std::int64_t count) noexcept;
     // Takes a block of at least bytes (a multiple of PageSize) within the memory limit
     // and maps its pages behind the last slot. Returns its first byte.
     std::uint8_t* AddExtent(std::uint64_t bytes, bool zeroed);
     void ReleaseExtents() noexcept;
+    // Keeps table_ and slots_ in step with pages_ after every change to it.
+    void SyncTable() noexcept {
+        table_ = pages_.data();
+        slots_ = pages_.size();
+    }
     void CloseInput() noexcept;
 
     FileOps& ops_;
     std::vector<std::uint8_t*> pages_;
+    // pages_'s data and size, read by every byte access without going through the vector.
+    std::uint8_t* const* table_ = nullptr;
+    std::uint64_t slots_ = 0;
     std::vector<Extent> extents_;
     std::uint64_t held_ = 0;
     std::uint64_t limit_;

@@ -10,6 +10,7 @@
 namespace quorvel::engine {
 namespace {
 
+constexpr std::int32_t LongestStep = 0xFFFFFF;
 constexpr std::int64_t MergeFirstOutput = 256 * FileImage::PageSize;
 
 // One merge: walks all tracks side by side in sweeps, each sweep advancing time to
@@ -45,6 +46,8 @@ private:
         // About the input's size to begin with (an output is usually close to it); more
         // as the events need it.
         Image.OutputSize = std::clamp<std::int64_t>(Image.InputSize, FileImage::PageSize, MergeFirstOutput);
+        // Every byte of the output is written, in order, before it is saved.
+        Image.ZeroOutput = false;
         Image.AllocateOutput(OutPos);
         WriteFileHeader(0, 1);
         OutPos += TrackHeaderSize;  // filled in at the end
@@ -55,13 +58,14 @@ private:
     // Reads every chunk header before the first event.
     void ReadTrackTable() {
         Now = 0;
+        NextDue = Never;
         TakenCount = 0;
-        TakenRound = -1;
-        PendingCount = 0;
+        BlockDue.fill(Never);
         SmfStream::ReadTrackTable([this] {
             const int n = CurrentTrack;
             TrackLeft[n] = TrackRemaining;
             TrackPos[n] = ReadPos;
+            TrackDue[n] = Never;
             TrackStatus[n] = 0;
             // No delta is pending yet: the first sweep reads one for every track.
             Taken[TakenCount++] = static_cast<std::uint16_t>(n);
@@ -69,21 +73,20 @@ private:
     }
 
     bool AnyTrackLive() const {
-        if (PendingCount != 0) return true;
+        if (NextDue != Never) return true;
         return std::any_of(Taken.begin(), Taken.begin() + TakenCount,
                            [this](std::uint16_t n) { return TrackLeft[n] != 0; });
     }
 
-    // The schedule: every live track's next event, due at the sum of the steps so far
-    // plus its delta. Time advances to the earliest due event, and every track due then
-    // gives one event, in track order: a round. A track whose event was taken reads its
-    // next delta only after the round; with a delta of 0 its next event is due at the
-    // same time, in the next round. So events are taken in the order of (due time,
-    // round, track), which a min-heap of pending events gives directly. Only the tracks
-    // of the last round need a new delta, and they are refilled in track order, so the
-    // input is read in the order a scan of all tracks at every step would read it.
+    // Time is kept as each track's absolute due time (the sum of the steps so far plus
+    // its pending delta) rather than as deltas counted down in every sweep. That is the
+    // same schedule: a track's remaining delta is its due time minus Now, and it is due
+    // when that reaches 0. Only the tracks that had an event in the last sweep need a
+    // new delta, and those are remembered in ascending order, so the refill reads them
+    // in the order the scan of all tracks would. Each block of 8 tracks keeps its
+    // earliest due time, so the scan passes over blocks with nothing due.
     void Sweep() {
-        // Refill: read the next delta of every live track whose event the last round took.
+        // Refill: read the next delta of every live track whose event the last sweep took.
         for (int i = 0; i < TakenCount; ++i) {
             const int n = Taken[i];
             if (TrackLeft[n] == 0) continue;
@@ -95,26 +98,56 @@ private:
             TrackPos[n] = ReadPos;
             // A delta that ends the chunk leaves the track without an event: it is done.
             if (!eventFollows) continue;
-            const std::int64_t round = EventDelta == 0 ? TakenRound + 1 : 0;
-            Pending[PendingCount++] = {Now + EventDelta, static_cast<std::uint64_t>(round) << 16 | static_cast<std::uint64_t>(n)};
-            std::push_heap(Pending.begin(), Pending.begin() + PendingCount, Later);
+            const std::uint64_t due = Now + EventDelta;
+            TrackDue[n] = due;
+            std::uint64_t& blockDue = BlockDue[(n - 1) / BlockTracks];
+            blockDue = std::min(blockDue, due);
+            NextDue = std::min(NextDue, due);
         }
-        TakenCount = 0;
+        // Step: the shortest wait of any live track, capped so that a long wait is
+        // served over several sweeps.
         // With no track live there is nothing to wait for: the time carried so far is
         // what the closing end-of-track event gets.
-        if (PendingCount == 0) return;
-        const PendingEvent first = Pending[0];
-        CarriedTime += first.due - Now;
-        Now = first.due;
-        TakenRound = static_cast<std::int64_t>(first.roundAndTrack >> 16);
-        // The round: every pending event of the same time and round, in track order.
-        while (PendingCount > 0 && Pending[0].due == first.due &&
-               Pending[0].roundAndTrack >> 16 == first.roundAndTrack >> 16) {
-            Taken[TakenCount++] = static_cast<std::uint16_t>(Pending[0].roundAndTrack & 0xFFFF);
-            std::pop_heap(Pending.begin(), Pending.begin() + PendingCount, Later);
-            --PendingCount;
+        if (NextDue == Never) return;
+        const std::uint64_t wait = NextDue - Now;
+        const auto step = static_cast<std::int32_t>(std::min<std::uint64_t>(wait, LongestStep));
+        CarriedTime += static_cast<std::uint32_t>(step);
+        Now += static_cast<std::uint32_t>(step);
+        TakenCount = 0;
+        // A capped step reaches no track's due time; the earliest one stays as it is.
+        if (static_cast<std::uint64_t>(step) != wait) return;
+        // One scan finds the due tracks (in track order) and the earliest due time among
+        // the others for the next sweep, then the due events are taken. The scan looks at
+        // the earliest due time of each block of tracks and enters only the blocks where
+        // a track is due now. Taking an event changes no due time, so finding them all
+        // first takes the same events in the same order.
+        const std::uint64_t now = Now;
+        const int tracks = NumTracks;
+        const int blocks = (tracks + BlockTracks - 1) / BlockTracks;
+        std::uint64_t next = Never;
+        int taken = 0;
+        for (int b = 0; b < blocks; ++b) {
+            if (BlockDue[b] != now) {
+                next = std::min(next, BlockDue[b]);
+                continue;
+            }
+            std::uint64_t rest = Never;
+            const int last = std::min(tracks, (b + 1) * BlockTracks);
+            for (int n = b * BlockTracks + 1; n <= last; ++n) {
+                const std::uint64_t due = TrackDue[n];
+                if (due == now) {
+                    Taken[taken++] = static_cast<std::uint16_t>(n);
+                    TrackDue[n] = Never;
+                } else {
+                    rest = std::min(rest, due);
+                }
+            }
+            BlockDue[b] = rest;
+            next = std::min(next, rest);
         }
-        for (int i = 0; i < TakenCount; ++i) HandleEvent(Taken[i]);
+        NextDue = next;
+        TakenCount = taken;
+        for (int i = 0; i < taken; ++i) HandleEvent(Taken[i]);
     }
 
     void HandleEvent(int n) {
@@ -195,25 +228,21 @@ private:
     }
 
     std::array<std::int64_t, MergeMaxTracks + 1> TrackLeft{};
+    // The absolute time of each track's pending event; Never for a track that has none
+    // pending (done, or its event taken and its next delta not read yet).
+    std::array<std::uint64_t, MergeMaxTracks + 1> TrackDue{};
     std::array<Position, MergeMaxTracks + 1> TrackPos{};
     std::array<std::uint8_t, MergeMaxTracks + 1> TrackStatus{};
-    // A track's next event: when it is due, and its round (upper bits) and track number
-    // (lower 16 bits), which order events due at the same time.
-    struct PendingEvent {
-        std::uint64_t due;
-        std::uint64_t roundAndTrack;
-    };
-    // Heap order: the earliest (due, round, track) on top.
-    static bool Later(const PendingEvent& a, const PendingEvent& b) noexcept {
-        return a.due != b.due ? a.due > b.due : a.roundAndTrack > b.roundAndTrack;
-    }
-    std::array<PendingEvent, MergeMaxTracks> Pending{};
-    int PendingCount = 0;
-    // The tracks whose event the last round took, in ascending order, and that round.
+    static constexpr std::uint64_t Never = ~std::uint64_t{0};
+    // The earliest due time in each block of BlockTracks tracks (tracks 1 to 8 form
+    // block 0): a block without a track due now is passed over as a whole.
+    static constexpr int BlockTracks = 8;
+    std::array<std::uint64_t, MergeMaxTracks / BlockTracks> BlockDue{};
+    // The tracks whose event the last sweep took, in ascending order.
     std::array<std::uint16_t, MergeMaxTracks> Taken{};
     int TakenCount = 0;
-    std::int64_t TakenRound = -1;
-    std::uint64_t Now = 0;  // the due time of the last round
+    std::uint64_t Now = 0;      // the sum of all steps so far
+    std::uint64_t NextDue = 0;  // the earliest due time of a track not in Taken
     // The time since the last written event: the sum of the steps since then.
     std::uint64_t CarriedTime = 0;
     std::uint8_t OutputStatus = 0;
