@@ -1,5 +1,6 @@
 #include "smf_generators.hpp"
 
+#include <iterator>
 #include <string_view>
 
 
@@ -183,6 +184,42 @@ void KeepWithinBulkBudget(SmfFile& file) {
         }
 }
 
+// One file in 30 grows past 1 MiB, beyond the 64 pages of 16384 bytes a file image
+// once held: a system-exclusive event of 1 to 3 MB, which spans many pages by itself,
+// and a run of 60000 to 120000 channel events with running status (delta 0, so no
+// track's time grows), which cross page boundaries at every offset. Both are inserted
+// before a track's end-of-track event and are filled from a pattern, not byte by byte.
+void SometimesMakeLarge(SmfFile& file) {
+    if (file.tracks.empty() || !*gen::weightedElement<bool>({{29, false}, {1, true}})) return;
+    auto& track = file.tracks[*gen::inRange<std::size_t>(0, file.tracks.size())];
+    const std::size_t end = !track.empty() && track.back().status == MetaStatus &&
+                                    track.back().metaType == MetaEndOfTrack
+                                ? track.size() - 1
+                                : track.size();
+    const std::size_t at = *gen::inRange<std::size_t>(0, end + 1);
+    const std::size_t sysexBytes = *gen::inRange<std::size_t>(1 << 20, 3 << 20);
+    const std::size_t notes = *gen::inRange<std::size_t>(60000, 120000);
+    const auto channel = static_cast<std::uint8_t>(*gen::inRange(0, 16));
+    const auto start = *AnyByte();
+
+    std::vector<Event> bulk;
+    Event sysex;
+    sysex.status = 0xF0;
+    sysex.data.resize(sysexBytes);
+    for (std::size_t i = 0; i < sysexBytes; ++i) sysex.data[i] = static_cast<std::uint8_t>((start + i * 13) & 0x7F);
+    sysex.data.back() = 0xF7;
+    bulk.push_back(std::move(sysex));
+    for (std::size_t i = 0; i < notes; ++i) {
+        Event note;
+        note.status = static_cast<std::uint8_t>((i % 97 == 0 ? 0xB0 : 0x90) | channel);
+        note.data = {static_cast<std::uint8_t>((start + i) & 0x7F), static_cast<std::uint8_t>((i * 7) & 0x7F)};
+        note.runningStatus = i % 11 != 0;
+        bulk.push_back(std::move(note));
+    }
+    track.insert(track.begin() + static_cast<std::ptrdiff_t>(at), std::make_move_iterator(bulk.begin()),
+                 std::make_move_iterator(bulk.end()));
+}
+
 enum class TrackShape { Normal, NoEndOfTrack, EmptyChunk, OnlyEndOfTrack };
 
 rc::Gen<std::vector<Event>> Format1Track(int maxEvents) {
@@ -260,6 +297,7 @@ rc::Gen<SmfFile> Format1File() {
         file.tracks = *gen::container<std::vector<std::vector<Event>>>(static_cast<std::size_t>(tracks),
                                                                        Format1Track(maxEvents));
         KeepWithinBulkBudget(file);
+        SometimesMakeLarge(file);
         return file;
     });
 }
@@ -286,6 +324,7 @@ rc::Gen<SmfFile> Format0File() {
         KeepWithinTimeLimit(events);
         file.tracks.push_back(std::move(events));
         KeepWithinBulkBudget(file);
+        SometimesMakeLarge(file);
         return file;
     });
 }
