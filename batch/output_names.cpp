@@ -52,17 +52,41 @@ bool SameFile(const fs::path& a, const fs::path& b) {
     return FileKey(a) == FileKey(b);
 }
 
+namespace {
+
+// FileKey for many paths of few folders: each folder is resolved once, and a name in
+// it costs one look at the name itself (to follow it when it is a symbolic link).
+class FileKeys {
+public:
+    fs::path::string_type Of(const fs::path& path) {
+        const fs::path name = path.filename();
+        if (name.empty() || name == "." || name == "..") return FileKey(path);
+        std::error_code ec;
+        if (fs::is_symlink(fs::symlink_status(path, ec))) return FileKey(path);
+        const fs::path folder = path.parent_path();
+        auto [entry, fresh] = folders_.try_emplace(folder.native());
+        if (fresh) entry->second = FileKey(folder.empty() ? fs::path(".") : folder);
+        return FoldCase((fs::path(entry->second) / name).native());
+    }
+
+private:
+    std::map<fs::path::string_type, fs::path::string_type> folders_;
+};
+
+}  // namespace
+
 std::vector<std::optional<std::string>> OutputNameRefusals(const std::vector<NamedOutput>& files) {
+    FileKeys keys;
     std::vector<fs::path::string_type> inputKeys;
     inputKeys.reserve(files.size());
-    for (const NamedOutput& file : files) inputKeys.push_back(FileKey(file.input));
+    for (const NamedOutput& file : files) inputKeys.push_back(keys.Of(file.input));
     const std::set<fs::path::string_type> inputs(inputKeys.begin(), inputKeys.end());
 
     std::map<fs::path::string_type, std::size_t> claimedBy;  // output key -> first file that names it
     std::vector<std::optional<std::string>> refusals(files.size());
     for (std::size_t i = 0; i < files.size(); ++i) {
         const NamedOutput& file = files[i];
-        const fs::path::string_type key = FileKey(file.output);
+        const fs::path::string_type key = keys.Of(file.output);
         const auto [claim, first] = claimedBy.try_emplace(key, i);
         if (key != inputKeys[i] && inputs.count(key) != 0)
             refusals[i] = FormatMessage("%s - output name %s is another input of this batch, not converted",
