@@ -2,6 +2,7 @@
 """Writes the benchmark corpus: a deterministic, seeded set of Standard MIDI Files.
 
     make_corpus.py OUTDIR [--files N] [--seed S]
+    make_corpus.py OUTDIR --tree N [--seed S]
 
 OUTDIR/smf1/   N format-1 files (input of quorvel-cli smf0 and of the mido peer)
 OUTDIR/smf0/   N format-0 files (input of quorvel-cli smf1)
@@ -13,6 +14,12 @@ running status, system-exclusive messages, long meta texts (128 bytes and more),
 tempo and time-signature changes and delta times of one to four bytes. Every file is
 sized so that it and its conversion together fit the 64 pages of 16384 bytes the
 converter works in, so every file converts.
+
+With --tree N only OUTDIR/tree/ is written: N format-1 files of 1 KB to 64 KB spread
+over nested folders the way collections sort them, artist/album/disc: 10 artist
+folders, each with a few loose files and 10 album folders, every third album with two
+disc folders; names in mixed case, each folder also holding a file that is not MIDI
+(input of quorvel-cli -r).
 
 The same seed and count give the same bytes on every run and every machine.
 """
@@ -179,14 +186,59 @@ def log_uniform(rng, low, high):
     return int(math.exp(rng.uniform(math.log(low), math.log(high))))
 
 
+TREE_MAX_SIZE = 64 * 1024
+
+
+def tree_folders():
+    """The tree's folders, relative, each with the share of files it gets (weights)."""
+    folders = []
+    for a in range(10):
+        artist = "Artist %02d" % a
+        folders.append((artist, 1))
+        for b in range(10):
+            album = os.path.join(artist, ("album %02d" if b % 2 else "Album %02d") % b)
+            if b % 3 == 0:
+                folders.append((album, 1))
+                folders.extend((os.path.join(album, "Disc %d" % d), 3) for d in (1, 2))
+            else:
+                folders.append((album, 4))
+    return folders
+
+
+def write_tree(outdir, count, rng):
+    """Writes count format-1 files into the folders of tree_folders() under outdir/tree."""
+    root = os.path.join(outdir, "tree")
+    folders = tree_folders()
+    total = sum(weight for _, weight in folders)
+    written = 0
+    for index, (folder, weight) in enumerate(folders):
+        share = count - written if index == len(folders) - 1 else count * weight // total
+        path = os.path.join(root, folder)
+        os.makedirs(path, exist_ok=True)
+        with open(os.path.join(path, "cover.txt"), "w") as f:
+            f.write("not a song\n")
+        for i in range(share):
+            size = log_uniform(rng, MIN_SIZE, TREE_MAX_SIZE)
+            tracks = max(1, min(log_uniform(rng, 1, 33), size // 120))
+            name = ("Track %03d.mid" if i % 2 else "track %03d.MID") % i
+            with open(os.path.join(path, name), "wb") as f:
+                f.write(format1(rng, size, tracks))
+        written += share
+
+
 def main():
     ap = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     ap.add_argument("outdir")
     ap.add_argument("--files", type=int, default=100, help="files per format (default 100)")
     ap.add_argument("--seed", type=int, default=20261208)
+    ap.add_argument("--tree", type=int, metavar="N",
+                    help="write only OUTDIR/tree/: N format-1 files in nested folders")
     args = ap.parse_args()
 
     rng = random.Random(args.seed)
+    if args.tree is not None:
+        write_tree(args.outdir, args.tree, rng)
+        return
     dirs = {name: os.path.join(args.outdir, name) for name in ("smf1", "smf0", "large")}
     for d in dirs.values():
         os.makedirs(d, exist_ok=True)

@@ -2,9 +2,10 @@
 # Times quorvel-cli against the floor (cp of the same files) and a peer (Python mido
 # merging the same format-1 files) and prints one table.
 #
-#   bench/run.sh [--files N] [--runs R] [--mido-runs M] [--keep]
+#   bench/run.sh [--files N] [--tree-files T] [--runs R] [--mido-runs M] [--keep]
 #
 #   --files N      files per format in the generated corpus (default 100)
+#   --tree-files T files in the nested folders of the tree case (default 2000; 0 leaves it out)
 #   --runs R       timed repetitions of each command; the table shows the median (default 5)
 #   --mido-runs M  repetitions of the (slow) mido commands (default 3)
 #   --keep         keep the working folder (corpus and outputs) and print its path
@@ -20,6 +21,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 files=100
+tree_files=2000
 runs=5
 mido_runs=3
 keep=0
@@ -29,7 +31,8 @@ while [ $# -gt 0 ]; do
     --runs) runs="$2"; shift 2 ;;
     --mido-runs) mido_runs="$2"; shift 2 ;;
     --keep) keep=1; shift ;;
-    -h|--help) sed -n '2,18p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    --tree-files) tree_files="$2"; shift 2 ;;
+    -h|--help) sed -n '2,19p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "bench/run.sh: unknown argument $1" >&2; exit 2 ;;
   esac
 done
@@ -157,6 +160,28 @@ measure "mido large1" "large1.mid" "smf0 large1" "$mido_runs" "$large1" -- \
 measure "cp large0" "large0.mid" "" "$runs" "$large0" -- cp "$large0" "$out/"
 measure "smf1 large0" "large0.mid" "cp large0" "$runs" "$large0" -- \
   "$cli" smf1 -q -f -o "$out" "$large0"
+
+# --- tree ------------------------------------------------------------------------
+# A collection as folders hold it: tree_files format-1 files in nested folders
+# (make_corpus.py --tree), converted with -r into a mirrored tree, against copying
+# the same files into the same folders.
+tree_case() {
+  local tree="$work/tree-corpus/tree"
+  echo "Writing the tree ($tree_files files in nested folders)..." >&2
+  "$py" bench/make_corpus.py "$work/tree-corpus" --tree "$tree_files"
+  local tree_inputs=()
+  mapfile -d '' tree_inputs < <(find "$tree" -type f -iname '*.mid' -print0 | sort -z)
+  # The floor walks the tree too: find lists the MIDI files, cp --parents rebuilds their folders.
+  measure "cp tree" "tree" "" "$runs" "${tree_inputs[@]}" -- \
+    sh -c 'cd "$0" && find . -type f -iname "*.mid" -exec cp --parents -t "$1" {} +' "$tree" "$out"
+  measure "smf0 -r -j 1" "tree" "cp tree" "$runs" "${tree_inputs[@]}" -- \
+    "$cli" smf0 -r -q -f -j 1 -o "$out" "$tree"
+  measure "smf0 -r -j $jobs" "tree" "cp tree" "$runs" "${tree_inputs[@]}" -- \
+    "$cli" smf0 -r -q -f -j "$jobs" -o "$out" "$tree"
+}
+if [ "$tree_files" -gt 0 ]; then
+  tree_case
+fi
 
 # --- table -----------------------------------------------------------------------
 "$py" - "$results/rows" "$runs" "$mido_runs" <<'EOF'

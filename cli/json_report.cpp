@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include <cstdint>
+#include <filesystem>
 
 #include "quorvel/batch/file_names.hpp"
 #include "result_line.hpp"
@@ -34,6 +35,31 @@ std::string Hex(std::string_view bytes) {
 void PutName(Json& object, const std::string& key, const std::string& name) {
     object[key] = name;
     if (!IsValidUtf8(name)) object[key + "_bytes"] = Hex(name);
+}
+
+// A path's field: its UTF-8 name as PutName writes it. Windows names are UTF-16 and may
+// hold a surrogate without its pair, which no UTF-8 carries (it reads as U+FFFD): such a
+// name's exact code units follow in key + "_utf16", little-endian bytes in hex.
+void PutPath(Json& object, const std::string& key, const std::filesystem::path& path) {
+    PutName(object, key, batch::Utf8FromPath(path));
+#ifdef _WIN32
+    const std::wstring& name = path.native();
+    bool paired = true;
+    for (std::size_t i = 0; i < name.size() && paired; ++i) {
+        const wchar_t unit = name[i];
+        if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < name.size() && name[i + 1] >= 0xDC00 && name[i + 1] <= 0xDFFF)
+            ++i;
+        else if (unit >= 0xD800 && unit <= 0xDFFF)
+            paired = false;
+    }
+    if (paired) return;
+    std::string bytes;
+    for (const wchar_t unit : name) {
+        bytes += static_cast<char>(unit & 0xFF);
+        bytes += static_cast<char>((unit >> 8) & 0xFF);
+    }
+    object[key + "_utf16"] = Hex(bytes);
+#endif
 }
 
 Json OrNull(bool present, const Json& value) { return present ? value : Json(nullptr); }
@@ -78,11 +104,11 @@ const std::vector<std::string_view>& DryRunOutcomeNames() {
 std::string FileJson(const PlannedFile& file, std::string_view outcome, int code, const std::string& message) {
     Json object;
     object["type"] = "file";
-    PutName(object, "input", batch::Utf8FromPath(file.input.path));
+    PutPath(object, "input", file.input.path);
     if (file.input.error)
         object["output"] = nullptr;
     else
-        PutName(object, "output", batch::Utf8FromPath(file.outputPath));
+        PutPath(object, "output", file.outputPath);
     object["outcome"] = outcome;
     object["code"] = code < 0 ? Json(nullptr) : Json(code);
     object["message"] = message;

@@ -30,7 +30,8 @@ const std::vector<std::string_view>& DryRunOutcomeNames();
 // listed), "outcome", "code" (the engine's result code, null where it gave none) and
 // "message" (the text line as printed). A path that is not valid UTF-8 is written with
 // U+FFFD for each invalid byte, and its exact bytes follow in "input_bytes" or
-// "output_bytes" as lowercase hex; nothing else is lost.
+// "output_bytes" as lowercase hex; on Windows a name with an unpaired surrogate has its
+// UTF-16 code units in "input_utf16" or "output_utf16" (little-endian, hex).
 std::string FileJson(const PlannedFile& file, std::string_view outcome, int code, const std::string& message);
 
 // One JSON object on one line (no newline) for a file that info describes: "type": "info",

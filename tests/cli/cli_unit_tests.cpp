@@ -199,6 +199,15 @@ TEST(JsonObjects, ANameThatIsNotUtf8KeepsItsBytes) {
     EXPECT_EQ(parsed.at("input_bytes"), "61ff0a2e6d6964");
     EXPECT_FALSE(parsed.contains("output_bytes")) << "only where the name is not UTF-8";
 }
+#else
+// Windows names are UTF-16: one with an unpaired surrogate keeps its code units.
+TEST(JsonObjects, ANameWithALoneSurrogateKeepsItsCodeUnits) {
+    cli::PlannedFile file = Planned("a.mid", "b.mid");
+    file.input.path = std::filesystem::path(std::wstring{L'a', wchar_t(0xD800), L'.', L'm'});
+    const auto parsed = nlohmann::json::parse(cli::FileJson(file, "failed", -1, "x"));
+    EXPECT_EQ(parsed.at("input_utf16"), "610000d82e006d00");
+    EXPECT_FALSE(parsed.contains("output_utf16"));
+}
 #endif
 
 TEST(JsonObjects, InfoHasTheFieldsTheReportPrints) {
