@@ -175,18 +175,12 @@ cli::PlannedFile Planned(const std::string& input, const std::string& output) {
     return file;
 }
 
-TEST(JsonObjects, AFileWithAndWithoutAResultCode) {
-    const auto converted = nlohmann::json::parse(
-        cli::FileJson(Planned("in/F\xC3\xBCr \"x\".mid", "out/F\xC3\xBCr \"x\".mid"), "converted", 0, "F\xC3\xBCr \"x\".mid converted"));
-    EXPECT_EQ(converted, nlohmann::json::parse(R"({"type": "file", "input": "in/F\u00fcr \"x\".mid",
-        "output": "out/F\u00fcr \"x\".mid", "outcome": "converted", "code": 0,
-        "message": "F\u00fcr \"x\".mid converted"})"));
-
+TEST(JsonObjects, AFolderThatCouldNotBeListedHasNoOutput) {
     cli::PlannedFile unlisted = Planned("in/locked", "out/locked.mid");
     unlisted.input.error = "cannot list the directory";
     const auto failed = nlohmann::json::parse(cli::FileJson(unlisted, "failed", -1, "locked - cannot list"));
     EXPECT_TRUE(failed.at("code").is_null());
-    EXPECT_TRUE(failed.at("output").is_null()) << "a folder that could not be listed has no output";
+    EXPECT_TRUE(failed.at("output").is_null());
 }
 
 #ifndef _WIN32
