@@ -2,6 +2,7 @@
 """Writes the benchmark corpus: a deterministic, seeded set of Standard MIDI Files.
 
     make_corpus.py OUTDIR [--files N] [--big-mb M] [--seed S]
+    make_corpus.py OUTDIR --tree N [--seed S]
 
 OUTDIR/smf1/   N format-1 files (input of quorvel-cli smf0 and of the mido peer)
 OUTDIR/smf0/   N format-0 files (input of quorvel-cli smf1)
@@ -13,6 +14,12 @@ The files are shaped like real collections: most are 2 to 50 KB (log-uniform), o
 thirty is 100 to 500 KB; format-1 files have 2 to 30 tracks. The events use running
 status, system-exclusive messages, long meta texts, lyrics (in about a third of the
 files), tempo changes and delta times of one to four bytes.
+
+With --tree N only OUTDIR/tree/ is written: N format-1 files of 1 KB to 64 KB spread
+over nested folders the way collections sort them, artist/album/disc: 10 artist
+folders, each with a few loose files and 10 album folders, every third album with two
+disc folders; names in mixed case, each folder also holding a file that is not MIDI
+(input of quorvel-cli -r).
 
 The same seed and arguments give the same bytes on every run and every machine.
 """
@@ -123,7 +130,7 @@ class TrackWriter:
 def format1(rng, size, tracks, lyrics):
     """A format-1 file of about size bytes."""
     chunks = []
-    lyrics_track = rng.randrange(1, tracks) if lyrics else -1
+    lyrics_track = rng.randrange(1, tracks) if lyrics and tracks > 1 else -1
     per_track = max(0, (size - 14) // tracks - 8 - 4)
     for t in range(tracks):
         w = TrackWriter(rng, [t % 16] if rng.random() < 0.8 else list(range(16)), t == lyrics_track)
@@ -206,15 +213,60 @@ def collection_size(rng):
     return log_uniform(rng, 2_000, 50_000)
 
 
+TREE_MAX_SIZE = 64 * 1024
+
+
+def tree_folders():
+    """The tree's folders, relative, each with the share of files it gets (weights)."""
+    folders = []
+    for a in range(10):
+        artist = "Artist %02d" % a
+        folders.append((artist, 1))
+        for b in range(10):
+            album = os.path.join(artist, ("album %02d" if b % 2 else "Album %02d") % b)
+            if b % 3 == 0:
+                folders.append((album, 1))
+                folders.extend((os.path.join(album, "Disc %d" % d), 3) for d in (1, 2))
+            else:
+                folders.append((album, 4))
+    return folders
+
+
+def write_tree(outdir, count, rng):
+    """Writes count format-1 files into the folders of tree_folders() under outdir/tree."""
+    root = os.path.join(outdir, "tree")
+    folders = tree_folders()
+    total = sum(weight for _, weight in folders)
+    written = 0
+    for index, (folder, weight) in enumerate(folders):
+        share = count - written if index == len(folders) - 1 else count * weight // total
+        path = os.path.join(root, folder)
+        os.makedirs(path, exist_ok=True)
+        with open(os.path.join(path, "cover.txt"), "w") as f:
+            f.write("not a song\n")
+        for i in range(share):
+            size = log_uniform(rng, 1024, TREE_MAX_SIZE)
+            tracks = max(1, min(log_uniform(rng, 1, 33), size // 120))
+            name = ("Track %03d.mid" if i % 2 else "track %03d.MID") % i
+            with open(os.path.join(path, name), "wb") as f:
+                f.write(format1(rng, size, tracks, rng.random() < 0.3))
+        written += share
+
+
 def main():
     ap = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     ap.add_argument("outdir")
     ap.add_argument("--files", type=int, default=2000, help="files per format (default 2000)")
     ap.add_argument("--big-mb", type=int, default=100, help="size of the two large files in MB (default 100)")
     ap.add_argument("--seed", type=int, default=20261208)
+    ap.add_argument("--tree", type=int, metavar="N",
+                    help="write only OUTDIR/tree/: N format-1 files in nested folders")
     args = ap.parse_args()
 
     rng = random.Random(args.seed)
+    if args.tree is not None:
+        write_tree(args.outdir, args.tree, rng)
+        return
     dirs = {name: os.path.join(args.outdir, name) for name in ("smf1", "smf0", "large")}
     for d in dirs.values():
         os.makedirs(d, exist_ok=True)

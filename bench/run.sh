@@ -2,10 +2,11 @@
 # Times quorvel-cli against the floor (cp of the same files) and a peer (Python mido
 # merging the same format-1 file) and prints one table.
 #
-#   bench/run.sh [--files N] [--big-mb M] [--runs R] [--callgrind] [--keep]
+#   bench/run.sh [--files N] [--big-mb M] [--tree-files T] [--runs R] [--callgrind] [--keep]
 #
 #   --files N      files per format in the generated corpus (default 2000)
 #   --big-mb M     size of the two single large files in MB (default 100; 0: none)
+#   --tree-files T files in the nested folders of the tree case (default 2000; 0: none)
 #   --runs R       timed repetitions of each command; the table shows the median (default 5)
 #   --callgrind    also count the instructions of each -j 1 and large-file conversion
 #                  with valgrind's callgrind, per input byte: slow, but the same on any
@@ -26,6 +27,7 @@ cd "$(dirname "$0")/.."
 
 files=2000
 big_mb=100
+tree_files=2000
 runs=5
 callgrind=0
 keep=0
@@ -36,7 +38,8 @@ while [ $# -gt 0 ]; do
     --runs) runs="$2"; shift 2 ;;
     --callgrind) callgrind=1; shift ;;
     --keep) keep=1; shift ;;
-    -h|--help) sed -n '2,23p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    --tree-files) tree_files="$2"; shift 2 ;;
+    -h|--help) sed -n '2,24p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "bench/run.sh: unknown argument $1" >&2; exit 2 ;;
   esac
 done
@@ -191,6 +194,28 @@ if [ "$big_mb" -gt 0 ]; then
   measure "cp large0" "large0.mid" "" "$large0" -- cp "$large0" "$out/"
   COUNT=1 measure "smf1 large0" "large0.mid" "cp large0" "$large0" -- "$cli" smf1 -q -f -o "$out" "$large0"
   once "mido large1" "large1.mid" "smf0 large1" "$large1" -- "$py" bench/mido_merge.py "$out" "$large1"
+fi
+
+# --- tree ------------------------------------------------------------------------
+# A collection as folders hold it: tree_files format-1 files in nested folders
+# (make_corpus.py --tree), converted with -r into a mirrored tree, against copying
+# the same files into the same folders.
+tree_case() {
+  local tree="$work/tree-corpus/tree"
+  echo "Writing the tree ($tree_files files in nested folders)..." >&2
+  "$py" bench/make_corpus.py "$work/tree-corpus" --tree "$tree_files"
+  local tree_inputs=()
+  mapfile -d '' tree_inputs < <(find "$tree" -type f -iname '*.mid' -print0 | sort -z)
+  # The floor walks the tree too: find lists the MIDI files, cp --parents rebuilds their folders.
+  measure "cp tree" "tree" "" "${tree_inputs[@]}" -- \
+    sh -c 'cd "$0" && find . -type f -iname "*.mid" -exec cp --parents -t "$1" {} +' "$tree" "$out"
+  measure "smf0 -r -j 1" "tree" "cp tree" "${tree_inputs[@]}" -- \
+    "$cli" smf0 -r -q -f -j 1 -o "$out" "$tree"
+  measure "smf0 -r -j $jobs" "tree" "cp tree" "${tree_inputs[@]}" -- \
+    "$cli" smf0 -r -q -f -j "$jobs" -o "$out" "$tree"
+}
+if [ "$tree_files" -gt 0 ]; then
+  tree_case
 fi
 
 # --- table -----------------------------------------------------------------------

@@ -34,7 +34,6 @@ bool ReadOnlyFile(const fs::path& path) {
 std::vector<PlannedFile> PlanBatch(const std::vector<InputFile>& inputs, const BatchOptions& options) {
     const batch::BatchTraits& traits = batch::Traits(options.kind);
     const std::string directory = batch::Utf8FromPath(options.outputDirectory);
-    const std::string outputLabel = PrintableName(options.outputLabel);
     std::vector<PlannedFile> plan;
     plan.reserve(inputs.size());
     // The output-name rule sees every input that names a file (not a directory that
@@ -42,9 +41,16 @@ std::vector<PlannedFile> PlanBatch(const std::vector<InputFile>& inputs, const B
     std::vector<batch::NamedOutput> named;
     std::vector<std::size_t> namedIndex(inputs.size(), static_cast<std::size_t>(-1));
     for (const InputFile& input : inputs) {
-        PlannedFile file{input, {}, std::nullopt, PrintableName(input.displayName)};
+        PlannedFile file{input, {}, std::nullopt, PrintableName(input.ShownName())};
         const std::string outputName = batch::RemoveExt(input.displayName) + std::string(traits.extension);
-        file.outputPath = batch::PathFromUtf8(batch::ComposePath(directory, outputName));
+        const std::string folder = input.folder.empty() ? directory : batch::ComposePath(directory, input.folder);
+        file.outputPath = batch::PathFromUtf8(batch::ComposePath(folder, outputName));
+        if (input.folder.empty())
+            file.outputIn = PrintableName(options.outputLabel);
+        else if (options.outputLabel == CurrentDirectoryLabel)
+            file.outputIn = PrintableName(input.folder);
+        else
+            file.outputIn = PrintableName(batch::ComposePath(options.outputLabel, input.folder));
         if (!input.error) {
             namedIndex[plan.size()] = named.size();
             named.push_back({input.path, file.outputPath, file.shownName, PrintableName(outputName)});
@@ -60,20 +66,24 @@ std::vector<PlannedFile> PlanBatch(const std::vector<InputFile>& inputs, const B
         std::error_code ec;
         const fs::file_status inputStatus = fs::status(input.path, ec);
         const bool outputExists = fs::exists(fs::symlink_status(file.outputPath, ec));
+        using Kind = batch::FileOutcome::Kind;
         if (input.error) {
             file.refusal = FormatMessage("%s - %s", {name, PrintableName(*input.error)});
+            file.refusalKind = Kind::Failed;
         } else if (fs::exists(inputStatus) && !fs::is_regular_file(inputStatus)) {
             file.refusal = FormatMessage("%s - not a regular file, not converted", {name});
+            file.refusalKind = Kind::Refused;
         } else if (const auto& refusal = nameRefusals[namedIndex[i]]) {
             file.refusal = refusal;
         } else if (outputExists && ReadOnlyFile(file.outputPath)) {
             // Never replaced, with -f or without: -f would not help.
             file.refusal = FormatMessage("%s - %s", {name, engine::IoErrorText(5)});
+            file.refusalKind = Kind::Failed;
         } else if (!options.force && outputExists && fs::equivalent(input.path, file.outputPath, ec)) {
             file.refusal = FormatMessage("%s - would be replaced by its own output, not converted (use -f)", {name});
         } else if (!options.force && outputExists) {
             file.refusal = FormatMessage("%s - %s exists in %s, not replaced (use -f)",
-                                         {name, named[namedIndex[i]].outputName, outputLabel});
+                                         {name, named[namedIndex[i]].outputName, file.outputIn});
         }
     }
     return plan;

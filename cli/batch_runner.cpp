@@ -12,6 +12,7 @@
 #include "quorvel/batch/messages.hpp"
 #include "quorvel/engine/errors.hpp"
 #include "quorvel/engine/memory_limit.hpp"
+#include "json_report.hpp"
 #include "memory_gate.hpp"
 #include "ordered_pool.hpp"
 #include "result_line.hpp"
@@ -57,13 +58,14 @@ private:
     static batch::EngineCalls& Real() { return batch::RealEngineCalls(ReplacePolicy::NeverReplace); }
 };
 
-// One file's part of a batch: its line, or nothing for a file that was not run to the
-// end before a stop (its line is not printed).
+// One file's part of a batch: its outcome, or nothing for a file that was not run to
+// the end before a stop (its line is not printed).
 struct Outcome {
-    std::optional<FileResult> result;
+    std::optional<batch::FileOutcome> result;
 };
 
-// Writes text to out and flushes it; false (with the stop requested) when that failed.
+}  // namespace
+
 bool WriteOut(std::ostream& out, std::ostream& err, const std::string& text) {
     errno = 0;
     out << text << std::flush;
@@ -78,8 +80,6 @@ bool WriteOut(std::ostream& out, std::ostream& err, const std::string& text) {
     return false;
 }
 
-}  // namespace
-
 batch::EngineCalls& CliEngineCalls(bool force) {
     static NeverReplacingCalls neverReplacing;
     return force ? batch::RealEngineCalls(ReplacePolicy::Replace) : static_cast<batch::EngineCalls&>(neverReplacing);
@@ -88,13 +88,15 @@ batch::EngineCalls& CliEngineCalls(bool force) {
 int RunBatch(const std::vector<InputFile>& inputs, const BatchOptions& options, std::ostream& out,
              std::ostream& err, ProgressBar* progress) {
     const BatchInProgress running;
+    ResultReport report(options, BatchOutcomeNames());
     if (inputs.empty()) {
-        WriteOut(out, err, std::string(batch::NoFilesSelectedText) + "\n");
+        WriteOut(out, err, report.Final(batch::NoFilesSelectedText));
         return StopStatus() != 0 ? StopStatus() : 2;
     }
     const std::vector<PlannedFile> plan = PlanBatch(inputs, options);
     const std::size_t count = plan.size();
     batch::EngineCalls& engine = CliEngineCalls(options.force);
+    OutputFolders folders;  // those left empty go when the batch ends, stopped or not
     // With one file at a time there is nothing to share: no file sizes are looked up.
     const bool gated = options.jobs > 1 && count > 1;
     MemoryGate gate(engine::MemoryLimit());
@@ -115,14 +117,14 @@ int RunBatch(const std::vector<InputFile>& inputs, const BatchOptions& options, 
             return {};  // no new file after a stop
         }
         outputWasTaken = false;
-        FileResult result = ResultOf(options.kind, plan[i], engine);
+        batch::FileOutcome result = ResultOf(options.kind, plan[i], engine, &folders);
         leave();
         if (outputWasTaken) {
             const PlannedFile& file = plan[i];
-            result = {batch::FormatMessage("%s - %s exists in %s, not replaced (use -f)",
+            result = {batch::FileOutcome::Kind::Skipped, -1,
+                      batch::FormatMessage("%s - %s exists in %s, not replaced (use -f)",
                                            {file.shownName, PrintableName(batch::Utf8FromPath(file.outputPath.filename())),
-                                            PrintableName(options.outputLabel)}),
-                      false};
+                                            file.outputIn})};
         }
         // A file still converting when the stop came is abandoned: its temporary file
         // is gone, and whatever it ended with is no result of its own.
@@ -136,10 +138,12 @@ int RunBatch(const std::vector<InputFile>& inputs, const BatchOptions& options, 
     RunInOrder<Outcome>(count, options.jobs, convert, [&](std::vector<Outcome>&& ready, std::size_t finished) {
         if (!ready.empty() && progress) progress->Clear();
         std::string lines;
-        for (const Outcome& outcome : ready) {
-            if (!outcome.result) continue;
-            allConverted = allConverted && outcome.result->succeeded;
-            if (!options.quiet || !outcome.result->succeeded) lines += outcome.result->text + '\n';
+        for (std::size_t k = 0; k < ready.size(); ++k) {
+            if (!ready[k].result) continue;
+            const batch::FileOutcome& result = *ready[k].result;
+            allConverted = allConverted && result.Succeeded();
+            lines += report.File(plan[delivered + k], OutcomeName(result.kind), result.Succeeded(), result.code,
+                                 result.text);
         }
         delivered += ready.size();
         if (writing && !lines.empty()) writing = WriteOut(out, err, lines);
@@ -148,7 +152,7 @@ int RunBatch(const std::vector<InputFile>& inputs, const BatchOptions& options, 
     if (progress) progress->Clear();
 
     if (StopStatus() != 0) return StopStatus();
-    if (!WriteOut(out, err, std::string(batch::Traits(options.kind).completionText) + "\n")) return 1;
+    if (!WriteOut(out, err, report.Final(batch::Traits(options.kind).completionText))) return 1;
     return allConverted ? 0 : 1;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <ostream>
+#include <string>
 #include <vector>
 
 #include "quorvel/batch/engine_calls.hpp"
@@ -12,7 +13,8 @@ namespace quorvel::cli {
 
 // Runs a whole batch: plans it, converts the files on up to options.jobs threads and
 // writes one line per file to out in input order (with quiet, only the lines of files
-// not converted), then the batch's final text. progress, when given, is redrawn as
+// not converted), then the batch's final text; with options.json one JSON object per
+// file and a summary instead (ResultReport). progress, when given, is redrawn as
 // files finish and cleared before each line. Returns the exit status: 0 when every
 // file was converted, 1 when any was skipped, refused or failed, 2 when there are no
 // files (out gets "No Files Selected").
@@ -22,6 +24,11 @@ namespace quorvel::cli {
 // status 1 and a message on err (none for a closed pipe, whose reader has gone).
 int RunBatch(const std::vector<InputFile>& inputs, const BatchOptions& options, std::ostream& out,
              std::ostream& err, ProgressBar* progress);
+
+// Writes text to out and flushes it. When that fails: requests a stop with status 1
+// (RequestStop), writes a message to err unless the reader has gone (a closed pipe),
+// and returns false.
+bool WriteOut(std::ostream& out, std::ostream& err, const std::string& text);
 
 // The engine calls of a batch: the real engine, replacing existing outputs with force
 // and never replacing them without it (also not a file that appears while the batch

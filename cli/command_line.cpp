@@ -13,7 +13,9 @@
 
 #include "quorvel/batch/file_names.hpp"
 #include "batch_runner.hpp"
+#include "dry_run.hpp"
 #include "info_report.hpp"
+#include "json_report.hpp"
 #include "input_list.hpp"
 #include "progress.hpp"
 #include "result_line.hpp"
@@ -35,6 +37,9 @@ struct BatchArguments {
     unsigned jobs = 1;
     bool quiet = false;
     std::string maxMemory;
+    bool recursive = false;
+    bool json = false;
+    bool dryRun = false;
     std::vector<std::string> files;
 };
 
@@ -109,6 +114,13 @@ CLI::App* AddBatchCommand(CLI::App& app, const std::string& name, const std::str
     command->add_flag("-q,--quiet", arguments.quiet,
                       "Print only files not converted and the final line; no progress bar");
     AddMemoryOption(*command, arguments.maxMemory);
+    command->add_flag("-r,--recursive", arguments.recursive,
+                      "A directory stands for every *.mid and *.kar file below it; outputs keep their folders "
+                      "below the output directory. Links to folders are not followed, links to files are");
+    command->add_flag("--json", arguments.json,
+                      "One JSON object per file, then a summary object, instead of the lines (-q changes nothing)");
+    command->add_flag("--dry-run", arguments.dryRun,
+                      "Print what would be written, replaced, skipped or refused, and convert nothing");
     command->add_option("files", arguments.files, "MIDI files, or directories standing for their *.mid and *.kar files")
         ->required()
         ->check(NonEmpty());
@@ -126,14 +138,16 @@ int RunBatchCommand(batch::BatchKind kind, const BatchArguments& arguments, std:
     options.force = arguments.force;
     options.jobs = arguments.jobs;
     options.quiet = arguments.quiet;
-    const std::vector<InputFile> inputs = ExpandInputs(arguments.files);
+    options.json = arguments.json;
+    const std::vector<InputFile> inputs = ExpandInputs(arguments.files, arguments.recursive);
+    if (arguments.dryRun) return RunDryRun(inputs, options, out, err);
     std::unique_ptr<ProgressBar> progress;
     if (!arguments.quiet && StandardErrorIsTerminal() && !inputs.empty())
         progress = std::make_unique<ProgressBar>(err, inputs.size());
     return RunBatch(inputs, options, out, err, progress.get());
 }
 
-int RunInfoCommand(const std::vector<std::string>& files, std::ostream& out) {
+int RunInfoCommand(const std::vector<std::string>& files, bool json, std::ostream& out) {
     int status = 0;
     for (const std::string& file : files) {
         // Named as given: reports on files of several folders stay apart.
@@ -145,7 +159,10 @@ int RunInfoCommand(const std::vector<std::string>& files, std::ostream& out) {
             info.readError = "not a regular file";  // a directory or a device: not opened at all
         else
             info = engine::InspectFile(path);
-        out << FormatInfo(PrintableName(file), info) << std::flush;
+        if (json)
+            out << InfoJson(file, info) << '\n' << std::flush;
+        else
+            out << FormatInfo(PrintableName(file), info) << std::flush;
         if (!out) return 1;  // standard output closed or full: nobody reads the rest
         if (!info.WellFormed()) status = 1;
     }
@@ -162,9 +179,20 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
     app.set_version_flag("--version", std::string("quorvel-cli ") + QUORVEL_VERSION);
     app.require_subcommand(1);
     app.footer(
-        "A directory stands for its *.mid and *.kar files. Outputs are named after the input, cut at its\n"
-        "first \".\", with .mid or .kar. Names are printed with control characters escaped: \\t, \\n, \\r,\n"
-        "\\\\ for a backslash, \\xNN for any other control character and for each byte that is not UTF-8.\n"
+        "A directory stands for its *.mid and *.kar files; with -r for those in it and in every folder\n"
+        "below it (in each folder its files, then its subfolders, by name ignoring case; symbolic links\n"
+        "to folders are not followed, links to files are), each output in the same folder below the\n"
+        "output directory, made when needed. Outputs are named after the input, cut at its first \".\",\n"
+        "with .mid or .kar. Names are printed with control characters escaped: \\t, \\n, \\r, \\\\ for a\n"
+        "backslash, \\xNN for any other control character and for each byte that is not UTF-8.\n"
+        "--json writes one object per line: per file \"input\", \"output\", \"outcome\" (converted, copied,\n"
+        "refused, malformed, too-large, failed, skipped; with --dry-run would-convert, would-replace,\n"
+        "would-skip, would-refuse, would-fail), \"code\" (the converter's result code or null) and\n"
+        "\"message\" (the line as printed), then a summary (\"counts\", \"seconds\"). A name that is not\n"
+        "valid UTF-8 has U+FFFD for each invalid byte, and its exact bytes in hex in \"input_bytes\",\n"
+        "\"output_bytes\" (info: \"file_bytes\"); on Windows a name with an unpaired surrogate has its\n"
+        "UTF-16 code units in \"input_utf16\", \"output_utf16\" (little-endian, hex). --dry-run reads\n"
+        "no input and writes nothing; its exit status is 0 when every file would be converted.\n"
         "Exit status: 0 every file converted, 1 some file skipped, refused or failed (info: some file\n"
         "malformed, incomplete or unreadable) or the output could not be written, 2 usage error,\n"
         "130/143/129 stopped by SIGINT/SIGTERM/SIGHUP (the lines of finished files printed, no temporary\n"
@@ -180,7 +208,9 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
 
     std::vector<std::string> infoFiles;
     std::string infoMaxMemory;
+    bool infoJson = false;
     CLI::App* infoCommand = app.add_subcommand("info", "Describe MIDI files: header, events, channels, lyrics, problems");
+    infoCommand->add_flag("--json", infoJson, "One JSON object per file with the same fields");
     AddMemoryOption(*infoCommand, infoMaxMemory);
     infoCommand->add_option("files", infoFiles, "MIDI files")->required()->check(NonEmpty());
 
@@ -197,7 +227,7 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
     if (karCommand->parsed()) return RunBatchCommand(batch::BatchKind::Karaoke, kar, out, err);
     if (infoCommand->parsed()) {
         ApplyMemoryOption(infoMaxMemory);
-        return RunInfoCommand(infoFiles, out);
+        return RunInfoCommand(infoFiles, infoJson, out);
     }
     return UsageError;
 }

@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "quorvel/batch/file_names.hpp"
+#include "quorvel/batch/naming.hpp"
 
 namespace quorvel::cli {
 namespace {
@@ -23,7 +24,48 @@ std::string DisplayNameOf(const std::filesystem::path& path) {
     return name.empty() ? batch::Utf8FromPath(path) : name;
 }
 
+bool ListedBefore(const InputFile& a, const InputFile& b) { return LessAsListed(a.displayName, b.displayName); }
+
+// Appends the MIDI files of the directory at path (sorted), then, when recursive, those of
+// its subfolders (sorted, depth first). folder is the directory's path relative to the
+// folder argument ("" for the argument itself); name is how an error names it.
+void ListDirectory(const std::filesystem::path& path, const std::string& folder, const std::string& parent,
+                   const std::string& name, bool recursive, std::vector<InputFile>& files) {
+    std::vector<InputFile> found;
+    std::vector<InputFile> subfolders;
+    std::error_code ec;
+    std::filesystem::directory_iterator it(path, ec);
+    for (; !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
+        const std::string entry = batch::Utf8FromPath(it->path().filename());
+        std::error_code statusError;
+        // A symbolic link to a folder is not a folder here: a tree is walked without
+        // following links, so no loop and no folder outside it.
+        if (recursive && std::filesystem::is_directory(it->symlink_status(statusError))) {
+            subfolders.push_back({it->path(), entry, std::nullopt, folder});
+            continue;
+        }
+        if (!HasMidiExtension(entry)) continue;
+        if (std::filesystem::is_directory(it->path(), statusError)) continue;
+        found.push_back({it->path(), entry, std::nullopt, folder});
+    }
+    if (ec) {
+        files.push_back({path, name, "cannot list the directory: " + ec.message(), parent});
+        return;
+    }
+    std::sort(found.begin(), found.end(), ListedBefore);
+    files.insert(files.end(), found.begin(), found.end());
+    std::sort(subfolders.begin(), subfolders.end(), ListedBefore);
+    for (const InputFile& sub : subfolders) {
+        const std::string below = folder.empty() ? sub.displayName : batch::ComposePath(folder, sub.displayName);
+        ListDirectory(sub.path, below, folder, sub.displayName, recursive, files);
+    }
+}
+
 }  // namespace
+
+std::string InputFile::ShownName() const {
+    return folder.empty() ? displayName : batch::ComposePath(folder, displayName);
+}
 
 bool LessAsListed(std::string_view a, std::string_view b) {
 #ifdef _WIN32
@@ -49,7 +91,7 @@ bool LessIgnoringAsciiCase(std::string_view a, std::string_view b) noexcept {
     return a < b;
 }
 
-std::vector<InputFile> ExpandInputs(const std::vector<std::string>& arguments) {
+std::vector<InputFile> ExpandInputs(const std::vector<std::string>& arguments, bool recursive) {
     std::vector<InputFile> files;
     for (const std::string& argument : arguments) {
         const std::filesystem::path path = batch::PathFromUtf8(argument);
@@ -58,23 +100,7 @@ std::vector<InputFile> ExpandInputs(const std::vector<std::string>& arguments) {
             files.push_back({path, DisplayNameOf(path), std::nullopt});
             continue;
         }
-        std::vector<InputFile> found;
-        std::filesystem::directory_iterator it(path, ec);
-        for (; !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
-            const std::string name = batch::Utf8FromPath(it->path().filename());
-            if (!HasMidiExtension(name)) continue;
-            std::error_code statusError;
-            if (std::filesystem::is_directory(it->path(), statusError)) continue;
-            found.push_back({it->path(), name, std::nullopt});
-        }
-        if (ec) {
-            files.push_back({path, argument, "cannot list the directory: " + ec.message()});
-            continue;
-        }
-        std::sort(found.begin(), found.end(), [](const InputFile& a, const InputFile& b) {
-            return LessAsListed(a.displayName, b.displayName);
-        });
-        files.insert(files.end(), found.begin(), found.end());
+        ListDirectory(path, "", "", argument, recursive, files);
     }
     return files;
 }

@@ -11,8 +11,15 @@ namespace quorvel::cli {
 // One file named on the command line, or found in a directory named there.
 struct InputFile {
     std::filesystem::path path;
-    std::string displayName;           // the file's name without its directory, as shown in every line
-    std::optional<std::string> error;  // set when the argument could not be listed
+    std::string displayName;           // the file's name without its directory
+    std::optional<std::string> error;  // set when the argument (or a folder below it) could not be listed
+    // Recursive listings: the file's folder relative to the folder argument, UTF-8 with the
+    // platform's separator; empty for a file directly inside it or named itself. Outputs
+    // go into the same folder below the output directory.
+    std::string folder = {};
+
+    // The name lines show: the folder (if any) and the display name.
+    std::string ShownName() const;
 };
 
 // True for names ending in ".mid" or ".kar", letters compared without regard to case.
@@ -30,8 +37,12 @@ bool LessAsListed(std::string_view a, std::string_view b);
 // Turns the arguments, in the order given, into the files of a batch: a directory
 // stands for its *.mid and *.kar entries that are not directories themselves, sorted
 // by LessAsListed; anything else stands for itself (whether it exists or not is
-// the conversion's business). A directory that cannot be listed gives one entry with
-// its error set. Never throws for file-system errors.
-std::vector<InputFile> ExpandInputs(const std::vector<std::string>& arguments);
+// the conversion's business). With recursive, a directory stands for such files in it
+// and below it: in each folder its files first, then its subfolders, each sorted by
+// LessAsListed, depth first; symbolic links to folders are not followed (links to
+// files are). A directory that cannot be listed, at the top or below, gives one entry
+// with its error set (below: named by its relative path) and the listing goes on.
+// Never throws for file-system errors.
+std::vector<InputFile> ExpandInputs(const std::vector<std::string>& arguments, bool recursive = false);
 
 }  // namespace quorvel::cli

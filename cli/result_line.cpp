@@ -2,7 +2,8 @@
 
 #include <algorithm>
 #include <exception>
-#include <new>
+#include <filesystem>
+#include <system_error>
 
 #include "quorvel/batch/convert_file.hpp"
 #include "quorvel/batch/messages.hpp"
@@ -83,33 +84,53 @@ std::string PrintableName(std::string_view name) {
     return out;
 }
 
-FileResult ConvertPlanned(batch::BatchKind kind, const PlannedFile& file, batch::EngineCalls& engine) noexcept {
+bool IsValidUtf8(std::string_view text) noexcept {
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t length = Utf8SequenceLength(text.substr(i));
+        if (length == 0) return false;
+        i += length;
+    }
+    return true;
+}
+
+batch::FileOutcome ConvertPlanned(batch::BatchKind kind, const PlannedFile& file, batch::EngineCalls& engine,
+                                  OutputFolders* folders) noexcept {
+    using Kind = batch::FileOutcome::Kind;
     const std::string& name = file.shownName;
     try {
         try {
-            const batch::FileOutcome outcome = batch::ConvertFile(kind, file.input.path, file.outputPath, name, engine);
-            return {outcome.text, outcome.Succeeded()};
-        } catch (const std::bad_alloc&) {
-            return {FormatMessage("%s - %s", {name, "Out of memory"}), false};
+            if (!file.input.folder.empty()) {
+                std::error_code ec;
+                const std::filesystem::path folder = file.outputPath.parent_path();
+                if (folders)
+                    folders->Make(folder, ec);
+                else
+                    std::filesystem::create_directories(folder, ec);
+                if (ec)
+                    return {Kind::Failed, -1,
+                            FormatMessage("%s - cannot make the folder %s: %s", {name, file.outputIn, ec.message()})};
+            }
+            return batch::ConvertFile(kind, file.input.path, file.outputPath, name, engine);
         } catch (const std::exception& e) {
             // IoError and OutOfMemory: the window would end the batch with an error box;
             // here the line reports it and the next file goes on.
-            return {FormatMessage("%s - %s", {name, e.what()}), false};
+            return batch::FailedOutcome(name, e);
         } catch (...) {
-            return {FormatMessage("%s - %s", {name, "unexpected error"}), false};
+            return {Kind::Failed, -1, FormatMessage("%s - %s", {name, "unexpected error"})};
         }
     } catch (...) {
         // Not even the line could be built (no memory for it).
-        return {name, false};
+        return {Kind::Failed, -1, name};
     }
 }
 
-FileResult ResultOf(batch::BatchKind kind, const PlannedFile& file, batch::EngineCalls& engine) noexcept {
-    if (!file.refusal) return ConvertPlanned(kind, file, engine);
+batch::FileOutcome ResultOf(batch::BatchKind kind, const PlannedFile& file, batch::EngineCalls& engine,
+                            OutputFolders* folders) noexcept {
+    if (!file.refusal) return ConvertPlanned(kind, file, engine, folders);
     try {
-        return {*file.refusal, false};
+        return {file.refusalKind, -1, *file.refusal};
     } catch (...) {
-        return {file.shownName, false};
+        return {file.refusalKind, -1, file.shownName};
     }
 }
 

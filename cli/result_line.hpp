@@ -6,6 +6,7 @@
 #include "quorvel/batch/batch_kind.hpp"
 #include "quorvel/batch/engine_calls.hpp"
 #include "batch_plan.hpp"
+#include "output_folders.hpp"
 
 namespace quorvel::cli {
 
@@ -17,18 +18,20 @@ namespace quorvel::cli {
 // kept as it is.
 std::string PrintableName(std::string_view name);
 
-// The line of one converted (or refused) file and whether it counts as converted.
-struct FileResult {
-    std::string text;
-    bool succeeded = false;
-};
+// True when text is valid UTF-8 throughout (no stray byte, overlong form or surrogate).
+bool IsValidUtf8(std::string_view text) noexcept;
 
-// Converts one planned file (which must have no refusal) with engine and words the
-// result as the window does. Every exception becomes a line ("song.mid - Disk full"),
-// so nothing escapes: the next file goes on.
-FileResult ConvertPlanned(batch::BatchKind kind, const PlannedFile& file, batch::EngineCalls& engine) noexcept;
+// Converts one planned file (which must have no refusal) with engine: makes the output's
+// folder through folders (or directly without them) when the input comes from a folder
+// below the argument and it is missing, then converts and words the result as the window does, with the batch library's outcome.
+// Every exception becomes a failed outcome ("song.mid - Disk full"), so nothing escapes:
+// the next file goes on.
+batch::FileOutcome ConvertPlanned(batch::BatchKind kind, const PlannedFile& file, batch::EngineCalls& engine,
+                                  OutputFolders* folders = nullptr) noexcept;
 
-// The line of a planned file: its refusal, or the result of converting it.
-FileResult ResultOf(batch::BatchKind kind, const PlannedFile& file, batch::EngineCalls& engine) noexcept;
+// The outcome of a planned file: its refusal (of its refusalKind, no result code), or
+// the result of converting it.
+batch::FileOutcome ResultOf(batch::BatchKind kind, const PlannedFile& file, batch::EngineCalls& engine,
+                            OutputFolders* folders = nullptr) noexcept;
 
 }  // namespace quorvel::cli

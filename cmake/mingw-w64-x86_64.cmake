@@ -23,3 +23,5 @@ set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 # CLI11 is header-only: its config under cross/ copies the headers into the build
 # tree and offers CLI11::CLI11 from there.
 set(CLI11_DIR ${CMAKE_CURRENT_LIST_DIR}/cross/CLI11 CACHE PATH "CLI11 for the cross build")
+# nlohmann-json, header-only too, the same way.
+set(nlohmann_json_DIR ${CMAKE_CURRENT_LIST_DIR}/cross/nlohmann_json CACHE PATH "nlohmann-json for the cross build")

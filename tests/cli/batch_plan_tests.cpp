@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "quorvel/batch/naming.hpp"
 #include "batch_plan.hpp"
 #include "smf_test_support.hpp"
 
@@ -44,6 +45,11 @@ TEST(BatchPlan, SkipsAreDecidedInInputOrder) {
     EXPECT_EQ(plan[3].refusal.value_or(""), "kept.mid - kept.mid exists in OUT, not replaced (use -f)");
     EXPECT_EQ(plan[4].refusal.value_or(""), "folder.mid - not a regular file, not converted");
     EXPECT_EQ(plan[5].refusal.value_or(""), "lost - gone away");
+    using Kind = batch::FileOutcome::Kind;
+    for (std::size_t i = 2; i < plan.size(); ++i) {
+        const Kind expected = i == 4 ? Kind::Refused : i == 5 ? Kind::Failed : Kind::Skipped;
+        EXPECT_EQ(plan[i].refusalKind, expected) << plan[i].shownName;
+    }
 
     options.force = true;
     const auto forced = cli::PlanBatch(inputs, options);
@@ -70,6 +76,34 @@ TEST(BatchPlan, TheFirstInputClaimsItsOutputNameWhateverItsOutcome) {
     ASSERT_EQ(plan.size(), 2U);
     EXPECT_EQ(plan[0].refusal.value_or(""), "a.b.mid - a.mid exists in OUT, not replaced (use -f)");
     EXPECT_EQ(plan[1].refusal.value_or(""), "a.c.mid - same output name as a.b.mid, not converted");
+}
+
+// A file from a folder below the argument goes to the same folder below the output
+// directory; its lines name it and that folder by their relative paths.
+TEST(BatchPlan, FilesFromSubfoldersKeepTheirFolders) {
+    TempDir dir;
+    fs::create_directories(dir / "in" / "a" / "b");
+    fs::create_directories(dir / "out" / "a" / "b");
+    WriteFile(dir / "in" / "a" / "b" / "x.y.mid", Header(1, 1, 96));
+    WriteFile(dir / "in" / "a" / "x.mid", Header(1, 1, 96));
+    WriteFile(dir / "out" / "a" / "b" / "x.mid", Header(1, 1, 96));
+    const std::string ab = batch::ComposePath("a", "b");
+    const std::vector<InputFile> inputs = {{dir / "in" / "a" / "x.mid", "x.mid", std::nullopt, "a"},
+                                           {dir / "in" / "a" / "b" / "x.y.mid", "x.y.mid", std::nullopt, ab}};
+    BatchOptions options;
+    options.outputDirectory = dir / "out";
+    options.outputLabel = "OUT";
+    const auto plan = cli::PlanBatch(inputs, options);
+    ASSERT_EQ(plan.size(), 2u);
+    EXPECT_EQ(plan[0].outputPath, dir / "out" / "a" / "x.mid");
+    EXPECT_FALSE(plan[0].refusal) << "the same name in another folder is another output";
+    EXPECT_EQ(plan[1].outputPath, dir / "out" / "a" / "b" / "x.mid");
+    EXPECT_EQ(plan[1].refusal.value_or(""), batch::ComposePath(ab, "x.y.mid") + " - x.mid exists in " +
+                                                batch::ComposePath(batch::ComposePath("OUT", "a"), "b") +
+                                                ", not replaced (use -f)");
+
+    options.outputLabel = cli::CurrentDirectoryLabel;
+    EXPECT_EQ(cli::PlanBatch(inputs, options)[1].outputIn, ab) << "without -o the folder is named alone";
 }
 
 }  // namespace
