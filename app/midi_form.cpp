@@ -307,6 +307,7 @@ void TMidiForm::StartBatch(BatchKind kind) {
         latestProgress_ = {0, static_cast<int>(request.files.size()), {}, false};
         refreshPending_ = false;
     }
+    progressDue_ = false;
     progressWindow_->Reset();
     progressWindow_->SetProgress(latestProgress_);
     batchOutput_ = DirectoryListBox2->Directory();
@@ -327,6 +328,7 @@ void TMidiForm::BatchEnded() {
     worker_ = nullptr;
     progressDelay_.stop();
     progressRefresh_.stop();
+    progressDue_ = false;
     progressWindow_->hide();
     // A batch that wrote into the folder the file list shows: its new files are listed,
     // and the entries still there stay selected.
@@ -343,6 +345,11 @@ void TMidiForm::ShowProgressWindow() {
         progress = latestProgress_;
     }
     if (worker_ == nullptr || progress.finished) return;
+    // Over a modal window (a box of the batch, which the batch waits for, or About) the
+    // progress window would hide it and could not be used; it waits until that window
+    // is closed, and the next refresh opens it.
+    progressDue_ = QApplication::activeModalWidget() != nullptr;
+    if (progressDue_) return;
     progressWindow_->SetProgress(progress);
     progressWindow_->show();
     progressWindow_->raise();
@@ -358,7 +365,10 @@ void TMidiForm::RefreshProgress() {
     if (progress.finished) {
         progressDelay_.stop();
         progressRefresh_.stop();
+        progressDue_ = false;
         progressWindow_->hide();
+    } else if (progressDue_) {
+        ShowProgressWindow();
     } else if (progressWindow_->isVisible()) {
         progressWindow_->SetProgress(progress);
     }

@@ -27,8 +27,9 @@ class FileListBox;
 class FilterComboBox;
 class ProgressWindow;
 
-// Delay before a running batch shows its progress window, and the interval at which the
-// window then follows the batch, in milliseconds.
+// Delay before a running batch shows its progress window (or, when a modal box is up
+// then, until the box is closed), and the interval at which the window then follows the
+// batch, in milliseconds.
 inline constexpr int ProgressDelayMs = 1000;
 inline constexpr int ProgressRefreshMs = 100;
 
@@ -146,6 +147,7 @@ private:
     ProgressWindow* progressWindow_ = nullptr;
     QTimer progressDelay_;
     QTimer progressRefresh_;
+    bool progressDue_ = false;  // the delay ran out while a modal window was up
     // The latest progress from the batch's thread, and whether its end is on its way.
     std::mutex progressMutex_;
     batch::BatchProgress latestProgress_;

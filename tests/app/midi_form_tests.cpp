@@ -13,16 +13,19 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <type_traits>
 
@@ -48,7 +51,9 @@ struct SeenBox {
     bool mainWindowVisible;
 };
 
-enum class Reply { Ok, Cancel, Escape, CloseBox };
+// Hold leaves the box open and hands it to BoxCatcher::hold, which must answer it later
+// from the box's own event loop: the test's code waits under that loop until the box closes.
+enum class Reply { Ok, Cancel, Escape, CloseBox, Hold };
 
 struct SeenResults {
     QString counts;
@@ -56,13 +61,14 @@ struct SeenResults {
     QString clipboard;  // what "Copy" put on the clipboard
 };
 
-// Records every QMessageBox as it is shown and answers it once its event loop runs; a
-// results window is recorded, its "Copy" pressed, and closed.
+// Records every QMessageBox as it is shown and answers it once its event loop runs (or
+// hands it to hold); a results window is recorded, its "Copy" pressed, and closed.
 class BoxCatcher : public QObject {
 public:
     QList<SeenBox> seen;
     QList<Reply> replies;  // answers in order; OK when none is left
     QList<SeenResults> results;
+    std::function<void(QMessageBox*)> hold;  // answers a held box; without it, OK at once
 
     bool eventFilter(QObject* object, QEvent* event) override {
         if (event->type() == QEvent::Show && object->objectName() == QStringLiteral("ResultsWindow")) {
@@ -91,6 +97,10 @@ public:
             if (qobject_cast<TMidiForm*>(w) != nullptr && w->isVisible()) s.mainWindowVisible = true;
         seen << s;
         const Reply reply = replies.isEmpty() ? Reply::Ok : replies.takeFirst();
+        if (reply == Reply::Hold && hold) {
+            hold(box);
+            return false;
+        }
         QMetaObject::invokeMethod(
             box,
             [box, reply] {
@@ -99,6 +109,7 @@ public:
                 case Reply::Cancel: box->button(QMessageBox::Cancel)->click(); break;
                 case Reply::Escape: QTest::keyClick(box, Qt::Key_Escape); break;
                 case Reply::CloseBox: box->close(); break;
+                case Reply::Hold: box->button(QMessageBox::Ok)->click(); break;
                 }
             },
             Qt::QueuedConnection);
@@ -133,11 +144,11 @@ QStringList Entries(const QListWidget* list) {
 }
 
 // Engine calls that take as long as the test wants: conversion number slowFile (from 1)
-// waits until Release() (or a time-out, so a failing test cannot hang). Calls come from
-// the batch's thread.
+// waits until Release() (or a time-out, so a failing test cannot hang), and conversion
+// number refusedFile is refused as not a format-1 file. Calls come from the batch's thread.
 class SlowEngine final : public quorvel::batch::EngineCalls {
 public:
-    explicit SlowEngine(int slowFile) : slowFile_(slowFile) {}
+    explicit SlowEngine(int slowFile, int refusedFile = 0) : slowFile_(slowFile), refusedFile_(refusedFile) {}
     std::atomic<int> conversions{0};
     std::atomic<bool> waiting{false};
     void Release() {
@@ -146,7 +157,9 @@ public:
         gate_.notify_all();
     }
     int ConvertToType0(const std::filesystem::path&, const std::filesystem::path&) override {
-        if (++conversions == slowFile_) {
+        const int number = ++conversions;
+        if (number == refusedFile_) return 2;
+        if (number == slowFile_) {
             std::unique_lock lock(mutex_);
             waiting = true;
             gate_.wait_for(lock, std::chrono::seconds(20), [this] { return released_; });
@@ -164,6 +177,7 @@ public:
 
 private:
     const int slowFile_;
+    const int refusedFile_;
     std::mutex mutex_;
     std::condition_variable gate_;
     bool released_ = false;
@@ -254,6 +268,7 @@ private slots:
     void init() {
         catcher_.seen.clear();
         catcher_.replies.clear();
+        catcher_.hold = nullptr;
         catcher_.results.clear();
         QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Quorvel"), QStringLiteral("Quorvel"))
             .clear();
@@ -775,6 +790,56 @@ private slots:
         QVERIFY(Child<QPushButton>(&form, "Button2")->isEnabled());
         QVERIFY(Child<QMenu>(&form, "Options1")->isEnabled());
         QVERIFY(!form.BatchRunning());
+    }
+
+    void progressWindowWaitsUntilAnOpenBoxIsAnswered() {
+        support::TempDir dir, out;
+        for (const char* name : {"a.mid", "b.mid", "c.mid"}) support::WriteFile(dir / name, Format1Song());
+        SlowEngine engine(2, 1);  // a.mid is refused; b.mid takes until the test lets it go
+        TMidiForm form(engine);
+        const auto release = qScopeGuard([&engine] { engine.Release(); });  // also when a check fails
+        Point(form, Q(dir.Path()), Q(out.Path()));
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        Child<QPushButton>(&form, "Button4")->click();
+        catcher_.seen.clear();
+        auto* progress = Child<QDialog>(&form, "ProgressWindow");
+        QElapsedTimer clock;
+        EventCounter shown(QEvent::Show, clock);
+        progress->installEventFilter(&shown);
+
+        // The refusal box stays open until 300 ms after the progress window's delay,
+        // counted from after the click that started that delay, so the delay has run out
+        // first; then it is answered, from the box's event loop.
+        int shownWhileOpen = -1;
+        bool boxWasTheModalWidget = false;
+        qint64 answeredAt = -1;
+        catcher_.replies = {Reply::Hold};
+        catcher_.hold = [&](QMessageBox* box) {
+            const qint64 wait = std::max<qint64>(0, quorvel::app::ProgressDelayMs + 300 - clock.elapsed());
+            QTimer::singleShot(std::chrono::milliseconds(wait), Qt::PreciseTimer, box, [&, box] {
+                shownWhileOpen = shown.count;
+                boxWasTheModalWidget = QApplication::activeModalWidget() == box;
+                answeredAt = clock.elapsed();
+                box->button(QMessageBox::Ok)->click();
+            });
+        };
+        QSignalSpy finished(&form, &TMidiForm::BatchFinished);
+        Child<QPushButton>(&form, "Button2")->click();
+        clock.start();
+
+        // Nothing of the progress window while the box was open; it comes once the box
+        // is answered, while the batch still runs.
+        QTRY_VERIFY_WITH_TIMEOUT(progress->isVisible(), 5000);
+        QCOMPARE(catcher_.Texts(), QStringList{QStringLiteral("a.mid - Not a Type 1 Midifile")});
+        QVERIFY(boxWasTheModalWidget);
+        QCOMPARE(shownWhileOpen, 0);
+        QVERIFY2(shown.firstAt >= answeredAt,
+                 qPrintable(QStringLiteral("shown at %1 ms, answered at %2 ms").arg(shown.firstAt).arg(answeredAt)));
+        QVERIFY(form.BatchRunning());
+        engine.Release();
+        QVERIFY(finished.wait(20000));
+        QVERIFY(!progress->isVisible());
     }
 
     void closingDuringABatchStopsItAndClosesAfterIt() {
