@@ -45,7 +45,8 @@ void ListDirectory(const std::filesystem::path& path, const std::string& folder,
             continue;
         }
         if (!HasMidiExtension(entry)) continue;
-        if (std::filesystem::is_directory(it->path(), statusError)) continue;
+        // The entry's own type from the listing: a look at the disk only for a link.
+        if (it->is_directory(statusError)) continue;
         found.push_back({it->path(), entry, std::nullopt, folder});
     }
     if (ec) {
