@@ -23,10 +23,16 @@ using batch::RunHandler;
 namespace {
 
 // Messages of the main window to itself: a call handed over from the batch's thread
-// (lParam points to a std::function<void()>), the batch's end, and progress finished.
+// (lParam points to a PendingCall), the batch's end, and progress finished.
 constexpr UINT WM_QUORVEL_CALL = WM_APP + 1;
 constexpr UINT WM_QUORVEL_BATCH_ENDED = WM_APP + 2;
 constexpr UINT WM_QUORVEL_PROGRESS = WM_APP + 3;
+
+// A call the batch's thread waits for: done is signalled once it has run.
+struct PendingCall {
+    const std::function<void()>* call;
+    HANDLE done;
+};
 
 constexpr UINT_PTR ProgressDelayTimer = 1;
 constexpr UINT_PTR ProgressRefreshTimer = 2;
@@ -128,7 +134,12 @@ bool StoredOption(const std::wstring& key) {
 void StoreOption(const std::wstring& key, bool on) {
     const DWORD value = on ? 1 : 0;
     const std::wstring name = Widen(batch::ResultsInOneListSetting);
-    RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), name.c_str(), REG_DWORD, &value, sizeof value);
+    HKEY opened = nullptr;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &opened, nullptr) !=
+        ERROR_SUCCESS)
+        return;  // not remembered; the check mark still holds for this run
+    RegSetValueExW(opened, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+    RegCloseKey(opened);
 }
 
 int CommandId(BatchOption option) {
@@ -204,9 +215,9 @@ TMidiForm::~TMidiForm() {
         stop_ = true;
         // The batch's thread may be waiting for this thread; serve it until it ends.
         while (!workerDone_) {
-            MsgWaitForMultipleObjectsEx(0, nullptr, 10, QS_SENDMESSAGE, 0);
+            MsgWaitForMultipleObjectsEx(0, nullptr, 10, QS_ALLINPUT, 0);
             MSG msg;
-            PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE);
+            while (PeekMessageW(&msg, hwnd_, WM_QUORVEL_CALL, WM_QUORVEL_CALL, PM_REMOVE)) DispatchMessageW(&msg);
         }
         worker_.join();
     }
@@ -384,7 +395,7 @@ LRESULT TMidiForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                 const std::lock_guard lock(progressMutex_);
                 progress = latestProgress_;
             }
-            if (BatchRunning() && !progress.finished) {
+            if (BatchRunning() && !progress.finished && boxesUp_ == 0) {
                 progress_->SetProgress(progress);
                 progress_->Show();
             }
@@ -392,9 +403,20 @@ LRESULT TMidiForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             RefreshProgress();
         }
         return 0;
-    case WM_QUORVEL_CALL:
-        if (!shuttingDown_) (*reinterpret_cast<const std::function<void()>*>(lParam))();
+    case WM_QUORVEL_CALL: {
+        // A box of the batch hides the progress window, which would cover it; the window
+        // comes back a delay after the box is closed, if the batch still runs.
+        const auto* pending = reinterpret_cast<const PendingCall*>(lParam);
+        if (!shuttingDown_) {
+            ++boxesUp_;
+            progress_->Hide();
+            (*pending->call)();
+            --boxesUp_;
+            if (boxesUp_ == 0 && BatchRunning()) SetTimer(hwnd_, ProgressDelayTimer, ProgressDelayMs, nullptr);
+        }
+        SetEvent(pending->done);
         return 0;
+    }
     case WM_QUORVEL_BATCH_ENDED:
         BatchEnded();
         return 0;
@@ -698,10 +720,17 @@ void TMidiForm::SetBatchControlsEnabled(bool enabled) {
 }
 
 void TMidiForm::OnWindowThread(const std::function<void()>& call) {
-    if (GetCurrentThreadId() == windowThread_)
+    if (GetCurrentThreadId() == windowThread_) {
         call();
-    else if (hwnd_ != nullptr)
-        SendMessageW(hwnd_, WM_QUORVEL_CALL, 0, reinterpret_cast<LPARAM>(&call));
+        return;
+    }
+    // Posted rather than sent: a box shown from inside a message sent by another thread
+    // is closed at once under Wine. The window's thread signals done after the call.
+    PendingCall pending{&call, CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    if (pending.done == nullptr) return;
+    if (hwnd_ != nullptr && PostMessageW(hwnd_, WM_QUORVEL_CALL, 0, reinterpret_cast<LPARAM>(&pending)))
+        WaitForSingleObject(pending.done, INFINITE);
+    CloseHandle(pending.done);
 }
 
 HWND TMidiForm::BoxOwner() const {
@@ -709,7 +738,7 @@ HWND TMidiForm::BoxOwner() const {
 }
 
 int TMidiForm::ShowBox(std::string_view title, std::string_view text, UINT style) {
-    return MessageBoxW(BoxOwner(), ForDisplay(text).c_str(), Widen(title).c_str(), style | MB_SETFOREGROUND);
+    return MessageBoxW(BoxOwner(), ForDisplay(text).c_str(), Widen(title).c_str(), style);
 }
 
 int TMidiForm::FileCount() const {

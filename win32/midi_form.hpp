@@ -159,6 +159,7 @@ private:
     std::atomic<bool> shuttingDown_{false};
     std::atomic<bool> workerDone_{false};
     bool closeWhenDone_ = false;
+    int boxesUp_ = 0;  // boxes of the batch on screen now
     std::wstring batchOutput_;
     ProgressWindow* progress_ = nullptr;
     std::mutex progressMutex_;

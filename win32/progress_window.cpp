@@ -76,12 +76,8 @@ void ProgressWindow::ApplyFont(HFONT font, double scale) {
     RECT frame{0, 0, width + 2 * margin, y};
     AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_STYLE)), FALSE,
                        static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_EXSTYLE)));
-    // Centred over the main window.
-    RECT owner{};
-    GetWindowRect(owner_, &owner);
-    const int w = frame.right - frame.left, h = frame.bottom - frame.top;
-    SetWindowPos(hwnd_, nullptr, (owner.left + owner.right - w) / 2, (owner.top + owner.bottom - h) / 2, w, h,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(hwnd_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void ProgressWindow::SetProgress(const batch::BatchProgress& progress) {
@@ -98,6 +94,13 @@ void ProgressWindow::Reset() {
 }
 
 void ProgressWindow::Show() {
+    // Centred over the main window, wherever that is now.
+    RECT owner{}, own{};
+    GetWindowRect(owner_, &owner);
+    GetWindowRect(hwnd_, &own);
+    const int w = own.right - own.left, h = own.bottom - own.top;
+    SetWindowPos(hwnd_, nullptr, (owner.left + owner.right - w) / 2, (owner.top + owner.bottom - h) / 2, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     ShowWindow(hwnd_, SW_SHOWNA);
 }
 
