@@ -642,7 +642,6 @@ void TMidiForm::DriveComboBox2Change() {
 }
 
 void TMidiForm::FilterComboBox1Change() {
-    filterBound_ = true;
     const LRESULT current = SendMessageW(filter_, CB_GETCURSEL, 0, 0);
     if (current >= 0 && static_cast<std::size_t>(current) < filterEntries_.size())
         SetFileMask(filterEntries_[static_cast<std::size_t>(current)].second);

@@ -152,7 +152,6 @@ private:
     std::wstring fileMask_ = L"*";
     std::vector<std::wstring> fileNames_;  // one per entry of the file list
     std::vector<std::pair<std::wstring, std::wstring>> filterEntries_;
-    bool filterBound_ = false;
 
     std::thread worker_;
     std::atomic<bool> stop_{false};

@@ -195,14 +195,18 @@ public:
         Answer(box, IDOK);
     }
 
-    // A click on a button of the main window, or a command of its menu.
-    void Click(int id) const {
-        PostMessageW(main_, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(Control(id)));
-    }
+    // A click on a button or menu item, or a control's notification, that may show a box:
+    // posted, so the test goes on while the box waits for it.
+    void Click(int id) const { Notify(id, BN_CLICKED); }
     void Notify(int id, int code) const {
         PostMessageW(main_, WM_COMMAND, MAKEWPARAM(id, code), reinterpret_cast<LPARAM>(Control(id)));
     }
-    // Returns once the window's thread has handled everything posted before.
+    // The same for one that shows no box: returns once the window has handled it.
+    void Handle(int id, int code = BN_CLICKED) const {
+        SendMessageW(main_, WM_COMMAND, MAKEWPARAM(id, code), reinterpret_cast<LPARAM>(Control(id)));
+    }
+    // Returns once the window's thread is back in its message loop (a box's handler
+    // has finished).
     void Settle() const { SendMessageW(main_, WM_NULL, 0, 0); }
     void WaitForBatchEnd() const {
         EXPECT_TRUE(WaitFor([this] { return IsWindowEnabled(Control(Button2)) != FALSE; }));
@@ -312,12 +316,10 @@ TEST(Win32Window, SelectAllThenSmf0WritesWhatTheCommandLineWritesIntoAnEmptyFold
     const auto out = std::find(entries.begin(), entries.end(), Narrow((songs.dir / "out").native()));
     ASSERT_NE(out, entries.end());
     SendMessageW(window.Control(DirectoryListBox2), LB_SETCURSEL, static_cast<WPARAM>(out - entries.begin()), 0);
-    window.Notify(DirectoryListBox2, LBN_DBLCLK);
-    window.Settle();
+    window.Handle(DirectoryListBox2, LBN_DBLCLK);
     EXPECT_EQ(window.ListTexts(DirectoryListBox2).back(), Narrow((songs.dir / "out").native()));
 
-    window.Click(Button4);
-    window.Settle();
+    window.Handle(Button4);
     for (int i = 0; i < 3; ++i) EXPECT_GT(SendMessageW(window.Control(FileListBox1), LB_GETSEL, i, 0), 0) << i;
     window.Click(Button2);
     window.ExpectPlain("b.mid - Not a Type 1 Midifile");
@@ -372,8 +374,7 @@ TEST(Win32Window, TheFilterSwitchesTheFileList) {
     } rows[] = {{1, {"k.kar"}}, {0, {"a.mid", "b.mid", "c.mid"}}};
     for (const auto& row : rows) {
         SendMessageW(window.Control(FilterComboBox1), CB_SETCURSEL, row.entry, 0);
-        window.Notify(FilterComboBox1, CBN_SELCHANGE);
-        window.Settle();
+        window.Handle(FilterComboBox1, CBN_SELCHANGE);
         EXPECT_EQ(window.ListTexts(FileListBox1), row.files) << row.entry;
     }
 }
@@ -386,8 +387,7 @@ TEST(Win32Window, OptionTogglesChangeOnlyTheirOwnCheckMarkAndTheBatch) {
     EXPECT_FALSE(window.Checked(ShowResultsInOneList1));
     for (const int item : {PromptBetweenFiles1, PromptBeforeOverwriting1}) {
         const bool was = window.Checked(item);
-        window.Click(item);
-        window.Settle();
+        window.Handle(item);
         EXPECT_NE(window.Checked(item), was) << item;
     }
     // Prompt After Each File on, no question before replacing a.mid with its own output.
@@ -398,8 +398,7 @@ TEST(Win32Window, OptionTogglesChangeOnlyTheirOwnCheckMarkAndTheBatch) {
     window.WaitForBatchEnd();
 
     // Results in one list: no box, the results window with every line; remembered.
-    window.Click(ShowResultsInOneList1);
-    window.Settle();
+    window.Handle(ShowResultsInOneList1);
     EXPECT_TRUE(window.Checked(ShowResultsInOneList1));
     DWORD stored = 0, size = sizeof stored;
     EXPECT_EQ(RegGetValueW(HKEY_CURRENT_USER, TestSettingsKey, L"ShowResultsInOneList", RRF_RT_REG_DWORD, nullptr,
@@ -480,7 +479,7 @@ TEST(Win32Window, ADriveThatIsNotReadyIsReportedAndTheTreeStaysWhereItWas) {
         if (SendMessageW(drives, CB_GETLBTEXTLEN, i, 0) < MAX_PATH) SendMessageW(drives, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
         if (std::wstring_view(text).starts_with(L"q:")) missing = i;
     }
-    ASSERT_GE(missing, 0) << "drive Q: is not listed: ctest's fixture maps it to a missing folder in the Wine prefix";
+    ASSERT_GE(missing, 0) << "drive Q: is not listed: run-window-tests points it at a missing folder";
     const std::string driveBefore = window.ComboText(DriveComboBox1);
     const auto treeBefore = window.ListTexts(DirectoryListBox1);
     const auto filesBefore = window.ListTexts(FileListBox1);
