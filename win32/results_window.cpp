@@ -105,8 +105,13 @@ LRESULT CALLBACK ResultsProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
         return 0;
     }
     case WM_CTLCOLORSTATIC:
-        // The read-only list keeps a white background; the counts take the window's.
-        if (GetDlgCtrlID(reinterpret_cast<HWND>(lParam)) == ResultsText) break;
+        // The read-only list keeps the background of text to read; the counts take the
+        // window's.
+        if (GetDlgCtrlID(reinterpret_cast<HWND>(lParam)) == ResultsText) {
+            SetBkColor(reinterpret_cast<HDC>(wParam), GetSysColor(COLOR_WINDOW));
+            SetTextColor(reinterpret_cast<HDC>(wParam), GetSysColor(COLOR_WINDOWTEXT));
+            return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
+        }
         SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
         return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
     default:
