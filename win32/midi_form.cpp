@@ -184,12 +184,8 @@ TMidiForm::TMidiForm(batch::EngineCalls& engine, const wchar_t* settingsKey)
     CreateControls();
     progress_ = new ProgressWindow(hwnd_, [this] { stop_ = true; });
     ApplyDpi(GetDpiForWindow(hwnd_));
-    RECT frame{0, 0, static_cast<LONG>(std::lround(DesignedClientWidth * scale_)),
-               static_cast<LONG>(std::lround(DesignedClientHeight * scale_))};
-    AdjustWindowRectExForDpi(&frame, static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_STYLE)), TRUE,
-                             static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_EXSTYLE)), dpi_);
-    SetWindowPos(hwnd_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    const SIZE frame = FrameSize();
+    SetWindowPos(hwnd_, nullptr, 0, 0, frame.cx, frame.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 
     // Both trees, and so the file list, start in the process's current directory.
     std::wstring current(MAX_PATH, L'\0');
@@ -312,6 +308,14 @@ void TMidiForm::ApplyDpi(UINT dpi) {
     InvalidateRect(hwnd_, nullptr, TRUE);
 }
 
+SIZE TMidiForm::FrameSize() const {
+    RECT frame{0, 0, static_cast<LONG>(std::lround(DesignedClientWidth * scale_)),
+               static_cast<LONG>(std::lround(DesignedClientHeight * scale_))};
+    AdjustWindowRectExForDpi(&frame, static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_STYLE)), TRUE,
+                             static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_EXSTYLE)), dpi_);
+    return {frame.right - frame.left, frame.bottom - frame.top};
+}
+
 void TMidiForm::Layout() {
     for (const Bounds& b : Designed) {
         const auto px = [this](int designed) { return static_cast<int>(std::lround(designed * scale_)); };
@@ -371,10 +375,12 @@ LRESULT TMidiForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         DrawTreeItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
         return TRUE;
     case WM_DPICHANGED: {
+        // Where Windows suggests, at the size the layout needs at the new scale (the
+        // font's lines need not grow in step with the DPI).
         ApplyDpi(HIWORD(wParam));
         const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
-        SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
-                     suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+        const SIZE size = FrameSize();
+        SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
         return 0;
     }
     case WM_ACTIVATE:

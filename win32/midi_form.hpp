@@ -113,6 +113,7 @@ private:
     void CreateMenuBar();
     void ApplyDpi(UINT dpi);
     void Layout();
+    SIZE FrameSize() const;  // the outer size of the window for the layout at its DPI
     void DrawTreeItem(const DRAWITEMSTRUCT& item);
 
     void SetTreeDirectory(Tree& tree, const std::wstring& directory);  // throws as CheckDirectory
