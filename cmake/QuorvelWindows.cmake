@@ -9,9 +9,24 @@ set(QUORVEL_ICON_FILE ${PROJECT_SOURCE_DIR}/data/icons/quorvel.ico)
 
 # Gives an executable the application manifest (UTF-8 code page, long paths, the
 # supported Windows versions), a version resource with the project's version and the
-# Quorvel icon.
+# Quorvel icon. The desktop window (quorvel) also asks for common controls 6 (visual
+# styles) and per-monitor DPI awareness.
 function(quorvel_windows_resources target description)
   set(QUORVEL_RC_TARGET ${target})
+  set(QUORVEL_RC_MANIFEST_DEPENDENCY "")
+  set(QUORVEL_RC_MANIFEST_SETTINGS "")
+  if(target STREQUAL "quorvel")
+    string(CONCAT QUORVEL_RC_MANIFEST_DEPENDENCY
+      "  <dependency>\n"
+      "    <dependentAssembly>\n"
+      "      <assemblyIdentity type=\"win32\" name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\"\n"
+      "                        processorArchitecture=\"*\" publicKeyToken=\"6595b64144ccf1df\" language=\"*\"/>\n"
+      "    </dependentAssembly>\n"
+      "  </dependency>\n")
+    string(CONCAT QUORVEL_RC_MANIFEST_SETTINGS
+      "      <dpiAware xmlns=\"http://schemas.microsoft.com/SMI/2005/WindowsSettings\">true/pm</dpiAware>\n"
+      "      <dpiAwareness xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">PerMonitorV2, PerMonitor</dpiAwareness>\n")
+  endif()
   set(QUORVEL_RC_DESCRIPTION ${description})
   set(QUORVEL_RC_VERSION_COMMAS
       "${PROJECT_VERSION_MAJOR},${PROJECT_VERSION_MINOR},${PROJECT_VERSION_PATCH},0")
@@ -40,6 +55,8 @@ function(quorvel_windows_resources_for_all)
       endif()
       if(target STREQUAL "quorvel-cli")
         quorvel_windows_resources(${target} "Quorvel command line: Standard MIDI File batch converter")
+      elseif(target STREQUAL "quorvel")
+        quorvel_windows_resources(${target} "Quorvel: Standard MIDI File batch converter")
       else()
         quorvel_windows_resources(${target} "Quorvel ${target}")
       endif()

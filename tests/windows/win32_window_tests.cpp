@@ -1,0 +1,539 @@
+// The native Windows window, driven as a user would under Wine: the real TMidiForm runs
+// on a thread of its own with its message loop, and each test finds its controls by
+// their identifiers, sets selections, clicks, and answers the message boxes itself.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "cli_process.hpp"
+#include "control_ids.hpp"
+#include "file_controls.hpp"
+#include "midi_form.hpp"
+#include "quorvel/batch/messages.hpp"
+#include "smf_test_support.hpp"
+
+#ifndef QUORVEL_WINDOW_PATH
+#error "QUORVEL_WINDOW_PATH must name quorvel.exe"
+#endif
+
+namespace quorvel::win32 {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::Bytes;
+using testing::Concat;
+using testing::Header;
+using testing::Hex;
+using testing::Meta;
+using testing::ReadFile;
+using testing::TempDir;
+using testing::Track;
+using testing::WriteFile;
+
+constexpr wchar_t TestSettingsKey[] = L"Software\\Quorvel\\WindowTests";
+constexpr auto Patience = std::chrono::seconds(20);
+
+// Format 1, two tracks: tempo, then one note on channel 1.
+Bytes Format1() {
+    return Concat({Header(1, 2, 96), Track(Concat({Meta(0, 0x51, {0x07, 0xA1, 0x20}), Meta(0, 0x2F, {})})),
+                   Track(Concat({Hex("00 90 3C 40 60 80 3C 40"), Meta(0, 0x2F, {})}))});
+}
+
+Bytes Format0() {
+    return Concat({Header(0, 1, 96), Track(Concat({Hex("00 90 3C 40 60 80 3C 40"), Meta(0, 0x2F, {})}))});
+}
+
+// Polls until ready() holds; false after Patience.
+bool WaitFor(const std::function<bool()>& ready) {
+    const auto end = std::chrono::steady_clock::now() + Patience;
+    while (std::chrono::steady_clock::now() < end) {
+        if (ready()) return true;
+        Sleep(20);
+    }
+    return ready();
+}
+
+std::wstring TextOf(HWND hwnd) {
+    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(hwnd)) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(GetWindowTextW(hwnd, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
+std::wstring WithoutMnemonic(std::wstring text) {
+    std::erase(text, L'&');
+    return text;
+}
+
+std::string ClassOf(HWND hwnd) {
+    char name[64] = {};
+    GetClassNameA(hwnd, name, sizeof name);
+    return name;
+}
+
+// A message box as the test sees it.
+struct Box {
+    HWND hwnd = nullptr;
+    std::wstring text;
+    HICON icon = nullptr;
+    bool hasCancel = false;
+};
+
+// The real window on a thread of its own, started in a directory. The About box that its
+// creation shows is answered here, so a test starts with the main window shown.
+class RunningWindow {
+public:
+    explicit RunningWindow(const fs::path& directory, batch::EngineCalls& engine = batch::RealEngineCalls()) {
+        SetCurrentDirectoryW(directory.c_str());
+        thread_ = std::thread([this, &engine] {
+            threadId_ = GetCurrentThreadId();
+            try {
+                TMidiForm form(engine, TestSettingsKey);
+                form.Show(SW_SHOWNORMAL);
+                main_ = form.Handle();
+                MSG msg;
+                while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+                    if (form.TranslateDialogMessage(msg)) continue;
+                    TranslateMessage(&msg);
+                    DispatchMessageW(&msg);
+                }
+            } catch (const std::exception& error) {
+                ADD_FAILURE() << error.what();
+            }
+            ended_ = true;
+        });
+        WaitFor([this] { return threadId_ != 0; });
+    }
+
+    ~RunningWindow() {
+        // Whatever a failed test left open is answered, then the window is closed.
+        for (int round = 0; round < 200 && !ended_; ++round) {
+            for (HWND box : Boxes()) PostMessageW(box, WM_COMMAND, IDCANCEL, 0);
+            if (main_ != nullptr) PostMessageW(main_, WM_CLOSE, 0, 0);
+            Sleep(50);
+        }
+        if (ended_)
+            thread_.join();
+        else
+            thread_.detach();
+    }
+
+    // The About box of the start, answered; then the main window, once shown.
+    HWND Start() {
+        const Box about = ExpectBox(Widen(batch::InformationTitle));
+        EXPECT_EQ(main_.load(), nullptr) << "the main window exists before the About box is closed";
+        Answer(about, IDOK);
+        EXPECT_TRUE(WaitFor([this] { return main_ != nullptr && IsWindowVisible(main_); }));
+        return main_;
+    }
+
+    HWND Main() const { return main_; }
+    HWND Control(int id) const { return GetDlgItem(main_, id); }
+    bool Ended() const { return ended_; }
+
+    // The visible top-level windows of the window's thread of one class.
+    std::vector<HWND> Windows(const char* className) const {
+        struct Search {
+            const char* cls;
+            std::vector<HWND> found;
+        } search{className, {}};
+        EnumThreadWindows(
+            threadId_,
+            [](HWND hwnd, LPARAM data) {
+                auto* s = reinterpret_cast<Search*>(data);
+                if (IsWindowVisible(hwnd) && ClassOf(hwnd) == s->cls) s->found.push_back(hwnd);
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&search));
+        return search.found;
+    }
+    std::vector<HWND> Boxes() const { return Windows("#32770"); }
+
+    // Waits for the message box with this title and reads it.
+    Box ExpectBox(const std::wstring& title) const {
+        Box box;
+        const bool shown = WaitFor([&] {
+            for (HWND hwnd : Boxes())
+                if (TextOf(hwnd) == title) box.hwnd = hwnd;
+            return box.hwnd != nullptr;
+        });
+        EXPECT_TRUE(shown) << "no box titled " << Narrow(title);
+        if (!shown) return box;
+        box.text = TextOf(GetDlgItem(box.hwnd, 0xFFFF));
+        const HWND cancel = GetDlgItem(box.hwnd, IDCANCEL);
+        box.hasCancel = cancel != nullptr && IsWindowVisible(cancel);
+        for (HWND child = GetWindow(box.hwnd, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+            if (ClassOf(child) == "Static" && IsWindowVisible(child) &&
+                (GetWindowLongPtrW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON)
+                box.icon = reinterpret_cast<HICON>(SendMessageW(child, STM_GETICON, 0, 0));
+        }
+        return box;
+    }
+
+    // Presses a box's button and waits until the box is gone.
+    static void Answer(const Box& box, int button) {
+        PostMessageW(box.hwnd, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(box.hwnd, button)));
+        EXPECT_TRUE(WaitFor([&] { return !IsWindow(box.hwnd); }));
+    }
+
+    // A plain box with this text, answered with OK.
+    void ExpectPlain(const std::string& text) const {
+        const Box box = ExpectBox(Widen(batch::ApplicationTitle));
+        EXPECT_EQ(Narrow(box.text), text);
+        EXPECT_EQ(box.icon, nullptr);
+        EXPECT_FALSE(box.hasCancel);
+        Answer(box, IDOK);
+    }
+
+    // A click on a button or menu item, or a control's notification, that may show a box:
+    // posted, so the test goes on while the box waits for it.
+    void Click(int id) const { Notify(id, BN_CLICKED); }
+    void Notify(int id, int code) const {
+        PostMessageW(main_, WM_COMMAND, MAKEWPARAM(id, code), reinterpret_cast<LPARAM>(Control(id)));
+    }
+    // The same for one that shows no box: returns once the window has handled it.
+    void Handle(int id, int code = BN_CLICKED) const {
+        SendMessageW(main_, WM_COMMAND, MAKEWPARAM(id, code), reinterpret_cast<LPARAM>(Control(id)));
+    }
+    // Returns once the window's thread is back in its message loop (a box's handler
+    // has finished).
+    void Settle() const { SendMessageW(main_, WM_NULL, 0, 0); }
+    void WaitForBatchEnd() const {
+        EXPECT_TRUE(WaitFor([this] { return IsWindowEnabled(Control(Button2)) != FALSE; }));
+    }
+
+    std::vector<std::string> ListTexts(int id) const {
+        const HWND list = Control(id);
+        std::vector<std::string> texts;
+        const auto count = SendMessageW(list, LB_GETCOUNT, 0, 0);
+        for (LRESULT i = 0; i < count; ++i) {
+            std::wstring text(static_cast<std::size_t>(SendMessageW(list, LB_GETTEXTLEN, i, 0)) + 1, L'\0');
+            text.resize(static_cast<std::size_t>(SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text.data()))));
+            texts.push_back(Narrow(text));
+        }
+        return texts;
+    }
+    std::string ComboText(int id) const {
+        const HWND combo = Control(id);
+        const LRESULT current = SendMessageW(combo, CB_GETCURSEL, 0, 0);
+        if (current < 0) return {};
+        std::wstring text(static_cast<std::size_t>(SendMessageW(combo, CB_GETLBTEXTLEN, current, 0)) + 1, L'\0');
+        text.resize(static_cast<std::size_t>(
+            SendMessageW(combo, CB_GETLBTEXT, current, reinterpret_cast<LPARAM>(text.data()))));
+        return Narrow(text);
+    }
+    bool Checked(int command) const {
+        return (GetMenuState(GetSubMenu(GetMenu(main_), 0), command, MF_BYCOMMAND) & MF_CHECKED) != 0;
+    }
+
+private:
+    std::thread thread_;
+    std::atomic<DWORD> threadId_{0};
+    std::atomic<HWND> main_{nullptr};
+    std::atomic<bool> ended_{false};
+};
+
+// A folder with two format-1 files, a format-0 file, a karaoke file and a subfolder.
+struct Songs {
+    TempDir dir;
+    Songs() {
+        WriteFile(dir / "a.mid", Format1());
+        WriteFile(dir / "b.mid", Format0());
+        WriteFile(dir / "c.mid", Format1());
+        WriteFile(dir / "k.kar", Format0());
+        fs::create_directory(dir / "out");
+    }
+};
+
+TEST(Win32Window, ShowsTheAboutBoxFirstThenTheMainWindowCentredWithItsControls) {
+    Songs songs;
+    RunningWindow window(songs.dir.Path());
+    const Box about = window.ExpectBox(L"Information");
+    std::wstring expected;  // each carriage return shown as a line break
+    for (const wchar_t c : Widen(batch::AboutText())) expected += c == L'\r' ? std::wstring(L"\r\n") : std::wstring(1, c);
+    EXPECT_EQ(about.text, expected);
+    EXPECT_EQ(about.icon, LoadIconW(nullptr, IDI_INFORMATION));
+    EXPECT_FALSE(about.hasCancel);
+    EXPECT_EQ(window.Main(), nullptr);
+    RunningWindow::Answer(about, IDOK);
+    ASSERT_TRUE(WaitFor([&] { return window.Main() != nullptr && IsWindowVisible(window.Main()); }));
+    const HWND main = window.Main();
+
+    EXPECT_EQ(TextOf(main), L"Quorvel");
+    EXPECT_EQ(ClassOf(main), "TMidiForm");
+    RECT frame{};
+    GetWindowRect(main, &frame);
+    MONITORINFO monitor{sizeof(MONITORINFO), {}, {}, 0};
+    GetMonitorInfoW(MonitorFromWindow(main, MONITOR_DEFAULTTOPRIMARY), &monitor);
+    EXPECT_LE(std::abs((frame.left + frame.right) - (monitor.rcWork.left + monitor.rcWork.right)), 2);
+    EXPECT_LE(std::abs((frame.top + frame.bottom) - (monitor.rcWork.top + monitor.rcWork.bottom)), 2);
+
+    const std::pair<int, const wchar_t*> captions[] = {
+        {GroupBox1, L"Input File(s)"},           {GroupBox2, L"Output Directory"},
+        {Button2, L"Convert to SMF 0 (.MID)"},   {Button1, L"Convert to SMF 1 (.MID)"},
+        {Button5, L"Convert to Karaoke  (.KAR)"}, {Button3, L"Exit"},
+        {Button4, L"Select all"},
+    };
+    for (const auto& [id, caption] : captions) EXPECT_EQ(WithoutMnemonic(TextOf(window.Control(id))), caption) << id;
+    // The group boxes side by side, the input on the left.
+    RECT input{}, output{};
+    GetWindowRect(window.Control(GroupBox1), &input);
+    GetWindowRect(window.Control(GroupBox2), &output);
+    EXPECT_LT(input.right, output.left);
+    EXPECT_EQ(input.top, output.top);
+
+    EXPECT_EQ(window.ComboText(FilterComboBox1), "Midi Files (*.mid)");
+    EXPECT_EQ(window.ListTexts(FileListBox1), (std::vector<std::string>{"a.mid", "b.mid", "c.mid"}));
+    EXPECT_FALSE(window.Checked(PromptBetweenFiles1));
+    EXPECT_TRUE(window.Checked(PromptBeforeOverwriting1));
+    const HMENU bar = GetMenu(main);
+    wchar_t text[64];
+    GetMenuStringW(bar, 0, text, 64, MF_BYPOSITION);
+    EXPECT_EQ(WithoutMnemonic(text), L"Options");
+    GetMenuStringW(bar, 1, text, 64, MF_BYPOSITION);
+    EXPECT_EQ(WithoutMnemonic(text), L"Help");
+
+    window.Click(Button3);
+    EXPECT_TRUE(WaitFor([&] { return window.Ended(); }));
+}
+
+TEST(Win32Window, SelectAllThenSmf0WritesWhatTheCommandLineWritesIntoAnEmptyFolder) {
+    Songs songs;
+    RunningWindow window(songs.dir.Path());
+    window.Start();
+    // The output tree enters "out" on a double click.
+    const auto entries = window.ListTexts(DirectoryListBox2);
+    const auto out = std::find(entries.begin(), entries.end(), Narrow((songs.dir / "out").native()));
+    ASSERT_NE(out, entries.end());
+    SendMessageW(window.Control(DirectoryListBox2), LB_SETCURSEL, static_cast<WPARAM>(out - entries.begin()), 0);
+    window.Handle(DirectoryListBox2, LBN_DBLCLK);
+    EXPECT_EQ(window.ListTexts(DirectoryListBox2).back(), Narrow((songs.dir / "out").native()));
+
+    window.Handle(Button4);
+    for (int i = 0; i < 3; ++i) EXPECT_GT(SendMessageW(window.Control(FileListBox1), LB_GETSEL, i, 0), 0) << i;
+    window.Click(Button2);
+    window.ExpectPlain("b.mid - Not a Type 1 Midifile");
+    window.ExpectPlain("Conversion Complete");
+    window.WaitForBatchEnd();
+
+    TempDir cliOut;
+    const testing::CliRun cli = testing::RunCli(
+        {"smf0", "-f", "-o", Narrow(cliOut.Path().native()), "a.mid", "b.mid", "c.mid"}, songs.dir.Path());
+    EXPECT_EQ(cli.status, 1) << cli.out << cli.err;
+    const fs::path written = songs.dir / "out";
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(written)) names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, cliOut.Entries());
+    for (const std::string& name : cliOut.Entries()) EXPECT_EQ(ReadFile(written / name), ReadFile(cliOut / name)) << name;
+}
+
+TEST(Win32Window, TheReplacementPromptSkipsOnCancelAndConvertsOnOk) {
+    Songs songs;
+    RunningWindow window(songs.dir.Path());
+    window.Start();
+    const Bytes before = ReadFile(songs.dir / "a.mid");
+    for (const int answer : {IDCANCEL, IDOK}) {
+        SendMessageW(window.Control(FileListBox1), LB_SETSEL, TRUE, 0);
+        window.Click(Button2);
+        const Box confirm = window.ExpectBox(L"Confirm");
+        EXPECT_EQ(confirm.text, L"a.mid - Replace existing file?");
+        EXPECT_EQ(confirm.icon, LoadIconW(nullptr, IDI_QUESTION));
+        EXPECT_TRUE(confirm.hasCancel);
+        RunningWindow::Answer(confirm, answer);
+        window.ExpectPlain("Conversion Complete");
+        window.WaitForBatchEnd();
+        if (answer == IDCANCEL) {
+            EXPECT_EQ(ReadFile(songs.dir / "a.mid"), before);
+        }
+    }
+    const Bytes after = ReadFile(songs.dir / "a.mid");
+    ASSERT_GT(after.size(), 9u);
+    EXPECT_EQ(after[9], 0) << "a.mid is format 0 now";
+    // The list was read again (the batch wrote into its folder) and keeps the selection.
+    EXPECT_GT(SendMessageW(window.Control(FileListBox1), LB_GETSEL, 0, 0), 0);
+}
+
+TEST(Win32Window, TheFilterSwitchesTheFileList) {
+    Songs songs;
+    RunningWindow window(songs.dir.Path());
+    window.Start();
+    const struct {
+        int entry;
+        std::vector<std::string> files;
+    } rows[] = {{1, {"k.kar"}}, {0, {"a.mid", "b.mid", "c.mid"}}};
+    for (const auto& row : rows) {
+        SendMessageW(window.Control(FilterComboBox1), CB_SETCURSEL, row.entry, 0);
+        window.Handle(FilterComboBox1, CBN_SELCHANGE);
+        EXPECT_EQ(window.ListTexts(FileListBox1), row.files) << row.entry;
+    }
+}
+
+TEST(Win32Window, OptionTogglesChangeOnlyTheirOwnCheckMarkAndTheBatch) {
+    RegDeleteKeyW(HKEY_CURRENT_USER, TestSettingsKey);
+    Songs songs;
+    RunningWindow window(songs.dir.Path());
+    window.Start();
+    EXPECT_FALSE(window.Checked(ShowResultsInOneList1));
+    for (const int item : {PromptBetweenFiles1, PromptBeforeOverwriting1}) {
+        const bool was = window.Checked(item);
+        window.Handle(item);
+        EXPECT_NE(window.Checked(item), was) << item;
+    }
+    // Prompt After Each File on, no question before replacing a.mid with its own output.
+    SendMessageW(window.Control(FileListBox1), LB_SETSEL, TRUE, 0);
+    window.Click(Button2);
+    window.ExpectPlain("a.mid converted to type 0");
+    window.ExpectPlain("Conversion Complete");
+    window.WaitForBatchEnd();
+
+    // Results in one list: no box, the results window with every line; remembered.
+    window.Handle(ShowResultsInOneList1);
+    EXPECT_TRUE(window.Checked(ShowResultsInOneList1));
+    DWORD stored = 0, size = sizeof stored;
+    EXPECT_EQ(RegGetValueW(HKEY_CURRENT_USER, TestSettingsKey, L"ShowResultsInOneList", RRF_RT_REG_DWORD, nullptr,
+                           &stored, &size),
+              ERROR_SUCCESS);
+    EXPECT_EQ(stored, 1u);
+    SendMessageW(window.Control(FileListBox1), LB_SETSEL, FALSE, -1);
+    SendMessageW(window.Control(FileListBox1), LB_SETSEL, TRUE, 1);
+    SendMessageW(window.Control(FileListBox1), LB_SETSEL, TRUE, 2);
+    window.Click(Button1);
+    HWND results = nullptr;
+    ASSERT_TRUE(WaitFor([&] {
+        const auto found = window.Windows("TResultsWindow");
+        results = found.empty() ? nullptr : found.front();
+        return results != nullptr;
+    }));
+    EXPECT_EQ(TextOf(GetDlgItem(results, ResultsText)),
+              L"b.mid converted to type 1\r\nc.mid - Not a Type 0 Midifile\r\nOperation Complete");
+    EXPECT_EQ(TextOf(GetDlgItem(results, ResultsCounts)), L"1 converted, 1 refused, 0 failed");
+    EXPECT_TRUE(window.Boxes().empty());
+    PostMessageW(results, WM_COMMAND, CloseButton, 0);
+    window.WaitForBatchEnd();
+    RegDeleteKeyW(HKEY_CURRENT_USER, TestSettingsKey);
+}
+
+// Each conversion takes a while, so that a batch shows its progress window.
+class SlowEngine final : public batch::EngineCalls {
+public:
+    int ConvertToType0(const fs::path& in, const fs::path& out) override {
+        Sleep(400);
+        return batch::RealEngineCalls().ConvertToType0(in, out);
+    }
+    int ConvertToType1(const fs::path& in, const fs::path& out) override {
+        Sleep(400);
+        return batch::RealEngineCalls().ConvertToType1(in, out);
+    }
+    std::optional<std::string> CopyFileFailIfExists(const fs::path& in, const fs::path& out) override {
+        return batch::RealEngineCalls().CopyFileFailIfExists(in, out);
+    }
+};
+
+TEST(Win32Window, StopInTheProgressWindowEndsALongBatchBetweenFiles) {
+    TempDir dir;
+    for (char name = 'a'; name < 'a' + 12; ++name) WriteFile(dir / (std::string(1, name) + ".mid"), Format1());
+    fs::create_directory(dir / "out");
+    SlowEngine engine;
+    RunningWindow window(dir.Path(), engine);
+    window.Start();
+    window.Click(PromptBeforeOverwriting1);  // the outputs replace the inputs, unasked
+    window.Click(Button4);
+    window.Click(Button2);
+    HWND progress = nullptr;
+    ASSERT_TRUE(WaitFor([&] {
+        const auto found = window.Windows("TProgressWindow");
+        progress = found.empty() ? nullptr : found.front();
+        return progress != nullptr;
+    }));
+    EXPECT_FALSE(IsWindowEnabled(window.Control(Button1)));
+    EXPECT_EQ(TextOf(GetDlgItem(progress, StopButton)), L"Stop");
+    PostMessageW(progress, WM_COMMAND, StopButton, 0);
+    const Box stopped = window.ExpectBox(L"Quorvel");
+    const std::string text = Narrow(stopped.text);
+    EXPECT_TRUE(text.starts_with("Stopped after ") && text.ends_with(" of 12 files")) << text;
+    EXPECT_FALSE(IsWindowVisible(progress));
+    RunningWindow::Answer(stopped, IDOK);
+    window.WaitForBatchEnd();
+}
+
+TEST(Win32Window, ADriveThatIsNotReadyIsReportedAndTheTreeStaysWhereItWas) {
+    Songs songs;
+    RunningWindow window(songs.dir.Path());
+    window.Start();
+    const HWND drives = window.Control(DriveComboBox1);
+    LRESULT missing = -1;
+    const LRESULT count = SendMessageW(drives, CB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < count; ++i) {
+        wchar_t text[MAX_PATH + 8] = {};
+        if (SendMessageW(drives, CB_GETLBTEXTLEN, i, 0) < MAX_PATH) SendMessageW(drives, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
+        if (std::wstring_view(text).starts_with(L"q:")) missing = i;
+    }
+    ASSERT_GE(missing, 0) << "drive Q: is not listed: run-window-tests points it at a missing folder";
+    const std::string driveBefore = window.ComboText(DriveComboBox1);
+    const auto treeBefore = window.ListTexts(DirectoryListBox1);
+    const auto filesBefore = window.ListTexts(FileListBox1);
+
+    SendMessageW(drives, CB_SETCURSEL, static_cast<WPARAM>(missing), 0);
+    window.Notify(DriveComboBox1, CBN_SELCHANGE);
+    const Box error = window.ExpectBox(L"Quorvel");
+    EXPECT_EQ(error.text, L"Drive Q: is not ready.");
+    EXPECT_EQ(error.icon, LoadIconW(nullptr, IDI_ERROR));
+    RunningWindow::Answer(error, IDOK);
+    window.Settle();
+    EXPECT_EQ(window.ComboText(DriveComboBox1), driveBefore);
+    EXPECT_EQ(window.ListTexts(DirectoryListBox1), treeBefore);
+    EXPECT_EQ(window.ListTexts(FileListBox1), filesBefore);
+}
+
+// quorvel.exe itself: the About box, the main window, and exit code 0 after its close box.
+TEST(Win32Program, StartsWithTheAboutBoxAndEndsWithExitCodeZero) {
+    TempDir dir;
+    std::wstring command = L"\"" + Widen(QUORVEL_WINDOW_PATH) + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, dir.Path().c_str(),
+                               &startup, &process));
+    const auto findNow = [&](const wchar_t* cls, const wchar_t* title) {
+        HWND found = nullptr;
+        for (HWND hwnd = FindWindowExW(nullptr, nullptr, cls, title); hwnd != nullptr;
+             hwnd = FindWindowExW(nullptr, hwnd, cls, title)) {
+            DWORD pid = 0;
+            GetWindowThreadProcessId(hwnd, &pid);
+            if (pid == process.dwProcessId && IsWindowVisible(hwnd)) found = hwnd;
+        }
+        return found;
+    };
+    const auto find = [&](const wchar_t* cls, const wchar_t* title) {
+        HWND found = nullptr;
+        WaitFor([&] { return (found = findNow(cls, title)) != nullptr; });
+        return found;
+    };
+    const HWND about = find(L"#32770", L"Information");
+    ASSERT_NE(about, nullptr);
+    EXPECT_EQ(findNow(MainWindowClass, L"Quorvel"), nullptr) << "the main window shows before the About box is closed";
+    PostMessageW(about, WM_COMMAND, IDOK, 0);
+    const HWND main = find(MainWindowClass, L"Quorvel");
+    ASSERT_NE(main, nullptr);
+    PostMessageW(main, WM_CLOSE, 0, 0);
+    ASSERT_EQ(WaitForSingleObject(process.hProcess, 20000), WAIT_OBJECT_0);
+    DWORD code = 1;
+    GetExitCodeProcess(process.hProcess, &code);
+    EXPECT_EQ(code, 0u);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+}
+
+}  // namespace
+}  // namespace quorvel::win32

@@ -1,0 +1,835 @@
+#include "midi_form.hpp"
+
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include <algorithm>
+#include <cmath>
+#include <set>
+
+#include "control_ids.hpp"
+#include "file_controls.hpp"
+#include "progress_window.hpp"
+#include "quorvel/batch/messages.hpp"
+#include "results_window.hpp"
+
+namespace quorvel::win32 {
+
+using batch::BatchKind;
+using batch::BatchOption;
+using batch::BoxAnswer;
+using batch::RunHandler;
+
+namespace {
+
+// Messages of the main window to itself: a call handed over from the batch's thread
+// (lParam points to a PendingCall), the batch's end, and progress finished.
+constexpr UINT WM_QUORVEL_CALL = WM_APP + 1;
+constexpr UINT WM_QUORVEL_BATCH_ENDED = WM_APP + 2;
+constexpr UINT WM_QUORVEL_PROGRESS = WM_APP + 3;
+
+// A call the batch's thread waits for: done is signalled once it has run.
+struct PendingCall {
+    const std::function<void()>* call;
+    HANDLE done;
+};
+
+constexpr UINT_PTR ProgressDelayTimer = 1;
+constexpr UINT_PTR ProgressRefreshTimer = 2;
+
+// Bounds of the controls in the main window's client area as designed at 120 pixels per
+// inch: the panel and group-box offsets added to the bounds inside their parents.
+struct Bounds {
+    int id, left, top, width, height;
+};
+constexpr Bounds Designed[] = {
+    {MidiPanel, 16, 8, 681, 457},
+    {GroupBox1, 48, 32, 289, 361},
+    {DriveComboBox1, 56, 56, 273, 300},  // combo boxes: the height includes the open list
+    {DirectoryListBox1, 56, 88, 273, 113},
+    {FileListBox1, 56, 208, 273, 145},
+    {FilterComboBox1, 56, 360, 273, 200},
+    {GroupBox2, 376, 32, 289, 209},
+    {DriveComboBox2, 384, 56, 273, 300},
+    {DirectoryListBox2, 384, 88, 273, 145},
+    {Button2, 416, 264, 209, 41},
+    {Button1, 416, 312, 209, 41},
+    {Button5, 416, 360, 209, 41},
+    {Button3, 416, 408, 209, 41},
+    {Button4, 88, 408, 209, 41},
+};
+constexpr int DesignedClientWidth = 16 + 681 + 16;
+constexpr int DesignedClientHeight = 8 + 457 + 8;
+
+constexpr int BatchControls[] = {DriveComboBox1, DirectoryListBox1, FileListBox1, FilterComboBox1, DriveComboBox2,
+                                 DirectoryListBox2, Button2, Button1, Button5, Button3, Button4};
+
+// Our texts break lines with single carriage returns; a message box breaks them only at
+// CR LF, so each break is shown as one.
+std::wstring ForDisplay(std::string_view text) {
+    const std::wstring wide = Widen(text);
+    std::wstring shown;
+    for (std::size_t i = 0; i < wide.size(); ++i) {
+        const wchar_t c = wide[i];
+        if (c == L'\r' || c == L'\n') {
+            shown += L"\r\n";
+            if (c == L'\r' && i + 1 < wide.size() && wide[i + 1] == L'\n') ++i;
+        } else {
+            shown += c;
+        }
+    }
+    return shown;
+}
+
+// Enter presses a focused button and opens a focused directory tree's entry, as a
+// double click does; a window that is not a dialog gives neither of them that key.
+LRESULT CALLBACK EnterKeyProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR code) {
+    switch (message) {
+    case WM_GETDLGCODE:
+        if (lParam != 0) {
+            const MSG* msg = reinterpret_cast<const MSG*>(lParam);
+            if ((msg->message == WM_KEYDOWN || msg->message == WM_CHAR) && msg->wParam == VK_RETURN)
+                return DefSubclassProc(hwnd, message, wParam, lParam) | DLGC_WANTALLKEYS;
+        }
+        break;
+    case WM_KEYDOWN:
+        if (wParam == VK_RETURN) {
+            if ((lParam & (1 << 30)) == 0)  // not a repeat
+                PostMessageW(GetParent(hwnd), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(hwnd), static_cast<WORD>(code)),
+                             reinterpret_cast<LPARAM>(hwnd));
+            return 0;
+        }
+        break;
+    case WM_CHAR:
+        if (wParam == VK_RETURN) return 0;
+        break;
+    case WM_NCDESTROY:
+        RemoveWindowSubclass(hwnd, EnterKeyProc, 1);
+        break;
+    default:
+        break;
+    }
+    return DefSubclassProc(hwnd, message, wParam, lParam);
+}
+
+HICON FolderIcon(bool open) {
+    SHFILEINFOW info{};
+    UINT flags = SHGFI_USEFILEATTRIBUTES | SHGFI_ICON | SHGFI_SMALLICON;
+    if (open) flags |= SHGFI_OPENICON;
+    SHGetFileInfoW(L"folder", FILE_ATTRIBUTE_DIRECTORY, &info, sizeof info, flags);
+    return info.hIcon;
+}
+
+// "Show Results in One List" as the registry keeps it; off when never set.
+bool StoredOption(const std::wstring& key) {
+    DWORD value = 0;
+    DWORD size = sizeof value;
+    const std::wstring name = Widen(batch::ResultsInOneListSetting);
+    if (RegGetValueW(HKEY_CURRENT_USER, key.c_str(), name.c_str(), RRF_RT_REG_DWORD, nullptr, &value, &size) !=
+        ERROR_SUCCESS)
+        return false;
+    return value != 0;
+}
+
+void StoreOption(const std::wstring& key, bool on) {
+    const DWORD value = on ? 1 : 0;
+    const std::wstring name = Widen(batch::ResultsInOneListSetting);
+    HKEY opened = nullptr;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &opened, nullptr) !=
+        ERROR_SUCCESS)
+        return;  // not remembered; the check mark still holds for this run
+    RegSetValueExW(opened, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+    RegCloseKey(opened);
+}
+
+int CommandId(BatchOption option) {
+    switch (option) {
+    case BatchOption::PromptBetweenFiles: return PromptBetweenFiles1;
+    case BatchOption::PromptBeforeOverwriting: return PromptBeforeOverwriting1;
+    case BatchOption::ResultsInOneList: break;
+    }
+    return ShowResultsInOneList1;
+}
+
+}  // namespace
+
+TMidiForm::TMidiForm(batch::EngineCalls& engine, const wchar_t* settingsKey)
+    : engine_(engine), settingsKey_(settingsKey), windowThread_(GetCurrentThreadId()) {
+    const HINSTANCE instance = GetModuleHandleW(nullptr);
+    static const bool registered = [instance] {
+        INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
+        InitCommonControlsEx(&controls);
+        WNDCLASSEXW wc{};
+        wc.cbSize = sizeof wc;
+        wc.lpfnWndProc = &TMidiForm::WindowProc;
+        wc.hInstance = instance;
+        wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+        wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
+        wc.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON,
+                                                   GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
+        wc.lpszClassName = MainWindowClass;
+        return RegisterClassExW(&wc) != 0;
+    }();
+    (void)registered;
+
+    const std::wstring title = Widen(batch::ApplicationTitle);
+    CreateWindowExW(WS_EX_CONTROLPARENT, MainWindowClass, title.c_str(),
+                    WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, CW_USEDEFAULT,
+                    CW_USEDEFAULT, 100, 100, nullptr, nullptr, instance, this);
+    if (hwnd_ == nullptr) throw std::runtime_error("The main window cannot be created");
+    openIcon_ = FolderIcon(true);
+    closedIcon_ = FolderIcon(false);
+    CreateMenuBar();
+    CreateControls();
+    progress_ = new ProgressWindow(hwnd_, [this] { stop_ = true; });
+    ApplyDpi(GetDpiForWindow(hwnd_));
+    const SIZE frame = FrameSize();
+    SetWindowPos(hwnd_, nullptr, 0, 0, frame.cx, frame.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+
+    // Both trees, and so the file list, start in the process's current directory.
+    std::wstring current(MAX_PATH, L'\0');
+    const DWORD size = GetCurrentDirectoryW(static_cast<DWORD>(current.size()), current.data());
+    if (size > current.size()) {
+        current.resize(size);
+        GetCurrentDirectoryW(size, current.data());
+    }
+    current.resize(wcslen(current.c_str()));
+    for (Tree* tree : {&inputTree_, &outputTree_}) {
+        try {
+            SetTreeDirectory(*tree, current);
+        } catch (const std::exception&) {
+            SetTreeDirectory(*tree, RootOf(NormalDirectory(current)));
+        }
+    }
+    FormCreate();
+}
+
+TMidiForm::~TMidiForm() {
+    if (worker_.joinable()) {
+        shuttingDown_ = true;
+        stop_ = true;
+        // The batch's thread may be waiting for this thread; serve it until it ends.
+        while (!workerDone_) {
+            MsgWaitForMultipleObjectsEx(0, nullptr, 10, QS_ALLINPUT, 0);
+            MSG msg;
+            while (PeekMessageW(&msg, hwnd_, WM_QUORVEL_CALL, WM_QUORVEL_CALL, PM_REMOVE)) DispatchMessageW(&msg);
+        }
+        worker_.join();
+    }
+    delete progress_;
+    if (hwnd_ != nullptr) DestroyWindow(hwnd_);
+    if (font_ != nullptr) DeleteObject(font_);
+    for (HICON icon : {openIcon_, closedIcon_})
+        if (icon != nullptr) DestroyIcon(icon);
+}
+
+void TMidiForm::CreateMenuBar() {
+    const HMENU bar = CreateMenu();
+    options_ = CreatePopupMenu();
+    AppendMenuW(options_, MF_STRING, PromptBetweenFiles1, L"Prompt &After Each File");
+    AppendMenuW(options_, MF_STRING | MF_CHECKED, PromptBeforeOverwriting1, L"Prompt &Before Overwriting Files");
+    const std::wstring results = L"Show &" + Widen(batch::ResultsInOneListCaption).substr(5);
+    AppendMenuW(options_, MF_STRING | (StoredOption(settingsKey_) ? MF_CHECKED : 0), ShowResultsInOneList1,
+                results.c_str());
+    AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(options_), L"&Options");
+    const HMENU help = CreatePopupMenu();
+    AppendMenuW(help, MF_STRING, About1, L"&About...");
+    AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(help), L"&Help");
+    SetMenu(hwnd_, bar);
+}
+
+void TMidiForm::CreateControls() {
+    const HINSTANCE instance = GetModuleHandleW(nullptr);
+    // Created in Tab order: the input side with "Select all", then the output side with
+    // the conversion buttons and "Exit". A group box's mnemonic goes to the control after it.
+    const auto make = [&](const wchar_t* cls, const wchar_t* text, DWORD style, DWORD exStyle, int id) {
+        return CreateWindowExW(exStyle, cls, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 10, 10, hwnd_,
+                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
+    };
+    const DWORD listStyle = WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT;
+    const DWORD treeStyle = listStyle | LBS_OWNERDRAWFIXED | LBS_HASSTRINGS;
+    const DWORD comboStyle = WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST;
+    const DWORD buttonStyle = WS_TABSTOP | BS_PUSHBUTTON;
+    make(L"STATIC", L"", SS_ETCHEDFRAME, 0, MidiPanel);
+    make(L"BUTTON", L"&Input File(s)", BS_GROUPBOX, 0, GroupBox1);
+    inputTree_.drives = make(WC_COMBOBOXW, L"", comboStyle, 0, DriveComboBox1);
+    inputTree_.list = make(WC_LISTBOXW, L"", treeStyle, WS_EX_CLIENTEDGE, DirectoryListBox1);
+    fileList_ = make(WC_LISTBOXW, L"", listStyle | LBS_EXTENDEDSEL, WS_EX_CLIENTEDGE, FileListBox1);
+    filter_ = make(WC_COMBOBOXW, L"", comboStyle, 0, FilterComboBox1);
+    make(L"BUTTON", L"&Select all", buttonStyle, 0, Button4);
+    make(L"BUTTON", L"O&utput Directory", BS_GROUPBOX, 0, GroupBox2);
+    outputTree_.drives = make(WC_COMBOBOXW, L"", comboStyle, 0, DriveComboBox2);
+    outputTree_.list = make(WC_LISTBOXW, L"", treeStyle, WS_EX_CLIENTEDGE, DirectoryListBox2);
+    make(L"BUTTON", L"Convert to SMF &0 (.MID)", buttonStyle, 0, Button2);
+    make(L"BUTTON", L"Convert to SMF &1 (.MID)", buttonStyle, 0, Button1);
+    make(L"BUTTON", L"Convert to &Karaoke  (.KAR)", buttonStyle, 0, Button5);
+    make(L"BUTTON", L"E&xit", buttonStyle, 0, Button3);
+
+    for (int id : {Button2, Button1, Button5, Button3, Button4})
+        SetWindowSubclass(GetDlgItem(hwnd_, id), EnterKeyProc, 1, BN_CLICKED);
+    for (HWND tree : {inputTree_.list, outputTree_.list}) SetWindowSubclass(tree, EnterKeyProc, 1, LBN_DBLCLK);
+
+    for (const Drive& drive : Drives()) {
+        for (HWND combo : {inputTree_.drives, outputTree_.drives})
+            SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(drive.text.c_str()));
+        drives_.push_back(drive.root);
+    }
+    filterEntries_ = ParseFilter(MidiFileFilter);
+    for (const auto& [description, mask] : filterEntries_)
+        SendMessageW(filter_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(description.c_str()));
+    SendMessageW(filter_, CB_SETCURSEL, 0, 0);
+}
+
+void TMidiForm::ApplyDpi(UINT dpi) {
+    dpi_ = dpi == 0 ? 96 : dpi;
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof metrics;
+    SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, dpi_);
+    const HFONT font = CreateFontIndirectW(&metrics.lfMessageFont);
+    const HDC dc = GetDC(hwnd_);
+    const HGDIOBJ old = SelectObject(dc, font);
+    TEXTMETRICW text{};
+    GetTextMetricsW(dc, &text);
+    SelectObject(dc, old);
+    ReleaseDC(hwnd_, dc);
+    // The window was drawn at 120 pixels per inch with a font whose lines are 16 pixels
+    // high; its bounds follow the DPI, and grow when the font's lines are taller.
+    scale_ = std::max(dpi_ / 120.0, text.tmHeight / 16.0);
+    for (HWND child = GetWindow(hwnd_, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT))
+        SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    if (font_ != nullptr) DeleteObject(font_);
+    font_ = font;
+    const int iconSize = MulDiv(16, static_cast<int>(dpi_), 96);
+    const int itemHeight = std::max<int>(text.tmHeight, iconSize) + static_cast<int>(std::lround(2 * scale_));
+    for (HWND tree : {inputTree_.list, outputTree_.list}) SendMessageW(tree, LB_SETITEMHEIGHT, 0, itemHeight);
+    Layout();
+    progress_->ApplyFont(font_, scale_);
+    InvalidateRect(hwnd_, nullptr, TRUE);
+}
+
+SIZE TMidiForm::FrameSize() const {
+    RECT frame{0, 0, static_cast<LONG>(std::lround(DesignedClientWidth * scale_)),
+               static_cast<LONG>(std::lround(DesignedClientHeight * scale_))};
+    AdjustWindowRectExForDpi(&frame, static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_STYLE)), TRUE,
+                             static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_EXSTYLE)), dpi_);
+    return {frame.right - frame.left, frame.bottom - frame.top};
+}
+
+void TMidiForm::Layout() {
+    for (const Bounds& b : Designed) {
+        const auto px = [this](int designed) { return static_cast<int>(std::lround(designed * scale_)); };
+        MoveWindow(GetDlgItem(hwnd_, b.id), px(b.left), px(b.top), px(b.width), px(b.height), TRUE);
+    }
+}
+
+void TMidiForm::Show(int showCommand) {
+    RECT window{};
+    GetWindowRect(hwnd_, &window);
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    GetMonitorInfoW(MonitorFromWindow(hwnd_, MONITOR_DEFAULTTOPRIMARY), &monitor);
+    const RECT& area = monitor.rcWork;
+    const int w = window.right - window.left, h = window.bottom - window.top;
+    SetWindowPos(hwnd_, nullptr, area.left + std::max<int>(0, (area.right - area.left - w) / 2),
+                 area.top + std::max<int>(0, (area.bottom - area.top - h) / 2), 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    ShowWindow(hwnd_, showCommand);
+    UpdateWindow(hwnd_);
+    SetFocus(fileList_);
+}
+
+bool TMidiForm::TranslateDialogMessage(MSG& msg) {
+    if (progress_ != nullptr && IsWindowVisible(progress_->Handle()) && IsDialogMessageW(progress_->Handle(), &msg))
+        return true;
+    return hwnd_ != nullptr && IsDialogMessageW(hwnd_, &msg);
+}
+
+LRESULT CALLBACK TMidiForm::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        auto* self = static_cast<TMidiForm*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        self->hwnd_ = hwnd;
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    }
+    auto* self = reinterpret_cast<TMidiForm*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (self == nullptr) return DefWindowProcW(hwnd, message, wParam, lParam);
+    if (message == WM_NCDESTROY) {
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+        self->hwnd_ = nullptr;
+        return DefWindowProcW(hwnd, message, wParam, lParam);
+    }
+    return self->HandleMessage(message, wParam, lParam);
+}
+
+LRESULT TMidiForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_COMMAND:
+        OnCommand(LOWORD(wParam), HIWORD(wParam));
+        return 0;
+    case WM_MEASUREITEM: {
+        auto* item = reinterpret_cast<MEASUREITEMSTRUCT*>(lParam);
+        item->itemHeight = static_cast<UINT>(std::lround(18 * scale_));
+        return TRUE;
+    }
+    case WM_DRAWITEM:
+        DrawTreeItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+        return TRUE;
+    case WM_DPICHANGED: {
+        // Where Windows suggests, at the size the layout needs at the new scale (the
+        // font's lines need not grow in step with the DPI).
+        ApplyDpi(HIWORD(wParam));
+        const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
+        const SIZE size = FrameSize();
+        SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
+        return 0;
+    }
+    case WM_ACTIVATE:
+        // A window that is not a dialog keeps its focused control itself.
+        if (LOWORD(wParam) == WA_INACTIVE) {
+            const HWND focus = GetFocus();
+            if (focus != nullptr && IsChild(hwnd_, focus)) lastFocus_ = focus;
+        } else if (lastFocus_ != nullptr && IsWindow(lastFocus_) && IsWindowEnabled(lastFocus_)) {
+            SetFocus(lastFocus_);
+            return 0;
+        }
+        break;
+    case WM_TIMER:
+        if (wParam == ProgressDelayTimer) {
+            KillTimer(hwnd_, ProgressDelayTimer);
+            batch::BatchProgress progress;
+            {
+                const std::lock_guard lock(progressMutex_);
+                progress = latestProgress_;
+            }
+            if (BatchRunning() && !progress.finished && boxesUp_ == 0) {
+                progress_->SetProgress(progress);
+                progress_->Show();
+            }
+        } else if (wParam == ProgressRefreshTimer) {
+            RefreshProgress();
+        }
+        return 0;
+    case WM_QUORVEL_CALL: {
+        // A box of the batch hides the progress window, which would cover it; the window
+        // comes back a delay after the box is closed, if the batch still runs.
+        const auto* pending = reinterpret_cast<const PendingCall*>(lParam);
+        if (!shuttingDown_) {
+            ++boxesUp_;
+            progress_->Hide();
+            (*pending->call)();
+            --boxesUp_;
+            if (boxesUp_ == 0 && BatchRunning()) SetTimer(hwnd_, ProgressDelayTimer, ProgressDelayMs, nullptr);
+        }
+        SetEvent(pending->done);
+        return 0;
+    }
+    case WM_QUORVEL_BATCH_ENDED:
+        BatchEnded();
+        return 0;
+    case WM_QUORVEL_PROGRESS:
+        RefreshProgress();
+        return 0;
+    case WM_CLOSE:
+        if (BatchRunning()) {
+            // Closing stops the batch; the window closes once it has ended.
+            stop_ = true;
+            closeWhenDone_ = true;
+            return 0;
+        }
+        DestroyWindow(hwnd_);
+        return 0;
+    case WM_DESTROY:
+        PostQuitMessage(0);
+        return 0;
+    default:
+        break;
+    }
+    return DefWindowProcW(hwnd_, message, wParam, lParam);
+}
+
+void TMidiForm::OnCommand(int id, int code) {
+    switch (id) {
+    case Button2: if (code == BN_CLICKED) Button2Click(); break;
+    case Button1: if (code == BN_CLICKED) Button1Click(); break;
+    case Button5: if (code == BN_CLICKED) Button5Click(); break;
+    case Button4: if (code == BN_CLICKED) Button4Click(); break;
+    case Button3: if (code == BN_CLICKED) Button3Click(); break;
+    case PromptBetweenFiles1: PromptBetweenFiles1Click(); break;
+    case PromptBeforeOverwriting1: PromptBeforeOverwriting1Click(); break;
+    case ShowResultsInOneList1: ShowResultsInOneList1Click(); break;
+    case About1: About1Click(); break;
+    case DriveComboBox1: if (code == CBN_SELCHANGE) DriveComboBox1Change(); break;
+    case DriveComboBox2: if (code == CBN_SELCHANGE) DriveComboBox2Change(); break;
+    case FilterComboBox1: if (code == CBN_SELCHANGE) FilterComboBox1Change(); break;
+    case DirectoryListBox1: if (code == LBN_DBLCLK) EnterTreeEntry(inputTree_); break;
+    case DirectoryListBox2: if (code == LBN_DBLCLK) EnterTreeEntry(outputTree_); break;
+    default: break;
+    }
+}
+
+void TMidiForm::DrawTreeItem(const DRAWITEMSTRUCT& item) {
+    if (item.CtlType != ODT_LISTBOX || item.itemID == static_cast<UINT>(-1)) return;
+    const Tree& tree = item.CtlID == DirectoryListBox1 ? inputTree_ : outputTree_;
+    if (item.itemID >= tree.entries.size()) return;
+    const auto& [path, level] = tree.entries[item.itemID];
+    const bool selected = (item.itemState & ODS_SELECTED) != 0;
+    const bool enabled = (item.itemState & ODS_DISABLED) == 0;
+    FillRect(item.hDC, &item.rcItem, GetSysColorBrush(selected && enabled ? COLOR_HIGHLIGHT : COLOR_WINDOW));
+    const int iconSize = MulDiv(16, static_cast<int>(dpi_), 96);
+    const int indent = static_cast<int>(std::lround(10 * scale_));
+    RECT rc = item.rcItem;
+    rc.left += static_cast<int>(std::lround(2 * scale_)) + level * indent;
+    const bool open = static_cast<std::size_t>(item.itemID) + 1 < tree.entries.size()
+                          ? tree.entries[item.itemID + 1].second > level || path == tree.directory
+                          : path == tree.directory;
+    if (const HICON icon = open ? openIcon_ : closedIcon_)
+        DrawIconEx(item.hDC, rc.left, rc.top + (rc.bottom - rc.top - iconSize) / 2, icon, iconSize, iconSize, 0,
+                   nullptr, DI_NORMAL);
+    rc.left += iconSize + static_cast<int>(std::lround(4 * scale_));
+    const std::size_t cut = path.find_last_of(L'\\', path.size() >= 2 ? path.size() - 2 : 0);
+    const std::wstring name = level == 0 || cut == std::wstring::npos ? path : path.substr(cut + 1);
+    const HGDIOBJ old = SelectObject(item.hDC, font_);
+    SetBkMode(item.hDC, TRANSPARENT);
+    SetTextColor(item.hDC, GetSysColor(!enabled ? COLOR_GRAYTEXT : selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
+    DrawTextW(item.hDC, name.c_str(), static_cast<int>(name.size()), &rc,
+              DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
+    SelectObject(item.hDC, old);
+    if ((item.itemState & ODS_FOCUS) != 0 && (item.itemState & ODS_NOFOCUSRECT) == 0)
+        DrawFocusRect(item.hDC, &item.rcItem);
+}
+
+void TMidiForm::SetTreeDirectory(Tree& tree, const std::wstring& directory) {
+    const std::wstring target = NormalDirectory(directory);
+    CheckDirectory(target);
+    if (target == tree.directory) return;
+    tree.directory = target;
+    tree.entries.clear();
+    const std::vector<std::wstring> chain = DirectoryChain(target);
+    for (std::size_t i = 0; i < chain.size(); ++i) tree.entries.emplace_back(chain[i], static_cast<int>(i));
+    for (const std::wstring& name : Subdirectories(target)) {
+        std::wstring path = target;
+        if (path.back() != L'\\') path += L'\\';
+        tree.entries.emplace_back(path + name, static_cast<int>(chain.size()));
+    }
+    SendMessageW(tree.list, WM_SETREDRAW, FALSE, 0);
+    SendMessageW(tree.list, LB_RESETCONTENT, 0, 0);
+    for (const auto& entry : tree.entries)
+        SendMessageW(tree.list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry.first.c_str()));
+    SendMessageW(tree.list, LB_SETCURSEL, chain.size() - 1, 0);
+    SendMessageW(tree.list, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(tree.list, nullptr, TRUE);
+    ShowDriveOf(tree);
+    if (&tree == &inputTree_) DirectoryListBox1Change();
+}
+
+void TMidiForm::MoveTreeToDrive(Tree& tree) {
+    const LRESULT index = SendMessageW(tree.drives, CB_GETCURSEL, 0, 0);
+    if (index < 0 || static_cast<std::size_t>(index) >= drives_.size()) return;
+    const std::wstring& root = drives_[static_cast<std::size_t>(index)];
+    const std::wstring current = RootOf(tree.directory);
+    if (SameName(current, root)) return;
+    std::wstring target;
+    for (const auto& [drive, directory] : tree.lastOnDrive)
+        if (SameName(drive, root)) target = directory;
+    if (target.empty() || GetFileAttributesW(target.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        // The drive's own current directory, or its root.
+        target = NormalDirectory(root.substr(0, 2));
+        if (!SameName(RootOf(target), root) || GetFileAttributesW(target.c_str()) == INVALID_FILE_ATTRIBUTES)
+            target = root;
+    }
+    const std::wstring left = tree.directory;
+    SetTreeDirectory(tree, target);
+    auto known = std::find_if(tree.lastOnDrive.begin(), tree.lastOnDrive.end(),
+                              [&](const auto& entry) { return SameName(entry.first, current); });
+    if (known != tree.lastOnDrive.end())
+        known->second = left;
+    else
+        tree.lastOnDrive.emplace_back(current, left);
+}
+
+void TMidiForm::ShowDriveOf(const Tree& tree) {
+    const std::wstring root = RootOf(tree.directory);
+    LRESULT index = -1;
+    for (std::size_t i = 0; i < drives_.size(); ++i)
+        if (SameName(drives_[i], root)) index = static_cast<LRESULT>(i);
+    SendMessageW(tree.drives, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+}
+
+void TMidiForm::EnterTreeEntry(Tree& tree) {
+    const LRESULT index = SendMessageW(tree.list, LB_GETCURSEL, 0, 0);
+    if (index < 0 || static_cast<std::size_t>(index) >= tree.entries.size()) return;
+    const std::wstring target = tree.entries[static_cast<std::size_t>(index)].first;
+    RunHandler(*this, [&] { SetTreeDirectory(tree, target); });
+}
+
+void TMidiForm::SetFileDirectory(const std::wstring& directory) {
+    if (!fileDirectory_.empty() && SameName(directory, fileDirectory_)) return;
+    fileDirectory_ = directory;
+    RereadFiles(false);
+}
+
+void TMidiForm::SetFileMask(const std::wstring& mask) {
+    if (mask == fileMask_) return;
+    fileMask_ = mask;
+    RereadFiles(false);
+}
+
+void TMidiForm::RereadFiles(bool keepSelection) {
+    std::set<std::wstring> selected;
+    if (keepSelection) {
+        for (int i = 0; i < FileCount(); ++i)
+            if (FileSelected(i)) selected.insert(fileNames_[static_cast<std::size_t>(i)]);
+    }
+    fileNames_ = ListFiles(fileDirectory_, fileMask_);
+    SendMessageW(fileList_, WM_SETREDRAW, FALSE, 0);
+    SendMessageW(fileList_, LB_RESETCONTENT, 0, 0);
+    SendMessageW(fileList_, LB_INITSTORAGE, fileNames_.size(), fileNames_.size() * 32 * sizeof(wchar_t));
+    for (std::size_t i = 0; i < fileNames_.size(); ++i) {
+        SendMessageW(fileList_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(fileNames_[i].c_str()));
+        if (selected.count(fileNames_[i]) != 0) SendMessageW(fileList_, LB_SETSEL, TRUE, static_cast<LPARAM>(i));
+    }
+    SendMessageW(fileList_, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(fileList_, nullptr, TRUE);
+}
+
+void TMidiForm::FormCreate() {
+    About1Click();
+    // ConversionMessages is a constant table (messages.hpp), complete before any batch.
+    const LRESULT current = SendMessageW(filter_, CB_GETCURSEL, 0, 0);
+    if (current >= 0 && static_cast<std::size_t>(current) < filterEntries_.size())
+        SetFileMask(filterEntries_[static_cast<std::size_t>(current)].second);
+}
+
+void TMidiForm::Button2Click() {
+    StartBatch(BatchKind::Smf0);
+}
+
+void TMidiForm::Button1Click() {
+    StartBatch(BatchKind::Smf1);
+}
+
+void TMidiForm::Button5Click() {
+    StartBatch(BatchKind::Karaoke);
+}
+
+void TMidiForm::Button4Click() {
+    SendMessageW(fileList_, LB_SETSEL, TRUE, -1);
+}
+
+void TMidiForm::Button3Click() {
+    PostMessageW(hwnd_, WM_CLOSE, 0, 0);
+}
+
+void TMidiForm::PromptBetweenFiles1Click() {
+    batch::ToggleOption(*this, BatchOption::PromptBetweenFiles);
+}
+
+void TMidiForm::PromptBeforeOverwriting1Click() {
+    batch::ToggleOption(*this, BatchOption::PromptBeforeOverwriting);
+}
+
+void TMidiForm::ShowResultsInOneList1Click() {
+    batch::ToggleOption(*this, BatchOption::ResultsInOneList);
+}
+
+void TMidiForm::DriveComboBox1Change() {
+    RunHandler(*this, [this] { MoveTreeToDrive(inputTree_); });
+    // A drive that cannot be entered leaves the tree where it was; so is the selector.
+    ShowDriveOf(inputTree_);
+}
+
+void TMidiForm::DirectoryListBox1Change() {
+    SetFileDirectory(inputTree_.directory);
+}
+
+void TMidiForm::DriveComboBox2Change() {
+    RunHandler(*this, [this] { MoveTreeToDrive(outputTree_); });
+    ShowDriveOf(outputTree_);
+}
+
+void TMidiForm::FilterComboBox1Change() {
+    const LRESULT current = SendMessageW(filter_, CB_GETCURSEL, 0, 0);
+    if (current >= 0 && static_cast<std::size_t>(current) < filterEntries_.size())
+        SetFileMask(filterEntries_[static_cast<std::size_t>(current)].second);
+}
+
+void TMidiForm::About1Click() {
+    batch::ShowAbout(*this);
+}
+
+void TMidiForm::StartBatch(BatchKind kind) {
+    if (BatchRunning()) return;  // one batch at a time
+    batch::BatchRequest request = batch::TakeSnapshot(*this, kind);
+    stop_ = false;
+    workerDone_ = false;
+    {
+        const std::lock_guard lock(progressMutex_);
+        latestProgress_ = {0, static_cast<int>(request.files.size()), {}, false};
+    }
+    progress_->Reset();
+    progress_->SetProgress(latestProgress_);
+    batchOutput_ = outputTree_.directory;
+    SetBatchControlsEnabled(false);
+    SetTimer(hwnd_, ProgressDelayTimer, ProgressDelayMs, nullptr);
+    SetTimer(hwnd_, ProgressRefreshTimer, ProgressRefreshMs, nullptr);
+    const HWND window = hwnd_;
+    worker_ = std::thread([this, window, request = std::move(request)] {
+        RunHandler(*this, [&] { batch::RunBatch(request, *this, engine_); });
+        workerDone_ = true;
+        PostMessageW(window, WM_QUORVEL_BATCH_ENDED, 0, 0);
+    });
+}
+
+void TMidiForm::BatchEnded() {
+    if (!worker_.joinable()) return;
+    worker_.join();
+    KillTimer(hwnd_, ProgressDelayTimer);
+    KillTimer(hwnd_, ProgressRefreshTimer);
+    progress_->Hide();
+    // A batch that wrote into the folder the file list shows: its new files are listed,
+    // and the entries still there stay selected.
+    if (SameName(batchOutput_, fileDirectory_)) RereadFiles(true);
+    SetBatchControlsEnabled(true);
+    if (closeWhenDone_) DestroyWindow(hwnd_);
+}
+
+void TMidiForm::RefreshProgress() {
+    batch::BatchProgress progress;
+    {
+        const std::lock_guard lock(progressMutex_);
+        progress = latestProgress_;
+    }
+    if (progress.finished) {
+        KillTimer(hwnd_, ProgressDelayTimer);
+        KillTimer(hwnd_, ProgressRefreshTimer);
+        progress_->Hide();
+    } else if (IsWindowVisible(progress_->Handle())) {
+        progress_->SetProgress(progress);
+    }
+}
+
+void TMidiForm::SetBatchControlsEnabled(bool enabled) {
+    const HWND focus = GetFocus();
+    for (int id : BatchControls) {
+        const HWND control = GetDlgItem(hwnd_, id);
+        // A disabled control cannot keep the keyboard; the window takes it meanwhile.
+        if (!enabled && control == focus) {
+            lastFocus_ = control;
+            SetFocus(hwnd_);
+        }
+        EnableWindow(control, enabled ? TRUE : FALSE);
+    }
+    EnableMenuItem(GetMenu(hwnd_), 0, MF_BYPOSITION | (enabled ? MF_ENABLED : MF_GRAYED));
+    DrawMenuBar(hwnd_);
+    if (enabled && lastFocus_ != nullptr && GetActiveWindow() == hwnd_) SetFocus(lastFocus_);
+}
+
+void TMidiForm::OnWindowThread(const std::function<void()>& call) {
+    if (GetCurrentThreadId() == windowThread_) {
+        call();
+        return;
+    }
+    // Posted rather than sent: a box shown from inside a message sent by another thread
+    // is closed at once under Wine. The window's thread signals done after the call.
+    PendingCall pending{&call, CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    if (pending.done == nullptr) return;
+    if (hwnd_ != nullptr && PostMessageW(hwnd_, WM_QUORVEL_CALL, 0, reinterpret_cast<LPARAM>(&pending)))
+        WaitForSingleObject(pending.done, INFINITE);
+    CloseHandle(pending.done);
+}
+
+HWND TMidiForm::BoxOwner() const {
+    return hwnd_ != nullptr && IsWindowVisible(hwnd_) ? hwnd_ : nullptr;
+}
+
+int TMidiForm::ShowBox(std::string_view title, std::string_view text, UINT style) {
+    return MessageBoxW(BoxOwner(), ForDisplay(text).c_str(), Widen(title).c_str(), style);
+}
+
+int TMidiForm::FileCount() const {
+    return static_cast<int>(fileNames_.size());
+}
+
+std::string TMidiForm::FileEntry(int index) const {
+    if (index < 0 || index >= FileCount()) return {};
+    return Narrow(fileNames_[static_cast<std::size_t>(index)]);
+}
+
+std::filesystem::path TMidiForm::FileName(int index) const {
+    if (index < 0 || index >= FileCount()) return {};
+    return std::filesystem::path(fileNames_[static_cast<std::size_t>(index)]);
+}
+
+bool TMidiForm::FileSelected(int index) const {
+    return index >= 0 && index < FileCount() && SendMessageW(fileList_, LB_GETSEL, static_cast<WPARAM>(index), 0) > 0;
+}
+
+void TMidiForm::SetFileSelected(int index, bool selected) {
+    if (index >= 0 && index < FileCount()) SendMessageW(fileList_, LB_SETSEL, selected ? TRUE : FALSE, index);
+}
+
+std::string TMidiForm::FileDirectory() const {
+    return Narrow(fileDirectory_);
+}
+
+std::string TMidiForm::OutputDirectory() const {
+    return Narrow(outputTree_.directory);
+}
+
+bool TMidiForm::OptionChecked(BatchOption option) const {
+    return (GetMenuState(options_, static_cast<UINT>(CommandId(option)), MF_BYCOMMAND) & MF_CHECKED) != 0;
+}
+
+void TMidiForm::SetOptionChecked(BatchOption option, bool checked) {
+    CheckMenuItem(options_, static_cast<UINT>(CommandId(option)), MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
+    if (option == BatchOption::ResultsInOneList) StoreOption(settingsKey_, checked);
+}
+
+void TMidiForm::PlainMessage(std::string_view title, std::string_view text) {
+    if (shuttingDown_) return;
+    OnWindowThread([&] { ShowBox(title, text, MB_OK); });
+}
+
+BoxAnswer TMidiForm::Confirm(std::string_view title, std::string_view text) {
+    int answer = IDCANCEL;
+    if (shuttingDown_) return BoxAnswer::Cancel;
+    OnWindowThread([&] { answer = ShowBox(title, text, MB_OKCANCEL | MB_ICONQUESTION | MB_DEFBUTTON1); });
+    return answer == IDOK ? BoxAnswer::Ok : BoxAnswer::Cancel;
+}
+
+void TMidiForm::InformationMessage(std::string_view title, std::string_view text) {
+    if (shuttingDown_) return;
+    OnWindowThread([&] { ShowBox(title, text, MB_OK | MB_ICONINFORMATION); });
+}
+
+void TMidiForm::ErrorReport(std::string_view title, std::string_view text) {
+    if (shuttingDown_) return;
+    OnWindowThread([&] {
+        progress_->Hide();
+        ShowBox(title, text, MB_OK | MB_ICONERROR);
+    });
+}
+
+void TMidiForm::ShowProgress(const batch::BatchProgress& progress) {
+    // Called for every file: the newest state is kept and the window reads it a few times
+    // a second, so a batch of small files neither floods the window's thread nor waits
+    // for it. The end is handed over at once, so the progress window is gone before the
+    // final box or the results list.
+    const std::lock_guard lock(progressMutex_);
+    latestProgress_ = progress;
+    if (progress.finished && hwnd_ != nullptr) PostMessageW(hwnd_, WM_QUORVEL_PROGRESS, 0, 0);
+}
+
+bool TMidiForm::StopRequested() const {
+    return stop_;
+}
+
+void TMidiForm::ShowResults(const batch::ResultsList& results) {
+    if (shuttingDown_) return;
+    OnWindowThread([&] {
+        progress_->Hide();
+        ShowResultsWindow(BoxOwner(), results, font_, scale_);
+    });
+}
+
+}  // namespace quorvel::win32

@@ -1,0 +1,169 @@
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <filesystem>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "quorvel/batch/batch_driver.hpp"
+#include "quorvel/batch/engine_calls.hpp"
+
+namespace quorvel::win32 {
+
+class ProgressWindow;
+
+// Delay before a running batch shows its progress window, and the interval at which the
+// window then follows the batch, in milliseconds.
+inline constexpr UINT ProgressDelayMs = 1000;
+inline constexpr UINT ProgressRefreshMs = 100;
+
+// The filter of FilterComboBox1: description and mask, alternating.
+inline constexpr wchar_t MidiFileFilter[] = L"Midi Files (*.mid)|*.mid|Karaoke Files (*.kar)|*.kar";
+
+// Where "Show Results in One List" is kept: a DWORD value under this key of
+// HKEY_CURRENT_USER.
+inline constexpr wchar_t SettingsKey[] = L"Software\\Quorvel\\Quorvel";
+
+// The main window MidiForm, a native Win32 window of class TMidiForm: the system's own
+// combo boxes, list boxes, buttons, menus and message boxes, laid out at the window's DPI
+// with the system's message font. It answers the batch driver's questions; the batches
+// run in the driver on a thread of their own, and the boxes that thread asks for are
+// shown on the window's thread while it waits. While a batch runs the controls and the
+// Options menu are disabled, and after a second a progress window with "Stop" appears.
+// Every window it makes belongs to the thread that constructs it, which must run a
+// message loop that passes each message through TranslateDialogMessage first.
+class TMidiForm final : public batch::BatchWindow {
+public:
+    // Creates the window hidden, in the current directory, and runs FormCreate (the
+    // About box, modal, before it returns). engine must outlive the window and be safe
+    // to call from the batch's thread; settingsKey is the registry key (under
+    // HKEY_CURRENT_USER) of the remembered option.
+    explicit TMidiForm(batch::EngineCalls& engine = batch::RealEngineCalls(),
+                       const wchar_t* settingsKey = SettingsKey);
+    // A running batch is asked to stop and waited for; the boxes it still asks for are
+    // answered at once (Cancel for the replacement question).
+    ~TMidiForm() override;
+    TMidiForm(const TMidiForm&) = delete;
+    TMidiForm& operator=(const TMidiForm&) = delete;
+
+    HWND Handle() const noexcept { return hwnd_; }
+    // Shows the window centred on its monitor's work area.
+    void Show(int showCommand);
+    // Keyboard handling of the window and its progress window (Tab, mnemonics, Enter);
+    // true when msg was used and must not be dispatched.
+    bool TranslateDialogMessage(MSG& msg);
+    // True from a batch's click until its last box or results list is closed.
+    bool BatchRunning() const noexcept { return worker_.joinable(); }
+
+    // BatchWindow
+    int FileCount() const override;
+    std::string FileEntry(int index) const override;
+    std::filesystem::path FileName(int index) const override;
+    bool FileSelected(int index) const override;
+    void SetFileSelected(int index, bool selected) override;
+    std::string FileDirectory() const override;
+    std::string OutputDirectory() const override;
+    bool OptionChecked(batch::BatchOption option) const override;
+    void SetOptionChecked(batch::BatchOption option, bool checked) override;
+    void PlainMessage(std::string_view title, std::string_view text) override;
+    batch::BoxAnswer Confirm(std::string_view title, std::string_view text) override;
+    void InformationMessage(std::string_view title, std::string_view text) override;
+    void ErrorReport(std::string_view title, std::string_view text) override;
+    void ShowProgress(const batch::BatchProgress& progress) override;
+    bool StopRequested() const override;
+    void ShowResults(const batch::ResultsList& results) override;
+
+    // Handlers, named after the components that raise them.
+    void FormCreate();
+    void Button2Click();
+    void Button1Click();
+    void Button5Click();
+    void Button4Click();
+    void Button3Click();
+    void PromptBetweenFiles1Click();
+    void PromptBeforeOverwriting1Click();
+    void ShowResultsInOneList1Click();
+    void DriveComboBox1Change();
+    void DirectoryListBox1Change();
+    void DriveComboBox2Change();
+    void FilterComboBox1Change();
+    void About1Click();
+
+private:
+    // One directory tree: the chain from the root to its directory, then the directory's
+    // subfolders, in an owner-drawn list box.
+    struct Tree {
+        HWND list = nullptr;
+        HWND drives = nullptr;
+        std::wstring directory;
+        std::vector<std::pair<std::wstring, int>> entries;  // path and indent level
+        std::vector<std::pair<std::wstring, std::wstring>> lastOnDrive;  // root, directory
+    };
+
+    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    void OnCommand(int id, int code);
+    void CreateControls();
+    void CreateMenuBar();
+    void ApplyDpi(UINT dpi);
+    void Layout();
+    SIZE FrameSize() const;  // the outer size of the window for the layout at its DPI
+    void DrawTreeItem(const DRAWITEMSTRUCT& item);
+
+    void SetTreeDirectory(Tree& tree, const std::wstring& directory);  // throws as CheckDirectory
+    void MoveTreeToDrive(Tree& tree);
+    void ShowDriveOf(const Tree& tree);
+    void EnterTreeEntry(Tree& tree);
+    void SetFileDirectory(const std::wstring& directory);
+    void SetFileMask(const std::wstring& mask);
+    void RereadFiles(bool keepSelection);
+
+    void StartBatch(batch::BatchKind kind);
+    void BatchEnded();
+    void RefreshProgress();
+    void SetBatchControlsEnabled(bool enabled);
+    void OnWindowThread(const std::function<void()>& call);
+    int ShowBox(std::string_view title, std::string_view text, UINT style);
+    HWND BoxOwner() const;
+
+    batch::EngineCalls& engine_;
+    std::wstring settingsKey_;
+    HWND hwnd_ = nullptr;
+    HMENU options_ = nullptr;
+    HFONT font_ = nullptr;
+    UINT dpi_ = 96;
+    double scale_ = 1.0;
+    DWORD windowThread_ = 0;
+
+    Tree inputTree_;
+    Tree outputTree_;
+    std::vector<std::wstring> drives_;  // roots, in the order of the drive selectors
+    HICON openIcon_ = nullptr;
+    HICON closedIcon_ = nullptr;
+    HWND lastFocus_ = nullptr;
+    HWND fileList_ = nullptr;
+    HWND filter_ = nullptr;
+    std::wstring fileDirectory_;
+    std::wstring fileMask_ = L"*";
+    std::vector<std::wstring> fileNames_;  // one per entry of the file list
+    std::vector<std::pair<std::wstring, std::wstring>> filterEntries_;
+
+    std::thread worker_;
+    std::atomic<bool> stop_{false};
+    std::atomic<bool> shuttingDown_{false};
+    std::atomic<bool> workerDone_{false};
+    bool closeWhenDone_ = false;
+    int boxesUp_ = 0;  // boxes of the batch on screen now
+    std::wstring batchOutput_;
+    ProgressWindow* progress_ = nullptr;
+    std::mutex progressMutex_;
+    batch::BatchProgress latestProgress_;
+};
+
+}  // namespace quorvel::win32
