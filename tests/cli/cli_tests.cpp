@@ -363,7 +363,10 @@ INSTANTIATE_TEST_SUITE_P(
                       UsageCase{"JobsNotANumber", {"smf0", "-j", "many", "a.mid"}},
                       UsageCase{"MissingOutputDirectory", {"smf0", "-o", "nowhere", "a.mid"}},
                       UsageCase{"EmptyFileName", {"kar", "a.mid", ""}},
-                      UsageCase{"EmptyInfoFileName", {"info", ""}}),
+                      UsageCase{"EmptyInfoFileName", {"info", ""}},
+                      UsageCase{"MemoryLimitBelowOneMebibyte", {"smf0", "--max-memory", "512K", "a.mid"}},
+                      UsageCase{"MemoryLimitWithAnUnknownUnit", {"info", "--max-memory", "2T", "a.mid"}},
+                      UsageCase{"MemoryLimitNotANumber", {"smf1", "--max-memory", "lots", "a.mid"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Arguments, HelpAndVersionExitWithZero) {
