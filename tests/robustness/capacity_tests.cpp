@@ -69,7 +69,7 @@ const Capacity kCapacities[] = {
     {"ThirtyThreePagesDoNot", 33 * kPage, kImage, false},
     {"WholeLimitDoesNot", kImage, kImage, false},
     {"OneByteMoreThanTheLimit", kImage + 1, kImage, false},
-    {"TwentyMegabytesUnderTheDefaultLimit", 20'000'000, engine::DefaultMemoryLimit, true},
+    {"FourMegabytesUnderTheDefaultLimit", 4'000'000, engine::DefaultMemoryLimit, true},
 };
 
 void PrintTo(const Capacity& c, std::ostream* os) { *os << c.name; }
