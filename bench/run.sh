@@ -104,7 +104,8 @@ echo "# case|input|files|bytes|seconds|cpu_seconds|peak_kb|baseline|note" > "$re
 
 # measure NAME INPUT_LABEL BASELINE FILE... -- COMMAND...
 # Times COMMAND (which writes into $out; run without a shell) $runs times after one
-# warm-up, each run into a fresh $out; then runs it once more under /usr/bin/time for
+# warm-up, each run into a fresh $out, with the removal of the last one's files written
+# to disk first (so that no run pays for the one before); then runs it once more under /usr/bin/time for
 # the peak resident set, and checks that it wrote one file per input. With --callgrind
 # and COUNT=1, also counts its instructions once.
 measure() {
@@ -120,7 +121,7 @@ measure() {
   bytes=$(cat "${inputs[@]}" | wc -c)
   echo "Timing $name ($count files, $runs runs)..." >&2
   if ! hyperfine -N --style none --runs "$runs" --warmup 1 \
-      --prepare "$(printf '%q ' sh -c 'rm -rf "$0" && mkdir "$0"' "$out")" \
+      --prepare "$(printf '%q ' sh -c 'rm -rf "$0" && mkdir "$0" && sync' "$out")" \
       --export-json "$results/$name.json" "$cmd" >"$results/$name.log" 2>&1; then
     cat "$results/$name.log" >&2
     exit 1

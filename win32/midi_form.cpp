@@ -718,6 +718,8 @@ void TMidiForm::SetBatchControlsEnabled(bool enabled) {
             SetFocus(hwnd_);
         }
         EnableWindow(control, enabled ? TRUE : FALSE);
+        // Owner-drawn lists draw their enabled look only when painted again.
+        InvalidateRect(control, nullptr, TRUE);
     }
     EnableMenuItem(GetMenu(hwnd_), 0, MF_BYPOSITION | (enabled ? MF_ENABLED : MF_GRAYED));
     DrawMenuBar(hwnd_);
