@@ -1,13 +1,13 @@
 #include "quorvel/batch/batch_driver.hpp"
 
+#include <atomic>
 #include <filesystem>
-#include <optional>
 #include <vector>
 
+#include "quorvel/batch/batch_plan.hpp"
+#include "quorvel/batch/batch_run.hpp"
 #include "quorvel/batch/convert_file.hpp"
 #include "quorvel/batch/messages.hpp"
-#include "quorvel/batch/naming.hpp"
-#include "quorvel/batch/output_names.hpp"
 
 namespace quorvel::batch {
 namespace {
@@ -18,22 +18,6 @@ std::filesystem::path PathFromText(const std::string& text) {
 }
 
 }  // namespace
-
-int NoSelected(const BatchWindow& window) {
-    int selected = 0;
-    const int count = window.FileCount();
-    for (int i = 0; i < count; ++i)
-        if (window.FileSelected(i)) ++selected;
-    return selected;
-}
-
-std::filesystem::path InputPath(const BatchWindow& window, const std::filesystem::path& name) {
-    return PathFromText(window.FileDirectory()) / name;
-}
-
-std::filesystem::path OutputPath(const BatchWindow& window, BatchKind kind, const std::filesystem::path& name) {
-    return PathFromText(window.OutputDirectory()) / OutputFileName(name, Traits(kind).extension);
-}
 
 BatchRequest TakeSnapshot(const BatchWindow& window, BatchKind kind) {
     BatchRequest request;
@@ -50,66 +34,65 @@ BatchRequest TakeSnapshot(const BatchWindow& window, BatchKind kind) {
 }
 
 void RunBatch(const BatchRequest& request, BatchWindow& window, EngineCalls& engine) {
-    const BatchTraits& traits = Traits(request.kind);
+    const BatchKindRow& row = Row(request.kind);
     const int total = static_cast<int>(request.files.size());
     if (total == 0) {
         window.PlainMessage(ApplicationTitle, NoFilesSelectedText);
         return;
     }
     const std::filesystem::path inputDirectory = PathFromText(request.inputDirectory);
-    const std::filesystem::path outputDirectory = PathFromText(request.outputDirectory);
-    std::vector<NamedOutput> named;
-    named.reserve(request.files.size());
-    for (const BatchFile& file : request.files) {
-        const std::filesystem::path outputName = OutputFileName(file.name, traits.extension);
-        named.push_back({inputDirectory / file.name, outputDirectory / outputName, file.displayName,
-                         RemoveExt(file.displayName) + std::string(traits.extension)});
-    }
-    const std::vector<std::optional<std::string>> refusals = OutputNameRefusals(named);
+    std::vector<BatchInput> inputs;
+    inputs.reserve(request.files.size());
+    for (const BatchFile& file : request.files) inputs.push_back({inputDirectory / file.name, file.displayName, std::nullopt});
+    const ReplacementPolicy policy =
+        request.promptBeforeOverwriting ? ReplacementPolicy::Ask : ReplacementPolicy::Replace;
+    const std::vector<PlannedFile> plan = PlanBatch(
+        inputs, {request.kind, PathFromText(request.outputDirectory), request.outputDirectory, policy, NameStyle::AsIs});
+
+    // A box after each converted file: the next file starts only once it is closed.
+    const bool boxPerFile = request.promptBetweenFiles && !request.resultsInOneList;
+    std::atomic<int> done{0};
+    RunOptions options;
+    options.jobs = boxPerFile ? 1 : request.jobs;
+    options.policy = policy;
+    options.endOnFileError = true;
+    options.stopRequested = [&] { return window.StopRequested(); };
+    options.started = [&](std::size_t i) { window.ShowProgress({done.load(), total, plan[i].shownName, false}); };
+    options.confirm = [&](const PlannedFile& file) {
+        return window.Confirm(ConfirmTitle, ReplaceQuestion(file)) == BoxAnswer::Ok;
+    };
 
     ResultsList results;
-    int done = 0;
-    for (std::size_t i = 0; i < named.size(); ++i) {
-        const std::string& displayName = named[i].displayName;
-        if (window.StopRequested()) break;
-        window.ShowProgress({done, total, displayName, false});
-        const std::filesystem::path& inputPath = named[i].input;
-        const std::filesystem::path& outputPath = named[i].output;
-        // Converting a file onto itself asks first, when the option says so; an existing
-        // file under another name is replaced silently.
-        FileOutcome outcome{FileOutcome::Kind::Skipped, -1, {}};
-        if (refusals[i]) {
-            outcome = {FileOutcome::Kind::Refused, -1, *refusals[i]};
-        } else if (request.promptBeforeOverwriting && SameFile(inputPath, outputPath) &&
-                   window.Confirm(ConfirmTitle, FormatMessage("%s - Replace existing file?", {displayName})) ==
-                       BoxAnswer::Cancel) {
-            outcome = SkippedOutcome(displayName);
-        } else {
-            try {
-                outcome = ConvertFile(request.kind, inputPath, outputPath, displayName, engine);
-            } catch (const std::exception& error) {
+    bool ended = false;  // by a file error
+    RunPlan(plan, request.kind, engine, options, [&](std::vector<RunResult>&& ready, std::size_t) {
+        for (const RunResult& result : ready) {
+            if (!result.outcome) continue;
+            const FileOutcome& outcome = *result.outcome;
+            ++done;
+            if (outcome.fileError) {
                 // The error ends the batch; its line names the file, in the list or a box.
-                const FileOutcome failed = FailedOutcome(displayName, error);
-                window.ShowProgress({done + 1, total, {}, true});
-                if (request.resultsInOneList) {
-                    results.Add(failed);
-                    window.ShowResults(results);
-                } else {
-                    window.ErrorReport(ApplicationTitle, failed.text);
-                }
-                return;
+                ended = true;
+                window.ShowProgress({done.load(), total, {}, true});
+                if (request.resultsInOneList)
+                    results.Add(outcome);
+                else
+                    window.ErrorReport(ApplicationTitle, outcome.text);
+            } else if (request.resultsInOneList) {
+                results.Add(outcome);
+            } else if (outcome.AlwaysShown() ||
+                       (outcome.kind == FileOutcome::Kind::Converted && request.promptBetweenFiles)) {
+                window.PlainMessage(ApplicationTitle, outcome.text);
             }
         }
-        ++done;
-        if (request.resultsInOneList)
-            results.Add(outcome);
-        else if (outcome.AlwaysShown() || (outcome.kind == FileOutcome::Kind::Converted && request.promptBetweenFiles))
-            window.PlainMessage(ApplicationTitle, outcome.text);
+    });
+    if (ended) {
+        if (request.resultsInOneList) window.ShowResults(results);
+        return;
     }
     const std::string finalText =
-        done < total ? FormatMessage(StoppedPattern, {std::to_string(done), std::to_string(total)})
-                     : std::string(traits.completionText);
-    window.ShowProgress({done, total, {}, true});
+        done < total ? FormatMessage(StoppedPattern, {std::to_string(done.load()), std::to_string(total)})
+                     : std::string(row.completionText);
+    window.ShowProgress({done.load(), total, {}, true});
     if (request.resultsInOneList) {
         results.lines.push_back(finalText);
         window.ShowResults(results);

@@ -48,10 +48,6 @@ fs::path::string_type FileKey(const fs::path& path) {
     return FoldCase(resolved.native());
 }
 
-bool SameFile(const fs::path& a, const fs::path& b) {
-    return FileKey(a) == FileKey(b);
-}
-
 namespace {
 
 // FileKey for many paths of few folders: each folder is resolved once, and a name in
@@ -75,7 +71,7 @@ private:
 
 }  // namespace
 
-std::vector<std::optional<std::string>> OutputNameRefusals(const std::vector<NamedOutput>& files) {
+std::vector<OutputNameCheck> CheckOutputNames(const std::vector<NamedOutput>& files) {
     FileKeys keys;
     std::vector<fs::path::string_type> inputKeys;
     inputKeys.reserve(files.size());
@@ -83,19 +79,20 @@ std::vector<std::optional<std::string>> OutputNameRefusals(const std::vector<Nam
     const std::set<fs::path::string_type> inputs(inputKeys.begin(), inputKeys.end());
 
     std::map<fs::path::string_type, std::size_t> claimedBy;  // output key -> first file that names it
-    std::vector<std::optional<std::string>> refusals(files.size());
+    std::vector<OutputNameCheck> checks(files.size());
     for (std::size_t i = 0; i < files.size(); ++i) {
         const NamedOutput& file = files[i];
         const fs::path::string_type key = keys.Of(file.output);
         const auto [claim, first] = claimedBy.try_emplace(key, i);
+        checks[i].ownInput = key == inputKeys[i];
         if (key != inputKeys[i] && inputs.count(key) != 0)
-            refusals[i] = FormatMessage("%s - output name %s is another input of this batch, not converted",
+            checks[i].refusal = FormatMessage("%s - output name %s is another input of this batch, not converted",
                                         {file.displayName, file.outputName});
         else if (!first)
-            refusals[i] = FormatMessage("%s - same output name as %s, not converted",
+            checks[i].refusal = FormatMessage("%s - same output name as %s, not converted",
                                         {file.displayName, files[claim->second].displayName});
     }
-    return refusals;
+    return checks;
 }
 
 }  // namespace quorvel::batch

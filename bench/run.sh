@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Times quorvel-cli against the floor (cp of the same files) and a peer (Python mido
-# merging the same format-1 file) and prints one table.
+# merging the same format-1 file), and the Qt window's batch against quorvel-cli, and
+# prints one table.
 #
 #   bench/run.sh [--files N] [--big-mb M] [--tree-files T] [--runs R] [--callgrind] [--keep]
 #
@@ -19,9 +20,10 @@
 # mido run on the large file may take, default 900) and MIDO_MEMORY_KB (its ulimit -v,
 # default 8000000).
 #
-# Steps: install what is missing, build quorvel-cli and engine_bench optimised, write
-# the corpus, then time. Build and corpus generation are outside every timing; every
-# repetition writes into a fresh, empty output folder. Run it on a quiet machine.
+# Steps: install what is missing, build quorvel-cli, engine_bench and batch_timing (the
+# window's batch, when the build has the Qt window) optimised, write the corpus, then
+# time. Build and corpus generation are outside every timing; every repetition writes
+# into a fresh, empty output folder. Run it on a quiet machine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -39,7 +41,7 @@ while [ $# -gt 0 ]; do
     --callgrind) callgrind=1; shift ;;
     --keep) keep=1; shift ;;
     --tree-files) tree_files="$2"; shift 2 ;;
-    -h|--help) sed -n '2,24p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,26p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "bench/run.sh: unknown argument $1" >&2; exit 2 ;;
   esac
 done
@@ -74,14 +76,26 @@ if [ -z "${BUILD_DIR:-}" ]; then
 else
   cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUORVEL_BUILD_BENCH=ON >/dev/null
 fi
+# bench/ writes where batch_timing is built when the build has the Qt window.
+window=()
+if [ -f "$build/bench/batch_timing.path" ]; then
+  window=(batch_timing)
+else
+  echo "bench/run.sh: no Qt window in $build, the window case is left out" >&2
+fi
 if [ -n "${QUORVEL_CLI:-}" ]; then
-  cmake --build "$build" --target engine_bench -j "$(nproc)" >/dev/null
+  cmake --build "$build" --target engine_bench "${window[@]}" -j "$(nproc)" >/dev/null
   cli="$(realpath "$QUORVEL_CLI")"
 else
-  cmake --build "$build" --target quorvel-cli engine_bench -j "$(nproc)" >/dev/null
+  cmake --build "$build" --target quorvel-cli engine_bench "${window[@]}" -j "$(nproc)" >/dev/null
   cli="$(cd "$build" && pwd)/cli/quorvel-cli"
 fi
 [ -x "$cli" ] || { echo "bench/run.sh: $cli was not built" >&2; exit 1; }
+timing=""
+if [ ${#window[@]} -gt 0 ]; then
+  timing="$(cat "$build/bench/batch_timing.path")"
+  [ -x "$timing" ] || { echo "bench/run.sh: $timing was not built" >&2; exit 1; }
+fi
 
 # --- corpus ----------------------------------------------------------------------
 work="$(mktemp -d "${BENCH_TMP:-${TMPDIR:-/tmp}}/quorvel-bench.XXXXXX")"
@@ -184,6 +198,14 @@ COUNT=1 measure "smf0 -j 1" "corpus format 1" "cp format 1" "${smf1_files[@]}" -
   "$cli" smf0 -q -f -j 1 -o "$out" "$corpus/smf1"
 measure "smf0 -j $jobs" "corpus format 1" "cp format 1" "${smf1_files[@]}" -- \
   "$cli" smf0 -q -f -j "$jobs" -o "$out" "$corpus/smf1"
+# The window: one smf0 batch in the Qt main window, offscreen, from its start to the
+# results list, against quorvel-cli smf0 with its default -j on the same files.
+if [ -n "$timing" ]; then
+  measure "cli smf0" "corpus format 1" "cp format 1" "${smf1_files[@]}" -- \
+    "$cli" smf0 -q -f -o "$out" "$corpus/smf1"
+  measure "window smf0" "corpus format 1" "cli smf0" "${smf1_files[@]}" -- \
+    env QT_QPA_PLATFORM=offscreen "$timing" --kind smf0 "$corpus/smf1" "$out"
+fi
 measure "cp format 0" "corpus format 0" "" "${smf0_files[@]}" -- cp -r "$corpus/smf0" "$out/"
 COUNT=1 measure "smf1 -j 1" "corpus format 0" "cp format 0" "${smf0_files[@]}" -- \
   "$cli" smf1 -q -f -j 1 -o "$out" "$corpus/smf0"
@@ -239,6 +261,7 @@ print("Median wall time of %s runs (mido: one run); cpu s: mean user + system ti
 print("MB = 10^6 bytes; files/s and MB/s from the median wall time; peak RSS of one run.")
 print("ratio: wall seconds over those of cp of the same files (cpu seconds in brackets);")
 print("-j %s rows: speed-up over -j 1 too; mido: times slower than quorvel-cli." % jobs)
+print("window smf0: the whole window program over those of quorvel-cli smf0 (default -j).")
 print("instr/B: user-mode instructions per input byte, counted by callgrind (--callgrind).")
 print()
 head = ("case", "input", "files", "MB", "median s", "cpu s", "files/s", "MB/s", "peak RSS MB", "ratio",

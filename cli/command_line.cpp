@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 #include <system_error>
-#include <thread>
+#include <span>
 #include <vector>
 
 #include "quorvel/batch/file_names.hpp"
@@ -18,7 +18,8 @@
 #include "json_report.hpp"
 #include "input_list.hpp"
 #include "progress.hpp"
-#include "result_line.hpp"
+#include "quorvel/batch/batch_run.hpp"
+#include "quorvel/batch/printable_name.hpp"
 #include "quorvel/engine/inspection.hpp"
 #include "quorvel/engine/memory_limit.hpp"
 
@@ -162,7 +163,7 @@ int RunInfoCommand(const std::vector<std::string>& files, bool json, std::ostrea
         if (json)
             out << InfoJson(file, info) << '\n' << std::flush;
         else
-            out << FormatInfo(PrintableName(file), info) << std::flush;
+            out << FormatInfo(batch::PrintableName(file), info) << std::flush;
         if (!out) return 1;  // standard output closed or full: nobody reads the rest
         if (!info.WellFormed()) status = 1;
     }
@@ -198,13 +199,15 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
         "130/143/129 stopped by SIGINT/SIGTERM/SIGHUP (the lines of finished files printed, no temporary\n"
         "file left). Without -f no existing file is ever replaced; a read-only output is never replaced.");
 
-    const unsigned cores = std::thread::hardware_concurrency();
-    BatchArguments smf0, smf1, kar;
-    for (BatchArguments* arguments : {&smf0, &smf1, &kar}) arguments->jobs = cores == 0 ? 1 : cores;
-    CLI::App* smf0Command = AddBatchCommand(app, "smf0", "Merge format-1 files into format 0 (.mid)", smf0);
-    CLI::App* smf1Command = AddBatchCommand(app, "smf1", "Split format-0 files into format 1 (.mid)", smf1);
-    CLI::App* karCommand = AddBatchCommand(
-        app, "kar", "Split format-0 files into karaoke files (.kar); other files are copied as .kar", kar);
+    // One subcommand per batch kind.
+    const std::span<const batch::BatchKindRow> kinds = batch::KindRows();
+    std::vector<BatchArguments> batchArguments(kinds.size());
+    std::vector<CLI::App*> batchCommands;
+    for (std::size_t k = 0; k < kinds.size(); ++k) {
+        batchArguments[k].jobs = batch::DefaultJobs();
+        batchCommands.push_back(AddBatchCommand(app, std::string(kinds[k].subcommand),
+                                                std::string(kinds[k].summary), batchArguments[k]));
+    }
 
     std::vector<std::string> infoFiles;
     std::string infoMaxMemory;
@@ -222,9 +225,8 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
         return code == 0 ? 0 : UsageError;
     }
 
-    if (smf0Command->parsed()) return RunBatchCommand(batch::BatchKind::Smf0, smf0, out, err);
-    if (smf1Command->parsed()) return RunBatchCommand(batch::BatchKind::Smf1, smf1, out, err);
-    if (karCommand->parsed()) return RunBatchCommand(batch::BatchKind::Karaoke, kar, out, err);
+    for (std::size_t k = 0; k < kinds.size(); ++k)
+        if (batchCommands[k]->parsed()) return RunBatchCommand(kinds[k].kind, batchArguments[k], out, err);
     if (infoCommand->parsed()) {
         ApplyMemoryOption(infoMaxMemory);
         return RunInfoCommand(infoFiles, infoJson, out);

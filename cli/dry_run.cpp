@@ -1,14 +1,10 @@
 #include "dry_run.hpp"
 
-#include <filesystem>
 #include <string>
-#include <system_error>
 
-#include "quorvel/batch/file_names.hpp"
 #include "quorvel/batch/messages.hpp"
 #include "batch_runner.hpp"
 #include "json_report.hpp"
-#include "result_line.hpp"
 
 namespace quorvel::cli {
 
@@ -16,20 +12,18 @@ int RunDryRun(const std::vector<InputFile>& inputs, const BatchOptions& options,
               std::ostream& err) {
     ResultReport report(options, DryRunOutcomeNames());
     if (inputs.empty()) return WriteOut(out, err, report.Final(batch::NoFilesSelectedText)) ? 2 : 1;
-    const std::vector<PlannedFile> plan = PlanBatch(inputs, options);
+    const std::vector<batch::PlannedFile> plan = PlanFor(inputs, options);
     std::size_t converted = 0;
     std::string text;
-    for (const PlannedFile& file : plan) {
+    for (const batch::PlannedFile& file : plan) {
         if (file.refusal) {
-            text += report.File(file, DryRunRefusalName(file.refusalKind), false, -1, *file.refusal);
+            text += report.File(file, DryRunRefusalName(file.refusal->kind), false, -1, file.refusal->text);
             continue;
         }
-        std::error_code ec;
-        const bool replacing = std::filesystem::exists(std::filesystem::symlink_status(file.outputPath, ec));
+        const bool replacing = file.target != batch::OutputTarget::Nothing;
         const std::string line =
             batch::FormatMessage(replacing ? "%s - would replace %s in %s" : "%s - would write %s in %s",
-                                 {file.shownName, PrintableName(batch::Utf8FromPath(file.outputPath.filename())),
-                                  file.outputIn});
+                                 {file.shownName, file.outputName, file.outputIn});
         text += report.File(file, replacing ? "would-replace" : "would-convert", true, -1, line);
         ++converted;
     }

@@ -3,7 +3,7 @@
 #include <ostream>
 #include <vector>
 
-#include "batch_plan.hpp"
+#include "batch_runner.hpp"
 #include "input_list.hpp"
 
 namespace quorvel::cli {

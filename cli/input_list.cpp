@@ -64,10 +64,6 @@ void ListDirectory(const std::filesystem::path& path, const std::string& folder,
 
 }  // namespace
 
-std::string InputFile::ShownName() const {
-    return folder.empty() ? displayName : batch::ComposePath(folder, displayName);
-}
-
 bool LessAsListed(std::string_view a, std::string_view b) {
 #ifdef _WIN32
     // As Windows' own listings: every letter's case ignored, Ä and ä alike.

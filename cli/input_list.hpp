@@ -6,21 +6,12 @@
 #include <string_view>
 #include <vector>
 
+#include "quorvel/batch/batch_plan.hpp"
+
 namespace quorvel::cli {
 
 // One file named on the command line, or found in a directory named there.
-struct InputFile {
-    std::filesystem::path path;
-    std::string displayName;           // the file's name without its directory
-    std::optional<std::string> error;  // set when the argument (or a folder below it) could not be listed
-    // Recursive listings: the file's folder relative to the folder argument, UTF-8 with the
-    // platform's separator; empty for a file directly inside it or named itself. Outputs
-    // go into the same folder below the output directory.
-    std::string folder = {};
-
-    // The name lines show: the folder (if any) and the display name.
-    std::string ShownName() const;
-};
+using InputFile = batch::BatchInput;
 
 // True for names ending in ".mid" or ".kar", letters compared without regard to case.
 bool HasMidiExtension(std::string_view name) noexcept;

@@ -6,7 +6,7 @@
 #include <filesystem>
 
 #include "quorvel/batch/file_names.hpp"
-#include "result_line.hpp"
+#include "quorvel/batch/printable_name.hpp"
 
 namespace quorvel::cli {
 namespace {
@@ -34,7 +34,7 @@ std::string Hex(std::string_view bytes) {
 // exact bytes in hex when it is not valid UTF-8.
 void PutName(Json& object, const std::string& key, const std::string& name) {
     object[key] = name;
-    if (!IsValidUtf8(name)) object[key + "_bytes"] = Hex(name);
+    if (!batch::IsValidUtf8(name)) object[key + "_bytes"] = Hex(name);
 }
 
 // A path's field: its UTF-8 name as PutName writes it. Windows names are UTF-16 and may
@@ -73,7 +73,8 @@ std::string_view OutcomeName(Kind kind) noexcept {
     case Kind::Refused: return "refused";
     case Kind::Malformed: return "malformed";
     case Kind::TooLarge: return "too-large";
-    case Kind::Skipped: return "skipped";
+    case Kind::Skipped:
+    case Kind::Declined: return "skipped";
     case Kind::Failed: break;
     }
     return "failed";
@@ -81,7 +82,8 @@ std::string_view OutcomeName(Kind kind) noexcept {
 
 std::string_view DryRunRefusalName(Kind kind) noexcept {
     switch (kind) {
-    case Kind::Skipped: return "would-skip";
+    case Kind::Skipped:
+    case Kind::Declined: return "would-skip";
     case Kind::Refused:
     case Kind::Malformed:
     case Kind::TooLarge: return "would-refuse";
@@ -101,7 +103,7 @@ const std::vector<std::string_view>& DryRunOutcomeNames() {
     return names;
 }
 
-std::string FileJson(const PlannedFile& file, std::string_view outcome, int code, const std::string& message) {
+std::string FileJson(const batch::PlannedFile& file, std::string_view outcome, int code, const std::string& message) {
     Json object;
     object["type"] = "file";
     PutPath(object, "input", file.input.path);
@@ -144,7 +146,7 @@ ResultReport::ResultReport(const BatchOptions& options, const std::vector<std::s
     for (const std::string_view name : outcomes) counts_.emplace_back(name, 0);
 }
 
-std::string ResultReport::File(const PlannedFile& file, std::string_view outcome, bool succeeded, int code,
+std::string ResultReport::File(const batch::PlannedFile& file, std::string_view outcome, bool succeeded, int code,
                                const std::string& message) {
     ++files_;
     for (auto& [name, count] : counts_)

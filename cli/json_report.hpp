@@ -9,7 +9,8 @@
 
 #include "quorvel/batch/convert_file.hpp"
 #include "quorvel/engine/inspection.hpp"
-#include "batch_plan.hpp"
+#include "quorvel/batch/batch_plan.hpp"
+#include "batch_runner.hpp"
 
 namespace quorvel::cli {
 
@@ -32,7 +33,7 @@ const std::vector<std::string_view>& DryRunOutcomeNames();
 // U+FFFD for each invalid byte, and its exact bytes follow in "input_bytes" or
 // "output_bytes" as lowercase hex; on Windows a name with an unpaired surrogate has its
 // UTF-16 code units in "input_utf16" or "output_utf16" (little-endian, hex).
-std::string FileJson(const PlannedFile& file, std::string_view outcome, int code, const std::string& message);
+std::string FileJson(const batch::PlannedFile& file, std::string_view outcome, int code, const std::string& message);
 
 // One JSON object on one line (no newline) for a file that info describes: "type": "info",
 // "file" (as given; "file_bytes" as FileJson's paths), "read_error", "format", "tracks",
@@ -52,7 +53,7 @@ public:
 
     // What goes out for one file, ending in a newline: with json its object; otherwise its
     // message, or nothing for a converted file with quiet. Counts the outcome.
-    std::string File(const PlannedFile& file, std::string_view outcome, bool succeeded, int code,
+    std::string File(const batch::PlannedFile& file, std::string_view outcome, bool succeeded, int code,
                      const std::string& message);
 
     // The batch's last line, ending in a newline: finalText, or with json a summary object:

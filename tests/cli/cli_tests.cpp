@@ -289,20 +289,16 @@ TEST(Force, KaraokeCopyOnAFullDiskLeavesNoPartialFile) {
 }
 #endif
 
-// A write error of one file (here: the output name is a directory) is reported on its
-// line; the batch goes on with the next file.
-TEST(Force, AWriteErrorEndsOnlyItsOwnFile) {
+// A file that cannot be written (here: the output name is a folder, which -f cannot
+// replace) is reported on its line, with the reason; the batch goes on with the next file.
+TEST(Force, AFolderAtTheOutputNameEndsOnlyItsOwnFile) {
     TempDir dir;
     WriteFile(dir / "a.mid", FormatOneSong());
     WriteFile(dir / "b.mid", FormatOneSong(0x40));
     fs::create_directories(dir / "out" / "a.mid");
     const CliRun run = RunCli({"smf0", "-f", "-o", "out", "a.mid", "b.mid"}, dir.Path());
-#ifdef _WIN32
-    const std::string refusal = "a.mid - File access denied";  // Windows refuses to replace a directory
-#else
-    const std::string refusal = "a.mid - Invalid filename";  // EISDIR
-#endif
-    EXPECT_EQ(run.Lines(), (std::vector<std::string>{refusal, "b.mid converted to type 0", "Conversion Complete"}));
+    EXPECT_EQ(run.Lines(), (std::vector<std::string>{"a.mid - a.mid in out is not a file, not replaced",
+                                                     "b.mid converted to type 0", "Conversion Complete"}));
     EXPECT_EQ(run.status, 1);
     EXPECT_TRUE(fs::is_directory(dir / "out" / "a.mid"));
     EXPECT_TRUE(fs::is_regular_file(dir / "out" / "b.mid"));

@@ -16,7 +16,7 @@
 #include "input_list.hpp"
 #include "json_report.hpp"
 #include "progress.hpp"
-#include "result_line.hpp"
+#include "quorvel/batch/printable_name.hpp"
 #include "smf_test_support.hpp"
 #include "unprivileged.hpp"
 
@@ -80,7 +80,7 @@ TEST(PrintedNames, ControlCharactersAndBytesOutsideUtf8AreEscaped) {
         {"backslash", "a\\b", "a\\\\b"},
 #endif
     };
-    for (const auto& row : rows) EXPECT_EQ(cli::PrintableName(row.text), row.printed) << row.name;
+    for (const auto& row : rows) EXPECT_EQ(batch::PrintableName(row.text), row.printed) << row.name;
 }
 
 namespace fs = std::filesystem;
@@ -160,23 +160,23 @@ TEST(JsonOutcomes, EachKindHasItsName) {
     } rows[] = {{Kind::Converted, "converted", "would-fail"}, {Kind::Copied, "copied", "would-fail"},
                 {Kind::Refused, "refused", "would-refuse"},   {Kind::Malformed, "malformed", "would-refuse"},
                 {Kind::TooLarge, "too-large", "would-refuse"}, {Kind::Failed, "failed", "would-fail"},
-                {Kind::Skipped, "skipped", "would-skip"}};
+                {Kind::Skipped, "skipped", "would-skip"},     {Kind::Declined, "skipped", "would-skip"}};
     for (const auto& row : rows) {
         EXPECT_EQ(cli::OutcomeName(row.kind), row.name);
         EXPECT_EQ(cli::DryRunRefusalName(row.kind), row.dryRun) << row.name;
     }
-    EXPECT_EQ(cli::BatchOutcomeNames().size(), std::size(rows));
+    EXPECT_EQ(cli::BatchOutcomeNames().size(), std::size(rows) - 1) << "declined counts as skipped";
 }
 
-cli::PlannedFile Planned(const std::string& input, const std::string& output) {
-    cli::PlannedFile file;
+batch::PlannedFile Planned(const std::string& input, const std::string& output) {
+    batch::PlannedFile file;
     file.input = {batch::PathFromUtf8(input), input, std::nullopt};
     file.outputPath = batch::PathFromUtf8(output);
     return file;
 }
 
 TEST(JsonObjects, AFolderThatCouldNotBeListedHasNoOutput) {
-    cli::PlannedFile unlisted = Planned("in/locked", "out/locked.mid");
+    batch::PlannedFile unlisted = Planned("in/locked", "out/locked.mid");
     unlisted.input.error = "cannot list the directory";
     const auto failed = nlohmann::json::parse(cli::FileJson(unlisted, "failed", -1, "locked - cannot list"));
     EXPECT_TRUE(failed.at("code").is_null());
@@ -196,7 +196,7 @@ TEST(JsonObjects, ANameThatIsNotUtf8KeepsItsBytes) {
 #else
 // Windows names are UTF-16: one with an unpaired surrogate keeps its code units.
 TEST(JsonObjects, ANameWithALoneSurrogateKeepsItsCodeUnits) {
-    cli::PlannedFile file = Planned("a.mid", "b.mid");
+    batch::PlannedFile file = Planned("a.mid", "b.mid");
     file.input.path = std::filesystem::path(std::wstring{L'a', wchar_t(0xD800), L'.', L'm'});
     const auto parsed = nlohmann::json::parse(cli::FileJson(file, "failed", -1, "x"));
     EXPECT_EQ(parsed.at("input_utf16"), "610000d82e006d00");

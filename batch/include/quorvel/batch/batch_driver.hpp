@@ -102,33 +102,28 @@ struct BatchRequest {
     bool promptBetweenFiles = false;
     bool promptBeforeOverwriting = true;
     bool resultsInOneList = false;
+    // Conversions at once (RunOptions::jobs); a batch that shows a box for every
+    // converted file runs one file at a time.
+    unsigned jobs = 1;
 };
 
 // Reads the selected entries, both directories and the options from the window.
 BatchRequest TakeSnapshot(const BatchWindow& window, BatchKind kind);
 
-// Number of selected entries of the file list.
-int NoSelected(const BatchWindow& window);
-
-// The input path of a file name: the file list's directory joined with it.
-std::filesystem::path InputPath(const BatchWindow& window, const std::filesystem::path& name);
-
-// The output path of a file name: the output directory, the name cut at its first "."
-// and the batch's extension. The output directory is read afresh on every call.
-std::filesystem::path OutputPath(const BatchWindow& window, BatchKind kind, const std::filesystem::path& name);
-
-// Runs one batch over the request's files in order: the output-name rule (see
-// OutputNameRefusals) for all of them first, then per file the replacement prompt, one
-// engine call, and the results. The prompt comes when a file would be converted onto
-// itself (names compared as the file system does: exactly, ignoring case on Windows).
-// Before each file it reports progress and asks whether Stop was pressed; after Stop the
-// final message reads "Stopped after N of M files". Results go in per-file boxes and a
-// final box or, with resultsInOneList, in one list (every file's line, the final message
-// last) and no box but the replacement question. A refused, malformed or too large file
-// is reported and the batch goes on. IoError and OutOfMemory (and any other exception)
-// end the batch at that file with its line ("ok1.mid - Invalid filename"): the list's
-// last line, or without the list the error report box, and no final message. No
-// selected file gives only "No Files Selected".
+// Runs one batch over the request's files: plans it (PlanBatch, with the Ask policy when
+// promptBeforeOverwriting is on and Replace when it is off, names as they are) and runs
+// the plan (RunPlan, on request.jobs workers). Before each file it reports progress, and
+// Stop is asked for between files; after Stop the final message reads "Stopped after N
+// of M files". A file with something at its output name is asked about first (Confirm,
+// "song.mid - Replace existing file?"); Cancel skips it without a box. Results go in
+// per-file boxes and a final box or, with resultsInOneList, in one list (every file's
+// line, the final message last) and no box but the replacement question. A refused,
+// malformed or too large file is reported and the batch goes on. A file error (an
+// exception from the engine, a read-only output) ends the batch at that file with its
+// line ("ok1.mid - Invalid filename"): the list's last line, or without the list the
+// error report box, and no final message. No selected file gives only "No Files Selected".
+// Calls the window's boxes, ShowResults, StopRequested and ShowProgress from the calling
+// thread only, ShowProgress and StopRequested also from the workers.
 void RunBatch(const BatchRequest& request, BatchWindow& window, EngineCalls& engine);
 
 // TakeSnapshot and RunBatch in one, on the caller's thread.

@@ -19,35 +19,42 @@ struct FileOutcome {
         Malformed,  // the engine found the file's structure broken
         TooLarge,   // the file, or its output, does not fit the file image
         Failed,     // a file error, no memory, or a karaoke copy that did not take place
-        Skipped,    // the user declined to replace the input with its own output
+        Skipped,    // the batch left it: its output name is taken, or names another input
+        Declined,   // the user declined to replace what is at its output name
     };
     Kind kind;
     int code;          // the engine's result code; -1 when it gave none
     std::string text;  // the per-file message, with the display name
+    // A file error (reading, writing, no memory, a read-only output): the windows end
+    // their batch on it; quorvel-cli goes on.
+    bool fileError = false;
     // True for a conversion or a copy that took place.
     bool Succeeded() const noexcept { return kind == Kind::Converted || kind == Kind::Copied; }
-    // A success is shown only when the user asks for it; a skipped file never gets a
-    // box; every other outcome, and the karaoke copy, always does.
-    bool AlwaysShown() const noexcept { return kind != Kind::Converted && kind != Kind::Skipped; }
+    // A success is shown only when the user asks for it; a declined file never gets a
+    // box (the user has just answered for it); every other outcome, and the karaoke copy,
+    // always does.
+    bool AlwaysShown() const noexcept { return kind != Kind::Converted && kind != Kind::Declined; }
 };
 
-// The three counts a batch's results are summed up in, plus the skipped files.
+// The three counts a batch's results are summed up in, plus the skipped and declined files.
 enum class OutcomeGroup { Converted, Refused, Failed, Skipped };
 
 // Converted and copied files count as converted; refused, malformed and too large ones
-// as refused (the file itself is the reason); failed ones as failed.
+// as refused (the file itself is the reason); failed ones as failed; skipped and declined
+// ones as skipped.
 OutcomeGroup GroupOf(FileOutcome::Kind kind) noexcept;
 
 // The outcome of a file whose replacement the user declined: "song.mid - not replaced, skipped".
-FileOutcome SkippedOutcome(std::string_view displayName);
+FileOutcome DeclinedOutcome(std::string_view displayName);
 
-// The outcome of a file whose conversion threw (a file error, no memory): "song.mid - Disk full".
+// The outcome of a file whose conversion threw (a file error, no memory): "song.mid - Disk full",
+// with fileError set.
 FileOutcome FailedOutcome(std::string_view displayName, const std::exception& error);
 
 // The user-facing text of an exception: its message, or "Out of memory" for std::bad_alloc.
 std::string ErrorText(const std::exception& error);
 
-// Runs the batch's engine entry for one file and words the result, as every front end
+// Runs the batch's engine entry (its row's) for one file and words the result, as every front end
 // shows it ("song.mid - Not a Type 1 Midifile", "song.mid converted to type 0").
 // MalformedFile and FileTooLarge become outcomes; IoError and OutOfMemory propagate
 // (FailedOutcome words them for a front end that goes on or lists them).

@@ -20,15 +20,20 @@ struct NamedOutput {
 // the file system ignores case (Windows, macOS). Reads the disk (link targets only).
 std::filesystem::path::string_type FileKey(const std::filesystem::path& path);
 
-// True when two paths name one file by FileKey: exactly on Linux, ignoring case on Windows.
-bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b);
+// The output-name rule of a batch, for one file.
+struct OutputNameCheck {
+    // Set when the file must not be written: its output names another input of the batch
+    // ("x.kar - output name x.mid is another input of this batch, not converted"), or an
+    // earlier file already claims that output ("a.x.mid - same output name as a.b.c.mid,
+    // not converted").
+    std::optional<std::string> refusal;
+    // True when the output is the file's own input (FileKey), which the rule leaves to
+    // the replacement policy.
+    bool ownInput = false;
+};
 
-// The output-name rule of a batch, one entry per file, in order; set when the file must
-// not be written: its output names another input of the batch ("x.kar - output name
-// x.mid is another input of this batch, not converted"), or an earlier file already
-// claims that output ("a.x.mid - same output name as a.b.c.mid, not converted"). Every
-// file claims its output in order, whatever becomes of it, so the outcome does not hang
-// on any conversion. An output that is the file's own input is left to the front end.
-std::vector<std::optional<std::string>> OutputNameRefusals(const std::vector<NamedOutput>& files);
+// The output-name rule of a batch, one entry per file, in order. Every file claims its
+// output in order, whatever becomes of it, so the outcome does not hang on any conversion.
+std::vector<OutputNameCheck> CheckOutputNames(const std::vector<NamedOutput>& files);
 
 }  // namespace quorvel::batch

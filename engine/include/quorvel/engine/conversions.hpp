@@ -10,6 +10,25 @@
 
 namespace quorvel::engine {
 
+// The result codes of ConvertToType0.
+enum class MergeResult : int {
+    Converted = 0,
+    CannotOpen = 1,     // the input cannot be opened
+    NotFormat1 = 2,     // the input's format is not 1
+    TooManyTracks = 3,  // the input declares more than 256 tracks
+};
+
+// The result codes of ConvertToType1.
+enum class SplitResult : int {
+    Converted = 0,
+    CannotOpen = 1,      // the input cannot be opened
+    NotFormat0 = 2,      // the input is not format 0 with one track
+    Pass1NoEof = 3,      // after measuring, bytes follow the track chunk
+    Pass1BeyondEof = 4,  // after measuring, the chunk reaches past the end of the file
+    Pass3NoEof = 5,      // the same after distributing
+    Pass3BeyondEof = 6,
+};
+
 // Merges the tracks of the format-1 file inName into the single track of a format-0
 // file written to outName (which may name the input itself).
 // Returns 0 on success, 1 when the input cannot be opened, 2 when it is not format 1,

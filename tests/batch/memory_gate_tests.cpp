@@ -4,13 +4,13 @@
 #include <chrono>
 #include <future>
 
-#include "memory_gate.hpp"
+#include "quorvel/batch/memory_gate.hpp"
 
 namespace quorvel::testing {
 namespace {
 
 using namespace std::chrono_literals;
-using cli::MemoryGate;
+using batch::MemoryGate;
 
 // Whether file `index` is let in within a short while; the future is kept either way,
 // so that a file still waiting is let in (and waited for) later.

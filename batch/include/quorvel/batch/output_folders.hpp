@@ -5,7 +5,7 @@
 #include <system_error>
 #include <vector>
 
-namespace quorvel::cli {
+namespace quorvel::batch {
 
 // The folders a batch makes for its outputs (-r), so that those no output went into can
 // go again: a refused file leaves no folder behind.
@@ -30,4 +30,4 @@ private:
     std::vector<std::filesystem::path> made_;
 };
 
-}  // namespace quorvel::cli
+}  // namespace quorvel::batch

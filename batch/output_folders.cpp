@@ -1,8 +1,8 @@
-#include "output_folders.hpp"
+#include "quorvel/batch/output_folders.hpp"
 
 #include <algorithm>
 
-namespace quorvel::cli {
+namespace quorvel::batch {
 
 namespace fs = std::filesystem;
 
@@ -43,4 +43,4 @@ void OutputFolders::RemoveEmpty() noexcept {
     }
 }
 
-}  // namespace quorvel::cli
+}  // namespace quorvel::batch

@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-namespace quorvel::cli {
+namespace quorvel::batch {
 
 // Runs work(i) for every i from 0 to count - 1 on up to `threads` threads (on the
 // calling thread alone when none can be started) and hands the results back on the
@@ -77,4 +77,4 @@ void RunInOrder(std::size_t count, unsigned threads, Work&& work, Deliver&& deli
     for (std::thread& thread : pool) thread.join();
 }
 
-}  // namespace quorvel::cli
+}  // namespace quorvel::batch

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <mutex>
 
-namespace quorvel::cli {
+namespace quorvel::batch {
 
 // Admits the files of a batch to the worker threads by the memory their conversions
 // take, in input order: a file starts only once every file before it has started and
@@ -54,4 +54,4 @@ private:
     bool aloneRunning_ = false;
 };
 
-}  // namespace quorvel::cli
+}  // namespace quorvel::batch

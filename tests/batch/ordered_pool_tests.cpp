@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "ordered_pool.hpp"
+#include "quorvel/batch/ordered_pool.hpp"
 
 namespace quorvel::testing {
 namespace {
@@ -33,7 +33,7 @@ TEST(OrderedPool, DeliversInInputOrderWhateverOrderTheThreadsFinishIn) {
         const std::thread::id caller = std::this_thread::get_id();
         bool deliveredOnCaller = true;
 
-        cli::RunInOrder<Done>(
+        batch::RunInOrder<Done>(
             count, threads,
             [&](std::size_t i) {
                 // Early items take longest, so that with several threads later ones finish first.

@@ -1,14 +1,8 @@
-#include "result_line.hpp"
+#include "quorvel/batch/printable_name.hpp"
 
 #include <algorithm>
-#include <exception>
-#include <filesystem>
-#include <system_error>
 
-#include "quorvel/batch/convert_file.hpp"
-#include "quorvel/batch/messages.hpp"
-
-namespace quorvel::cli {
+namespace quorvel::batch {
 namespace {
 
 // Length of the valid UTF-8 sequence that starts text, or 0 when it starts with a byte
@@ -46,8 +40,6 @@ void AppendHexEscape(std::string& out, unsigned char c) {
 }
 
 }  // namespace
-
-using batch::FormatMessage;
 
 std::string PrintableName(std::string_view name) {
     std::string out;
@@ -93,45 +85,4 @@ bool IsValidUtf8(std::string_view text) noexcept {
     return true;
 }
 
-batch::FileOutcome ConvertPlanned(batch::BatchKind kind, const PlannedFile& file, batch::EngineCalls& engine,
-                                  OutputFolders* folders) noexcept {
-    using Kind = batch::FileOutcome::Kind;
-    const std::string& name = file.shownName;
-    try {
-        try {
-            if (!file.input.folder.empty()) {
-                std::error_code ec;
-                const std::filesystem::path folder = file.outputPath.parent_path();
-                if (folders)
-                    folders->Make(folder, ec);
-                else
-                    std::filesystem::create_directories(folder, ec);
-                if (ec)
-                    return {Kind::Failed, -1,
-                            FormatMessage("%s - cannot make the folder %s: %s", {name, file.outputIn, ec.message()})};
-            }
-            return batch::ConvertFile(kind, file.input.path, file.outputPath, name, engine);
-        } catch (const std::exception& e) {
-            // IoError and OutOfMemory: the window would end the batch with an error box;
-            // here the line reports it and the next file goes on.
-            return batch::FailedOutcome(name, e);
-        } catch (...) {
-            return {Kind::Failed, -1, FormatMessage("%s - %s", {name, "unexpected error"})};
-        }
-    } catch (...) {
-        // Not even the line could be built (no memory for it).
-        return {Kind::Failed, -1, name};
-    }
-}
-
-batch::FileOutcome ResultOf(batch::BatchKind kind, const PlannedFile& file, batch::EngineCalls& engine,
-                            OutputFolders* folders) noexcept {
-    if (!file.refusal) return ConvertPlanned(kind, file, engine, folders);
-    try {
-        return {file.refusalKind, -1, *file.refusal};
-    } catch (...) {
-        return {file.refusalKind, -1, file.shownName};
-    }
-}
-
-}  // namespace quorvel::cli
+}  // namespace quorvel::batch

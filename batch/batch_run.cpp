@@ -1,0 +1,111 @@
+#include "quorvel/batch/batch_run.hpp"
+
+#include <algorithm>
+#include <atomic>
+#include <cstdint>
+#include <exception>
+#include <filesystem>
+#include <string>
+#include <system_error>
+#include <thread>
+
+#include "quorvel/batch/memory_gate.hpp"
+#include "quorvel/batch/messages.hpp"
+#include "quorvel/batch/ordered_pool.hpp"
+#include "quorvel/batch/output_folders.hpp"
+#include "quorvel/engine/memory_limit.hpp"
+#include "quorvel/engine/replace_policy.hpp"
+
+namespace quorvel::batch {
+namespace {
+
+namespace fs = std::filesystem;
+using Kind = FileOutcome::Kind;
+
+// The outcome of a file that another file or process took the output name of after the
+// plan was made, under the Refuse policy: the plan's own line for an existing output.
+FileOutcome OutputTaken(const PlannedFile& file) {
+    return {Kind::Skipped, -1,
+            FormatMessage("%s - %s exists in %s, not replaced (use -f)", {file.shownName, file.outputName, file.outputIn})};
+}
+
+// Converts one planned file that has no refusal: makes its output's folder (for an input
+// from a folder below the one named) when missing, then runs the engine. Every exception
+// becomes a failed outcome, so nothing escapes.
+FileOutcome ConvertPlanned(const PlannedFile& file, BatchKind kind, EngineCalls& engine, ReplacementPolicy policy,
+                           OutputFolders& folders) noexcept {
+    const std::string& name = file.shownName;
+    try {
+        try {
+            if (!file.input.folder.empty()) {
+                std::error_code ec;
+                if (!folders.Make(file.outputPath.parent_path(), ec))
+                    return {Kind::Failed, -1,
+                            FormatMessage("%s - cannot make the folder %s: %s", {name, file.outputIn, ec.message()})};
+            }
+            FileOutcome outcome = ConvertFile(kind, file.input.path, file.outputPath, name, engine);
+            if (policy == ReplacementPolicy::Refuse && outcome.kind == Kind::Failed &&
+                outcome.text == FormatMessage("%s - %s", {name, engine::OutputFileExists().what()}))
+                return OutputTaken(file);  // the karaoke copy found the name taken
+            return outcome;
+        } catch (const engine::OutputFileExists&) {
+            return OutputTaken(file);
+        } catch (const std::exception& e) {
+            return FailedOutcome(name, e);
+        } catch (...) {
+            return {Kind::Failed, -1, FormatMessage("%s - %s", {name, "unexpected error"}), true};
+        }
+    } catch (...) {
+        // Not even the line could be built (no memory for it).
+        return {Kind::Failed, -1, name, true};
+    }
+}
+
+}  // namespace
+
+unsigned DefaultJobs() noexcept {
+    const unsigned cores = std::thread::hardware_concurrency();
+    return cores == 0 ? 1 : cores;
+}
+
+void RunPlan(const std::vector<PlannedFile>& plan, BatchKind kind, EngineCalls& engine, const RunOptions& options,
+             const std::function<void(std::vector<RunResult>&& ready, std::size_t finished)>& deliver) {
+    const std::size_t count = plan.size();
+    const bool asks = std::any_of(plan.begin(), plan.end(), [](const PlannedFile& file) { return file.ask; });
+    const unsigned jobs = asks ? 1 : std::max(options.jobs, 1u);
+    OutputFolders folders;  // those left empty go when the batch ends, stopped or not
+    // With one file at a time there is nothing to share: no file sizes are looked up.
+    const bool gated = jobs > 1 && count > 1;
+    MemoryGate gate(engine::MemoryLimit());
+    std::atomic<bool> ended{false};  // a file error ended the batch
+    const auto stopping = [&] { return ended.load() || options.stopRequested(); };
+
+    const auto run = [&](std::size_t i) -> RunResult {
+        const PlannedFile& file = plan[i];
+        std::uint64_t reserved = 0;
+        if (gated) {
+            std::error_code ec;
+            const std::uintmax_t size = file.refusal ? 0 : fs::file_size(file.input.path, ec);
+            reserved = ec || size == 0 ? 0 : engine::ConversionMemoryEstimate(size);
+            gate.Enter(i, reserved);
+        }
+        const auto leave = [&] {
+            if (gated) gate.Leave(reserved);
+        };
+        if (stopping()) {
+            leave();
+            return {i, std::nullopt};  // no new file after a stop
+        }
+        options.started(i);
+        FileOutcome outcome = file.refusal                         ? *file.refusal
+                              : file.ask && !options.confirm(file) ? DeclinedOutcome(file)
+                                                                   : ConvertPlanned(file, kind, engine, options.policy, folders);
+        leave();
+        if (options.endOnFileError && outcome.fileError) ended = true;
+        if (options.dropRunningOnStop && options.stopRequested()) return {i, std::nullopt};
+        return {i, std::move(outcome)};
+    };
+    RunInOrder<RunResult>(count, jobs, run, deliver);
+}
+
+}  // namespace quorvel::batch
