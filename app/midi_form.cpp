@@ -17,11 +17,10 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QSignalBlocker>
-#include <QThread>
 #include <QVBoxLayout>
 
 #include <cmath>
-#include <functional>
+#include <optional>
 
 #include "file_controls.hpp"
 #include "progress_window.hpp"
@@ -51,15 +50,6 @@ void StoreResultsInOneList(bool on) {
     QSettings settings(QSettings::NativeFormat, QSettings::UserScope, ToQString(ApplicationTitle),
                        ToQString(ApplicationTitle));
     settings.setValue(ToQString(batch::ResultsInOneListSetting), on);
-}
-
-// Runs call on context's thread and returns when it has run: at once on that thread,
-// otherwise handed over through its event loop while the calling thread waits.
-void OnThreadOf(QObject* context, const std::function<void()>& call) {
-    if (QThread::currentThread() == context->thread())
-        call();
-    else
-        QMetaObject::invokeMethod(context, call, Qt::BlockingQueuedConnection);
 }
 
 // Our texts break lines with single carriage returns; Qt's labels break at line feeds
@@ -117,14 +107,19 @@ QAction* MakeOption(QMenu* menu, const char* name, const char* caption, bool che
 
 }  // namespace
 
-TMidiForm::TMidiForm(batch::EngineCalls& engine, QWidget* parent) : QMainWindow(parent), engine_(engine) {
+TMidiForm::TMidiForm(batch::EngineCalls& engine, QWidget* parent, unsigned jobs)
+    : QMainWindow(parent),
+      session_(
+          *this, engine, jobs,
+          [this] { QMetaObject::invokeMethod(this, &TMidiForm::ServeBatch, Qt::QueuedConnection); },
+          [this] { BatchEnded(); }) {
     setObjectName(QStringLiteral("MidiForm"));
     setWindowTitle(ToQString(ApplicationTitle));
     BuildControls();
     BuildMenu();
     Wire();
     progressWindow_ = new ProgressWindow(this);
-    connect(progressWindow_, &ProgressWindow::StopPressed, this, [this] { stop_ = true; });
+    connect(progressWindow_, &ProgressWindow::StopPressed, this, [this] { session_.Stop(); });
     progressDelay_.setSingleShot(true);
     progressDelay_.setInterval(ProgressDelayMs);
     connect(&progressDelay_, &QTimer::timeout, this, &TMidiForm::ShowProgressWindow);
@@ -143,15 +138,7 @@ TMidiForm::TMidiForm(batch::EngineCalls& engine, QWidget* parent) : QMainWindow(
     FormCreate();
 }
 
-TMidiForm::~TMidiForm() {
-    if (worker_ == nullptr) return;
-    shuttingDown_ = true;
-    stop_ = true;
-    // The batch's thread may be waiting for this thread; serve it until it ends.
-    while (!worker_->wait(QDeadlineTimer(10))) QCoreApplication::processEvents();
-    delete worker_;
-    worker_ = nullptr;
-}
+TMidiForm::~TMidiForm() = default;
 
 void TMidiForm::BuildControls() {
     // The window was drawn at 120 pixels per inch with an 8-point font whose lines are
@@ -299,70 +286,50 @@ void TMidiForm::Button5Click() {
 }
 
 void TMidiForm::StartBatch(BatchKind kind) {
-    if (worker_ != nullptr) return;  // one batch at a time
-    batch::BatchRequest request = batch::TakeSnapshot(*this, kind);
-    stop_ = false;
-    {
-        const std::lock_guard lock(progressMutex_);
-        latestProgress_ = {0, static_cast<int>(request.files.size()), {}, false};
-        refreshPending_ = false;
-    }
+    if (session_.Running()) return;  // one batch at a time
     progressDue_ = false;
     progressWindow_->Reset();
-    progressWindow_->SetProgress(latestProgress_);
-    batchOutput_ = DirectoryListBox2->Directory();
+    session_.Start(batch::TakeSnapshot(*this, kind));
+    progressWindow_->SetProgress(session_.Progress());
     SetBatchControlsEnabled(false);
-    worker_ = QThread::create([this, request = std::move(request)] {
-        RunHandler(*this, [&] { batch::RunBatch(request, *this, engine_); });
-    });
-    connect(worker_, &QThread::finished, this, &TMidiForm::BatchEnded);
     progressDelay_.start();
     progressRefresh_.start();
-    worker_->start();
+}
+
+void TMidiForm::ServeBatch() {
+    session_.Serve();
+    RefreshProgress();
 }
 
 void TMidiForm::BatchEnded() {
-    if (shuttingDown_ || worker_ == nullptr) return;
-    worker_->wait();
-    delete worker_;
-    worker_ = nullptr;
     progressDelay_.stop();
     progressRefresh_.stop();
     progressDue_ = false;
     progressWindow_->hide();
     // A batch that wrote into the folder the file list shows: its new files are listed,
     // and the entries still there stay selected.
-    if (SameDirectory(batchOutput_, FileListBox1->Directory())) FileListBox1->Refresh();
+    if (SameDirectory(QString::fromStdString(session_.OutputDirectory()), FileListBox1->Directory()))
+        FileListBox1->Refresh();
     SetBatchControlsEnabled(true);
     emit BatchFinished();
     if (closeWhenDone_) close();
 }
 
 void TMidiForm::ShowProgressWindow() {
-    batch::BatchProgress progress;
-    {
-        const std::lock_guard lock(progressMutex_);
-        progress = latestProgress_;
-    }
-    if (worker_ == nullptr || progress.finished) return;
     // Over a modal window (a box of the batch, which the batch waits for, or About) the
     // progress window would hide it and could not be used; it waits until that window
     // is closed, and the next refresh opens it.
-    progressDue_ = QApplication::activeModalWidget() != nullptr;
-    if (progressDue_) return;
-    progressWindow_->SetProgress(progress);
+    const std::optional<batch::BatchProgress> progress = session_.ProgressToShow();
+    progressDue_ = session_.Running() && (!progress || QApplication::activeModalWidget() != nullptr);
+    if (!progress || progressDue_) return;
+    progressWindow_->SetProgress(*progress);
     progressWindow_->show();
     progressWindow_->raise();
 }
 
 void TMidiForm::RefreshProgress() {
-    batch::BatchProgress progress;
-    {
-        const std::lock_guard lock(progressMutex_);
-        progress = latestProgress_;
-        refreshPending_ = false;
-    }
-    if (progress.finished) {
+    const batch::BatchProgress progress = session_.Progress();
+    if (progress.finished || !session_.Running()) {
         progressDelay_.stop();
         progressRefresh_.stop();
         progressDue_ = false;
@@ -380,11 +347,11 @@ void TMidiForm::SetBatchControlsEnabled(bool enabled) {
 }
 
 void TMidiForm::closeEvent(QCloseEvent* event) {
-    if (worker_ == nullptr) {
+    if (!session_.Running()) {
         QMainWindow::closeEvent(event);
         return;
     }
-    stop_ = true;
+    session_.Stop();
     closeWhenDone_ = true;
     event->ignore();
 }
@@ -511,53 +478,26 @@ void TMidiForm::SetOptionChecked(BatchOption option, bool checked) {
 }
 
 void TMidiForm::PlainMessage(std::string_view title, std::string_view text) {
-    if (shuttingDown_) return;
-    OnThreadOf(this, [&] { ShowBox(BoxParent(), QMessageBox::NoIcon, title, text, false); });
+    ShowBox(BoxParent(), QMessageBox::NoIcon, title, text, false);
 }
 
 BoxAnswer TMidiForm::Confirm(std::string_view title, std::string_view text) {
-    bool ok = false;
-    if (shuttingDown_) return BoxAnswer::Cancel;
-    OnThreadOf(this, [&] { ok = ShowBox(BoxParent(), QMessageBox::Question, title, text, true); });
-    return ok ? BoxAnswer::Ok : BoxAnswer::Cancel;
+    return ShowBox(BoxParent(), QMessageBox::Question, title, text, true) ? BoxAnswer::Ok : BoxAnswer::Cancel;
 }
 
 void TMidiForm::InformationMessage(std::string_view title, std::string_view text) {
-    if (shuttingDown_) return;
-    OnThreadOf(this, [&] { ShowBox(BoxParent(), QMessageBox::Information, title, text, false); });
+    ShowBox(BoxParent(), QMessageBox::Information, title, text, false);
 }
 
 void TMidiForm::ErrorReport(std::string_view title, std::string_view text) {
-    if (shuttingDown_) return;
-    OnThreadOf(this, [&] {
-        progressWindow_->hide();
-        ShowBox(BoxParent(), QMessageBox::Critical, title, text, false);
-    });
-}
-
-void TMidiForm::ShowProgress(const batch::BatchProgress& progress) {
-    // Called for every file: the newest state is kept, and the window reads it a few
-    // times a second (progressRefresh_), so a batch of small files neither floods the
-    // window's thread nor waits for it. The end is handed over at once, so the progress
-    // window is gone before the final box or the results list.
-    const std::lock_guard lock(progressMutex_);
-    latestProgress_ = progress;
-    if (!progress.finished || refreshPending_) return;
-    refreshPending_ = true;
-    QMetaObject::invokeMethod(this, &TMidiForm::RefreshProgress, Qt::QueuedConnection);
-}
-
-bool TMidiForm::StopRequested() const {
-    return stop_;
+    progressWindow_->hide();
+    ShowBox(BoxParent(), QMessageBox::Critical, title, text, false);
 }
 
 void TMidiForm::ShowResults(const batch::ResultsList& results) {
-    if (shuttingDown_) return;
-    OnThreadOf(this, [&] {
-        progressWindow_->hide();
-        ResultsWindow window(results, BoxParent());
-        window.exec();
-    });
+    progressWindow_->hide();
+    ResultsWindow window(results, BoxParent());
+    window.exec();
 }
 
 }  // namespace quorvel::app

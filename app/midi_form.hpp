@@ -3,11 +3,11 @@
 #include <QMainWindow>
 #include <QTimer>
 
-#include <atomic>
 #include <filesystem>
-#include <mutex>
 
 #include "quorvel/batch/batch_driver.hpp"
+#include "quorvel/batch/batch_run.hpp"
+#include "quorvel/batch/batch_session.hpp"
 #include "quorvel/batch/engine_calls.hpp"
 
 class QAction;
@@ -17,7 +17,6 @@ class QFrame;
 class QGroupBox;
 class QMenu;
 class QPushButton;
-class QThread;
 
 namespace quorvel::app {
 
@@ -37,24 +36,26 @@ inline constexpr int ProgressRefreshMs = 100;
 inline constexpr const char* MidiFileFilter = "Midi Files (*.mid)|*.mid|Karaoke Files (*.kar)|*.kar";
 
 // The main window. It owns the controls, wires their signals to the handlers below and
-// answers the batch driver's questions; the batches themselves run in the driver, on a
-// thread of their own, so the window repaints and "Stop" works while a file converts.
-// The driver's boxes and results are handed to the window's thread, and the driver waits
-// for them. While a batch runs the controls and the Options menu are disabled, and a
-// click cannot start a second batch. Creating it runs FormCreate, which shows the About
+// answers the batch driver's questions; the batches run in a batch::BatchSession, on
+// threads of their own, so the window repaints and "Stop" works while files convert.
+// The session hands the batch's boxes and results to the window's thread. While a batch
+// runs the controls and the Options menu are disabled, and a click cannot start a
+// second batch. Creating it runs FormCreate, which shows the About
 // box (modal) before it returns. "Show Results in One List" is kept in QSettings
 // (organisation and application "Quorvel").
 class TMidiForm : public QMainWindow, public batch::BatchWindow {
     Q_OBJECT
 public:
-    // engine must outlive the window and be safe to call from the batch's thread.
-    explicit TMidiForm(batch::EngineCalls& engine = batch::RealEngineCalls(), QWidget* parent = nullptr);
+    // engine must outlive the window and be safe to call from the batch's threads; jobs
+    // is the number of conversions at once.
+    explicit TMidiForm(batch::EngineCalls& engine = batch::RealEngineCalls(), QWidget* parent = nullptr,
+                       unsigned jobs = batch::DefaultJobs());
     // A running batch is asked to stop and is waited for; boxes it still asks for are
     // answered at once (Cancel for the replacement question).
     ~TMidiForm() override;
 
     // True from a batch's click until its last box or results list is closed.
-    bool BatchRunning() const noexcept { return worker_ != nullptr; }
+    bool BatchRunning() const noexcept { return session_.Running(); }
 
     // BatchWindow
     int FileCount() const override;
@@ -70,8 +71,6 @@ public:
     batch::BoxAnswer Confirm(std::string_view title, std::string_view text) override;
     void InformationMessage(std::string_view title, std::string_view text) override;
     void ErrorReport(std::string_view title, std::string_view text) override;
-    void ShowProgress(const batch::BatchProgress& progress) override;
-    bool StopRequested() const override;
     void ShowResults(const batch::ResultsList& results) override;
 
 signals:
@@ -104,6 +103,7 @@ protected:
 
 private:
     void StartBatch(batch::BatchKind kind);
+    void ServeBatch();
     void BatchEnded();
     void RefreshProgress();
     void ShowProgressWindow();
@@ -115,7 +115,6 @@ private:
     void EnterDirectory(DirectoryListBox* tree, const QString& directory);
     QWidget* BoxParent();
 
-    batch::EngineCalls& engine_;
 
     QFrame* MidiPanel = nullptr;
     QGroupBox* GroupBox1 = nullptr;
@@ -138,20 +137,12 @@ private:
     QMenu* Menu = nullptr;
     QAction* About1 = nullptr;
 
-    // The running batch, if any (its thread is owned here).
-    QThread* worker_ = nullptr;
-    std::atomic<bool> stop_{false};
-    std::atomic<bool> shuttingDown_{false};
+    batch::BatchSession session_;
     bool closeWhenDone_ = false;
-    QString batchOutput_;  // the output directory of the running or last batch
     ProgressWindow* progressWindow_ = nullptr;
     QTimer progressDelay_;
     QTimer progressRefresh_;
     bool progressDue_ = false;  // the delay ran out while a modal window was up
-    // The latest progress from the batch's thread, and whether its end is on its way.
-    std::mutex progressMutex_;
-    batch::BatchProgress latestProgress_;
-    bool refreshPending_ = false;
 };
 
 }  // namespace quorvel::app

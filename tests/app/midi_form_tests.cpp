@@ -199,6 +199,35 @@ private:
     const QElapsedTimer& clock_;
 };
 
+// Engine calls that wait until a second conversion runs beside them (or a time-out, so
+// that a batch of one worker still ends), counting how many ran at once.
+class OverlapEngine final : public quorvel::batch::EngineCalls {
+public:
+    std::atomic<int> mostAtOnce{0};
+    int ConvertToType0(const std::filesystem::path&, const std::filesystem::path&) override {
+        std::unique_lock lock(mutex_);
+        ++running_;
+        mostAtOnce = std::max(mostAtOnce.load(), running_);
+        changed_.notify_all();
+        changed_.wait_for(lock, std::chrono::seconds(2), [this] { return running_ >= 2; });
+        changed_.wait_for(lock, std::chrono::milliseconds(50));
+        --running_;
+        return 0;
+    }
+    int ConvertToType1(const std::filesystem::path& in, const std::filesystem::path& out) override {
+        return ConvertToType0(in, out);
+    }
+    std::optional<std::string> CopyFileFailIfExists(const std::filesystem::path&,
+                                                    const std::filesystem::path&) override {
+        return std::nullopt;
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    int running_ = 0;
+};
+
 // Engine calls that fail with a file error on the second conversion.
 class FailingEngine final : public quorvel::batch::EngineCalls {
 public:
@@ -560,7 +589,9 @@ private slots:
         Child<QPushButton>(&form, "Button4")->click();
         catcher_.seen.clear();
         QVERIFY(RunBatch(form, "Button5"));
+        // b.kar is there already: the user is asked first; the copy still never replaces it.
         QCOMPARE(catcher_.Texts(), (QStringList{QStringLiteral("a.mid converted to karaoke"),
+                                                QStringLiteral("b.mid - Replace existing file?"),
                                                 QStringLiteral("b.mid - Output file already exists"),
                                                 QStringLiteral("Operation Complete")}));
         QCOMPARE(support::ReadFile(out / "a.kar"), Format1Song());
@@ -606,7 +637,7 @@ private slots:
         support::TempDir dir, out;
         for (const char* name : {"a.mid", "b.mid", "c.mid"}) support::WriteFile(dir / name, Format1Song());
         FailingEngine engine;
-        TMidiForm form(engine);
+        TMidiForm form(engine, nullptr, 1);
         Point(form, Q(dir.Path()), Q(out.Path()));
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
@@ -734,7 +765,7 @@ private slots:
         support::TempDir dir, out;
         for (const char* name : {"a.mid", "b.mid", "c.mid", "d.mid"}) support::WriteFile(dir / name, Format1Song());
         SlowEngine engine(2);  // b.mid takes until the test lets it go
-        TMidiForm form(engine);
+        TMidiForm form(engine, nullptr, 1);  // one file at a time, so that b.mid is the second
         Point(form, Q(dir.Path()), Q(out.Path()));
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
@@ -796,7 +827,7 @@ private slots:
         support::TempDir dir, out;
         for (const char* name : {"a.mid", "b.mid", "c.mid"}) support::WriteFile(dir / name, Format1Song());
         SlowEngine engine(2, 1);  // a.mid is refused; b.mid takes until the test lets it go
-        TMidiForm form(engine);
+        TMidiForm form(engine, nullptr, 1);
         const auto release = qScopeGuard([&engine] { engine.Release(); });  // also when a check fails
         Point(form, Q(dir.Path()), Q(out.Path()));
         form.show();
@@ -846,7 +877,7 @@ private slots:
         support::TempDir dir, out;
         for (const char* name : {"a.mid", "b.mid", "c.mid"}) support::WriteFile(dir / name, Format1Song());
         SlowEngine engine(1);
-        TMidiForm form(engine);
+        TMidiForm form(engine, nullptr, 1);
         Point(form, Q(dir.Path()), Q(out.Path()));
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
@@ -862,6 +893,20 @@ private slots:
         QCOMPARE(engine.conversions.load(), 1);
         QCOMPARE(catcher_.Texts(), QStringList{QStringLiteral("Stopped after 1 of 3 files")});
         QTRY_VERIFY(!form.isVisible());
+    }
+
+    void aBatchConvertsSeveralFilesAtOnce() {
+        support::TempDir dir, out;
+        for (const char* name : {"a.mid", "b.mid", "c.mid", "d.mid"}) support::WriteFile(dir / name, Format1Song());
+        OverlapEngine engine;
+        TMidiForm form(engine, nullptr, 2);
+        Point(form, Q(dir.Path()), Q(out.Path()));
+        Child<QAction>(&form, "ShowResultsInOneList1")->trigger();
+        Child<QPushButton>(&form, "Button4")->click();
+        catcher_.seen.clear();
+        QVERIFY(RunBatch(form, "Button2"));
+        QCOMPARE(engine.mostAtOnce.load(), 2);
+        Child<QAction>(&form, "ShowResultsInOneList1")->trigger();
     }
 
     void exitClosesTheWindow() {

@@ -43,11 +43,10 @@ enum class BoxAnswer { Ok, Cancel };
 // implement it with a scripted fake. Texts are UTF-8; directories are absolute, in the
 // platform's form, ending with a separator only at a root.
 //
-// A window may run RunBatch(const BatchRequest&, ...) on a thread of its own. The calls
-// it then makes from that thread are the boxes, ShowProgress, StopRequested and
-// ShowResults; each returns only when done (a box once the user has closed it), so a
-// window that shows them on its UI thread hands them over and waits. The file list,
-// directory and option calls are made only by TakeSnapshot, on the caller's thread.
+// A window runs its batches through a BatchSession, which calls the boxes and
+// ShowResults on the window's thread; each returns only when done (a box once the user
+// has closed it). The file list, directory and option calls are made only by
+// TakeSnapshot, on the window's thread.
 class BatchWindow {
 public:
     virtual ~BatchWindow() = default;
@@ -74,12 +73,13 @@ public:
     virtual void InformationMessage(std::string_view title, std::string_view text) = 0; // information, OK
     virtual void ErrorReport(std::string_view title, std::string_view text) = 0;        // error sign, OK
 
-    // Where the batch is: before each file, and once finished. The window decides whether
-    // and when to show it (a progress window after about a second); it must not wait for
-    // the user here.
-    virtual void ShowProgress(const BatchProgress& progress) = 0;
-    // True once the user has asked the running batch to stop ("Stop"). Asked between files.
-    virtual bool StopRequested() const = 0;
+    // Where the batch is: before each file, and once finished; it must not wait for the
+    // user. A window driven by a BatchSession leaves this to the session, which keeps
+    // the newest progress for the window's timer.
+    virtual void ShowProgress(const BatchProgress&) {}
+    // True once the user has asked the running batch to stop ("Stop"). Asked between
+    // files. A window driven by a BatchSession leaves this to the session (Stop).
+    virtual bool StopRequested() const { return false; }
     // The results list of a batch run with ResultsInOneList on; returns when the user has
     // closed it.
     virtual void ShowResults(const ResultsList& results) = 0;
