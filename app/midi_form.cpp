@@ -88,8 +88,8 @@ protected:
     }
 };
 
-QPushButton* MakeButton(const char* name, const char* caption, QWidget* parent, double scale) {
-    auto* button = new EnterButton(QString::fromLatin1(caption), parent);
+QPushButton* MakeButton(const char* name, std::string_view caption, QWidget* parent, double scale) {
+    auto* button = new EnterButton(ToQString(caption), parent);
     button->setObjectName(QString::fromLatin1(name));
     button->setMinimumSize(static_cast<int>(std::lround(209 * scale)), static_cast<int>(std::lround(41 * scale)));
     button->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
@@ -189,9 +189,9 @@ void TMidiForm::BuildControls() {
     output->addWidget(DriveComboBox2);
     output->addWidget(DirectoryListBox2, 1);
 
-    Button2 = MakeButton("Button2", "Convert to SMF 0 (.MID)", MidiPanel, scale);
-    Button1 = MakeButton("Button1", "Convert to SMF 1 (.MID)", MidiPanel, scale);
-    Button5 = MakeButton("Button5", "Convert to Karaoke  (.KAR)", MidiPanel, scale);
+    Button2 = MakeButton("Button2", batch::Row(BatchKind::Smf0).caption, MidiPanel, scale);
+    Button1 = MakeButton("Button1", batch::Row(BatchKind::Smf1).caption, MidiPanel, scale);
+    Button5 = MakeButton("Button5", batch::Row(BatchKind::Karaoke).caption, MidiPanel, scale);
     Button3 = MakeButton("Button3", "Exit", MidiPanel, scale);
     Button4 = MakeButton("Button4", "Select all", MidiPanel, scale);
 

@@ -107,6 +107,11 @@ std::optional<BatchProgress> BatchSession::ProgressToShow() const {
     return progress;
 }
 
+bool BatchSession::CallPending() const {
+    const std::lock_guard lock(mutex_);
+    return pending_ != nullptr && !taken_;
+}
+
 bool BatchSession::OnWindowThread(const std::function<void()>& call) {
     std::unique_lock lock(mutex_);
     if (shuttingDown_) return false;

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <set>
 
 #include "control_ids.hpp"
@@ -22,17 +23,10 @@ using batch::RunHandler;
 
 namespace {
 
-// Messages of the main window to itself: a call handed over from the batch's thread
-// (lParam points to a PendingCall), the batch's end, and progress finished.
-constexpr UINT WM_QUORVEL_CALL = WM_APP + 1;
-constexpr UINT WM_QUORVEL_BATCH_ENDED = WM_APP + 2;
-constexpr UINT WM_QUORVEL_PROGRESS = WM_APP + 3;
-
-// A call the batch's thread waits for: done is signalled once it has run.
-struct PendingCall {
-    const std::function<void()>* call;
-    HANDLE done;
-};
+// The main window's message to itself: the batch session asks to be served (a box the
+// batch waits for, its progress finished, or its end). Posted rather than sent: a box
+// shown from inside a message sent by another thread is closed at once under Wine.
+constexpr UINT WM_QUORVEL_SERVE = WM_APP + 1;
 
 constexpr UINT_PTR ProgressDelayTimer = 1;
 constexpr UINT_PTR ProgressRefreshTimer = 2;
@@ -153,8 +147,14 @@ int CommandId(BatchOption option) {
 
 }  // namespace
 
-TMidiForm::TMidiForm(batch::EngineCalls& engine, const wchar_t* settingsKey)
-    : engine_(engine), settingsKey_(settingsKey), windowThread_(GetCurrentThreadId()) {
+TMidiForm::TMidiForm(batch::EngineCalls& engine, const wchar_t* settingsKey, unsigned jobs)
+    : settingsKey_(settingsKey),
+      session_(
+          *this, engine, jobs,
+          [this] {
+              if (const HWND window = hwnd_) PostMessageW(window, WM_QUORVEL_SERVE, 0, 0);
+          },
+          [this] { BatchEnded(); }) {
     const HINSTANCE instance = GetModuleHandleW(nullptr);
     static const bool registered = [instance] {
         INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
@@ -182,7 +182,7 @@ TMidiForm::TMidiForm(batch::EngineCalls& engine, const wchar_t* settingsKey)
     closedIcon_ = FolderIcon(false);
     CreateMenuBar();
     CreateControls();
-    progress_ = new ProgressWindow(hwnd_, [this] { stop_ = true; });
+    progress_ = new ProgressWindow(hwnd_, [this] { session_.Stop(); });
     ApplyDpi(GetDpiForWindow(hwnd_));
     const SIZE frame = FrameSize();
     SetWindowPos(hwnd_, nullptr, 0, 0, frame.cx, frame.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -206,18 +206,8 @@ TMidiForm::TMidiForm(batch::EngineCalls& engine, const wchar_t* settingsKey)
 }
 
 TMidiForm::~TMidiForm() {
-    if (worker_.joinable()) {
-        shuttingDown_ = true;
-        stop_ = true;
-        // The batch's thread may be waiting for this thread; serve it until it ends.
-        while (!workerDone_) {
-            MsgWaitForMultipleObjectsEx(0, nullptr, 10, QS_ALLINPUT, 0);
-            MSG msg;
-            while (PeekMessageW(&msg, hwnd_, WM_QUORVEL_CALL, WM_QUORVEL_CALL, PM_REMOVE)) DispatchMessageW(&msg);
-        }
-        worker_.join();
-    }
     delete progress_;
+    progress_ = nullptr;
     if (hwnd_ != nullptr) DestroyWindow(hwnd_);
     if (font_ != nullptr) DeleteObject(font_);
     for (HICON icon : {openIcon_, closedIcon_})
@@ -261,9 +251,9 @@ void TMidiForm::CreateControls() {
     make(L"BUTTON", L"O&utput Directory", BS_GROUPBOX, 0, GroupBox2);
     outputTree_.drives = make(WC_COMBOBOXW, L"", comboStyle, 0, DriveComboBox2);
     outputTree_.list = make(WC_LISTBOXW, L"", treeStyle, WS_EX_CLIENTEDGE, DirectoryListBox2);
-    make(L"BUTTON", L"Convert to SMF &0 (.MID)", buttonStyle, 0, Button2);
-    make(L"BUTTON", L"Convert to SMF &1 (.MID)", buttonStyle, 0, Button1);
-    make(L"BUTTON", L"Convert to &Karaoke  (.KAR)", buttonStyle, 0, Button5);
+    make(L"BUTTON", Widen(batch::MnemonicCaption(batch::Row(BatchKind::Smf0))).c_str(), buttonStyle, 0, Button2);
+    make(L"BUTTON", Widen(batch::MnemonicCaption(batch::Row(BatchKind::Smf1))).c_str(), buttonStyle, 0, Button1);
+    make(L"BUTTON", Widen(batch::MnemonicCaption(batch::Row(BatchKind::Karaoke))).c_str(), buttonStyle, 0, Button5);
     make(L"BUTTON", L"E&xit", buttonStyle, 0, Button3);
 
     for (int id : {Button2, Button1, Button5, Button3, Button4})
@@ -396,43 +386,21 @@ LRESULT TMidiForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_TIMER:
         if (wParam == ProgressDelayTimer) {
             KillTimer(hwnd_, ProgressDelayTimer);
-            batch::BatchProgress progress;
-            {
-                const std::lock_guard lock(progressMutex_);
-                progress = latestProgress_;
-            }
-            if (BatchRunning() && !progress.finished && boxesUp_ == 0) {
-                progress_->SetProgress(progress);
+            if (const std::optional<batch::BatchProgress> progress = session_.ProgressToShow()) {
+                progress_->SetProgress(*progress);
                 progress_->Show();
             }
         } else if (wParam == ProgressRefreshTimer) {
             RefreshProgress();
         }
         return 0;
-    case WM_QUORVEL_CALL: {
-        // A box of the batch hides the progress window, which would cover it; the window
-        // comes back a delay after the box is closed, if the batch still runs.
-        const auto* pending = reinterpret_cast<const PendingCall*>(lParam);
-        if (!shuttingDown_) {
-            ++boxesUp_;
-            progress_->Hide();
-            (*pending->call)();
-            --boxesUp_;
-            if (boxesUp_ == 0 && BatchRunning()) SetTimer(hwnd_, ProgressDelayTimer, ProgressDelayMs, nullptr);
-        }
-        SetEvent(pending->done);
-        return 0;
-    }
-    case WM_QUORVEL_BATCH_ENDED:
-        BatchEnded();
-        return 0;
-    case WM_QUORVEL_PROGRESS:
-        RefreshProgress();
+    case WM_QUORVEL_SERVE:
+        ServeBatch();
         return 0;
     case WM_CLOSE:
         if (BatchRunning()) {
             // Closing stops the batch; the window closes once it has ended.
-            stop_ = true;
+            session_.Stop();
             closeWhenDone_ = true;
             return 0;
         }
@@ -659,47 +627,41 @@ void TMidiForm::About1Click() {
 
 void TMidiForm::StartBatch(BatchKind kind) {
     if (BatchRunning()) return;  // one batch at a time
-    batch::BatchRequest request = batch::TakeSnapshot(*this, kind);
-    stop_ = false;
-    workerDone_ = false;
-    {
-        const std::lock_guard lock(progressMutex_);
-        latestProgress_ = {0, static_cast<int>(request.files.size()), {}, false};
-    }
     progress_->Reset();
-    progress_->SetProgress(latestProgress_);
-    batchOutput_ = outputTree_.directory;
+    session_.Start(batch::TakeSnapshot(*this, kind));
+    progress_->SetProgress(session_.Progress());
     SetBatchControlsEnabled(false);
     SetTimer(hwnd_, ProgressDelayTimer, ProgressDelayMs, nullptr);
     SetTimer(hwnd_, ProgressRefreshTimer, ProgressRefreshMs, nullptr);
-    const HWND window = hwnd_;
-    worker_ = std::thread([this, window, request = std::move(request)] {
-        RunHandler(*this, [&] { batch::RunBatch(request, *this, engine_); });
-        workerDone_ = true;
-        PostMessageW(window, WM_QUORVEL_BATCH_ENDED, 0, 0);
-    });
+}
+
+void TMidiForm::ServeBatch() {
+    if (session_.CallPending()) {
+        // A box of the batch hides the progress window, which would cover it; the window
+        // comes back a delay after the box is closed, if the batch still runs.
+        progress_->Hide();
+        session_.Serve();
+        if (BatchRunning()) SetTimer(hwnd_, ProgressDelayTimer, ProgressDelayMs, nullptr);
+    } else {
+        session_.Serve();
+    }
+    RefreshProgress();
 }
 
 void TMidiForm::BatchEnded() {
-    if (!worker_.joinable()) return;
-    worker_.join();
     KillTimer(hwnd_, ProgressDelayTimer);
     KillTimer(hwnd_, ProgressRefreshTimer);
     progress_->Hide();
     // A batch that wrote into the folder the file list shows: its new files are listed,
     // and the entries still there stay selected.
-    if (SameName(batchOutput_, fileDirectory_)) RereadFiles(true);
+    if (SameName(Widen(session_.OutputDirectory()), fileDirectory_)) RereadFiles(true);
     SetBatchControlsEnabled(true);
     if (closeWhenDone_) DestroyWindow(hwnd_);
 }
 
 void TMidiForm::RefreshProgress() {
-    batch::BatchProgress progress;
-    {
-        const std::lock_guard lock(progressMutex_);
-        progress = latestProgress_;
-    }
-    if (progress.finished) {
+    const batch::BatchProgress progress = session_.Progress();
+    if (progress.finished || !BatchRunning()) {
         KillTimer(hwnd_, ProgressDelayTimer);
         KillTimer(hwnd_, ProgressRefreshTimer);
         progress_->Hide();
@@ -724,20 +686,6 @@ void TMidiForm::SetBatchControlsEnabled(bool enabled) {
     EnableMenuItem(GetMenu(hwnd_), 0, MF_BYPOSITION | (enabled ? MF_ENABLED : MF_GRAYED));
     DrawMenuBar(hwnd_);
     if (enabled && lastFocus_ != nullptr && GetActiveWindow() == hwnd_) SetFocus(lastFocus_);
-}
-
-void TMidiForm::OnWindowThread(const std::function<void()>& call) {
-    if (GetCurrentThreadId() == windowThread_) {
-        call();
-        return;
-    }
-    // Posted rather than sent: a box shown from inside a message sent by another thread
-    // is closed at once under Wine. The window's thread signals done after the call.
-    PendingCall pending{&call, CreateEventW(nullptr, TRUE, FALSE, nullptr)};
-    if (pending.done == nullptr) return;
-    if (hwnd_ != nullptr && PostMessageW(hwnd_, WM_QUORVEL_CALL, 0, reinterpret_cast<LPARAM>(&pending)))
-        WaitForSingleObject(pending.done, INFINITE);
-    CloseHandle(pending.done);
 }
 
 HWND TMidiForm::BoxOwner() const {
@@ -788,50 +736,26 @@ void TMidiForm::SetOptionChecked(BatchOption option, bool checked) {
 }
 
 void TMidiForm::PlainMessage(std::string_view title, std::string_view text) {
-    if (shuttingDown_) return;
-    OnWindowThread([&] { ShowBox(title, text, MB_OK); });
+    ShowBox(title, text, MB_OK);
 }
 
 BoxAnswer TMidiForm::Confirm(std::string_view title, std::string_view text) {
-    int answer = IDCANCEL;
-    if (shuttingDown_) return BoxAnswer::Cancel;
-    OnWindowThread([&] { answer = ShowBox(title, text, MB_OKCANCEL | MB_ICONQUESTION | MB_DEFBUTTON1); });
-    return answer == IDOK ? BoxAnswer::Ok : BoxAnswer::Cancel;
+    return ShowBox(title, text, MB_OKCANCEL | MB_ICONQUESTION | MB_DEFBUTTON1) == IDOK ? BoxAnswer::Ok
+                                                                                        : BoxAnswer::Cancel;
 }
 
 void TMidiForm::InformationMessage(std::string_view title, std::string_view text) {
-    if (shuttingDown_) return;
-    OnWindowThread([&] { ShowBox(title, text, MB_OK | MB_ICONINFORMATION); });
+    ShowBox(title, text, MB_OK | MB_ICONINFORMATION);
 }
 
 void TMidiForm::ErrorReport(std::string_view title, std::string_view text) {
-    if (shuttingDown_) return;
-    OnWindowThread([&] {
-        progress_->Hide();
-        ShowBox(title, text, MB_OK | MB_ICONERROR);
-    });
-}
-
-void TMidiForm::ShowProgress(const batch::BatchProgress& progress) {
-    // Called for every file: the newest state is kept and the window reads it a few times
-    // a second, so a batch of small files neither floods the window's thread nor waits
-    // for it. The end is handed over at once, so the progress window is gone before the
-    // final box or the results list.
-    const std::lock_guard lock(progressMutex_);
-    latestProgress_ = progress;
-    if (progress.finished && hwnd_ != nullptr) PostMessageW(hwnd_, WM_QUORVEL_PROGRESS, 0, 0);
-}
-
-bool TMidiForm::StopRequested() const {
-    return stop_;
+    progress_->Hide();
+    ShowBox(title, text, MB_OK | MB_ICONERROR);
 }
 
 void TMidiForm::ShowResults(const batch::ResultsList& results) {
-    if (shuttingDown_) return;
-    OnWindowThread([&] {
-        progress_->Hide();
-        ShowResultsWindow(BoxOwner(), results, font_, scale_);
-    });
+    progress_->Hide();
+    ShowResultsWindow(BoxOwner(), results, font_, scale_);
 }
 
 }  // namespace quorvel::win32

@@ -2,16 +2,14 @@
 
 #include <windows.h>
 
-#include <atomic>
 #include <filesystem>
-#include <functional>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <utility>
 #include <vector>
 
 #include "quorvel/batch/batch_driver.hpp"
+#include "quorvel/batch/batch_run.hpp"
+#include "quorvel/batch/batch_session.hpp"
 #include "quorvel/batch/engine_calls.hpp"
 
 namespace quorvel::win32 {
@@ -33,8 +31,8 @@ inline constexpr wchar_t SettingsKey[] = L"Software\\Quorvel\\Quorvel";
 // The main window MidiForm, a native Win32 window of class TMidiForm: the system's own
 // combo boxes, list boxes, buttons, menus and message boxes, laid out at the window's DPI
 // with the system's message font. It answers the batch driver's questions; the batches
-// run in the driver on a thread of their own, and the boxes that thread asks for are
-// shown on the window's thread while it waits. While a batch runs the controls and the
+// run in a batch::BatchSession on threads of their own, and the boxes they ask for are
+// shown on the window's thread while they wait. While a batch runs the controls and the
 // Options menu are disabled, and after a second a progress window with "Stop" appears.
 // Every window it makes belongs to the thread that constructs it, which must run a
 // message loop that passes each message through TranslateDialogMessage first.
@@ -42,10 +40,10 @@ class TMidiForm final : public batch::BatchWindow {
 public:
     // Creates the window hidden, in the current directory, and runs FormCreate (the
     // About box, modal, before it returns). engine must outlive the window and be safe
-    // to call from the batch's thread; settingsKey is the registry key (under
-    // HKEY_CURRENT_USER) of the remembered option.
+    // to call from the batch's threads; settingsKey is the registry key (under
+    // HKEY_CURRENT_USER) of the remembered option; jobs the conversions at once.
     explicit TMidiForm(batch::EngineCalls& engine = batch::RealEngineCalls(),
-                       const wchar_t* settingsKey = SettingsKey);
+                       const wchar_t* settingsKey = SettingsKey, unsigned jobs = batch::DefaultJobs());
     // A running batch is asked to stop and waited for; the boxes it still asks for are
     // answered at once (Cancel for the replacement question).
     ~TMidiForm() override;
@@ -59,7 +57,7 @@ public:
     // true when msg was used and must not be dispatched.
     bool TranslateDialogMessage(MSG& msg);
     // True from a batch's click until its last box or results list is closed.
-    bool BatchRunning() const noexcept { return worker_.joinable(); }
+    bool BatchRunning() const noexcept { return session_.Running(); }
 
     // BatchWindow
     int FileCount() const override;
@@ -75,8 +73,6 @@ public:
     batch::BoxAnswer Confirm(std::string_view title, std::string_view text) override;
     void InformationMessage(std::string_view title, std::string_view text) override;
     void ErrorReport(std::string_view title, std::string_view text) override;
-    void ShowProgress(const batch::BatchProgress& progress) override;
-    bool StopRequested() const override;
     void ShowResults(const batch::ResultsList& results) override;
 
     // Handlers, named after the components that raise them.
@@ -125,21 +121,19 @@ private:
     void RereadFiles(bool keepSelection);
 
     void StartBatch(batch::BatchKind kind);
+    void ServeBatch();
     void BatchEnded();
     void RefreshProgress();
     void SetBatchControlsEnabled(bool enabled);
-    void OnWindowThread(const std::function<void()>& call);
     int ShowBox(std::string_view title, std::string_view text, UINT style);
     HWND BoxOwner() const;
 
-    batch::EngineCalls& engine_;
     std::wstring settingsKey_;
     HWND hwnd_ = nullptr;
     HMENU options_ = nullptr;
     HFONT font_ = nullptr;
     UINT dpi_ = 96;
     double scale_ = 1.0;
-    DWORD windowThread_ = 0;
 
     Tree inputTree_;
     Tree outputTree_;
@@ -154,16 +148,9 @@ private:
     std::vector<std::wstring> fileNames_;  // one per entry of the file list
     std::vector<std::pair<std::wstring, std::wstring>> filterEntries_;
 
-    std::thread worker_;
-    std::atomic<bool> stop_{false};
-    std::atomic<bool> shuttingDown_{false};
-    std::atomic<bool> workerDone_{false};
     bool closeWhenDone_ = false;
-    int boxesUp_ = 0;  // boxes of the batch on screen now
-    std::wstring batchOutput_;
     ProgressWindow* progress_ = nullptr;
-    std::mutex progressMutex_;
-    batch::BatchProgress latestProgress_;
+    batch::BatchSession session_;  // last: a batch still running ends before the window goes
 };
 
 }  // namespace quorvel::win32

@@ -47,6 +47,8 @@ public:
     // The progress a progress window is to show now: none when no batch runs, it has
     // finished, or a box of the batch is up (a progress window would cover it).
     std::optional<BatchProgress> ProgressToShow() const;
+    // True when the batch waits for a box that Serve has not shown yet.
+    bool CallPending() const;
     // True while a box or the results list of the batch is up.
     bool Answering() const noexcept { return answering_; }
     // The output directory of the running or last batch.
