@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "quorvel/batch/naming.hpp"
@@ -108,6 +110,68 @@ TEST(BatchPlan, FilesFromSubfoldersKeepTheirFolders) {
 
     options.outputLabel = batch::CurrentDirectoryLabel;
     EXPECT_EQ(batch::PlanBatch(inputs, options)[1].outputIn, ab) << "without -o the folder is named alone";
+}
+
+// What stands at the output name, decided by each replacement policy: one row per
+// target and policy.
+TEST(BatchPlan, EachPolicyDecidesWhatStandsAtTheOutputName) {
+    TempDir dir;
+    fs::create_directory(dir / "out");
+    for (const char* name : {"none.mid", "file.mid", "locked.mid", "folder.mid", "self.mid"})
+        WriteFile(dir / name, Header(1, 1, 96));
+    WriteFile(dir / "out" / "file.mid", Header(1, 1, 96));
+    WriteFile(dir / "out" / "locked.mid", Header(1, 1, 96));
+    fs::permissions(dir / "out" / "locked.mid", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    fs::create_directory(dir / "out" / "folder.mid");
+    using Kind = batch::FileOutcome::Kind;
+    using Target = batch::OutputTarget;
+    struct Row {
+        const char* file;
+        ReplacementPolicy policy;
+        Target target;
+        std::optional<Kind> refusal;  // none: converted (ask says whether after a question)
+        bool ask;
+    };
+    const Row rows[] = {
+        {"none.mid", ReplacementPolicy::Refuse, Target::Nothing, std::nullopt, false},
+        {"none.mid", ReplacementPolicy::Ask, Target::Nothing, std::nullopt, false},
+        {"file.mid", ReplacementPolicy::Refuse, Target::File, Kind::Skipped, false},
+        {"file.mid", ReplacementPolicy::Replace, Target::File, std::nullopt, false},
+        {"file.mid", ReplacementPolicy::Ask, Target::File, std::nullopt, true},
+        {"locked.mid", ReplacementPolicy::Replace, Target::ReadOnlyFile, Kind::Failed, false},
+        {"locked.mid", ReplacementPolicy::Ask, Target::ReadOnlyFile, Kind::Failed, false},
+        {"folder.mid", ReplacementPolicy::Refuse, Target::Folder, Kind::Skipped, false},
+        {"folder.mid", ReplacementPolicy::Replace, Target::Folder, Kind::Failed, false},
+        {"folder.mid", ReplacementPolicy::Ask, Target::Folder, Kind::Failed, false},
+        {"self.mid", ReplacementPolicy::Refuse, Target::Input, Kind::Skipped, false},
+        {"self.mid", ReplacementPolicy::Replace, Target::Input, std::nullopt, false},
+        {"self.mid", ReplacementPolicy::Ask, Target::Input, std::nullopt, true},
+    };
+    for (const Row& row : rows) {
+        const bool self = std::string_view(row.file) == "self.mid";
+        PlanOptions options;
+        options.outputDirectory = self ? dir.Path() : dir / "out";
+        options.outputLabel = "OUT";
+        options.policy = row.policy;
+        const auto plan = batch::PlanBatch({{dir / row.file, row.file, std::nullopt}}, options);
+        const std::string name = std::string(row.file) + " policy " + std::to_string(static_cast<int>(row.policy));
+        ASSERT_EQ(plan.size(), 1U);
+        EXPECT_EQ(plan[0].target, row.target) << name;
+        EXPECT_EQ(plan[0].ask, row.ask) << name;
+        EXPECT_EQ(plan[0].refusal ? std::optional<Kind>(plan[0].refusal->kind) : std::nullopt, row.refusal) << name;
+    }
+    // The texts of the refusals that are new to the plan: a read-only output is a file
+    // error, and a folder is never replaced.
+    PlanOptions replacing;
+    replacing.outputDirectory = dir / "out";
+    replacing.outputLabel = "OUT";
+    replacing.policy = ReplacementPolicy::Replace;
+    const auto plan = batch::PlanBatch(
+        {{dir / "locked.mid", "locked.mid", std::nullopt}, {dir / "folder.mid", "folder.mid", std::nullopt}}, replacing);
+    EXPECT_EQ(RefusalText(plan[0]), "locked.mid - File access denied");
+    EXPECT_TRUE(plan[0].refusal->fileError) << "the windows end their batch on it";
+    EXPECT_EQ(RefusalText(plan[1]), "folder.mid - folder.mid in OUT is not a file, not replaced");
+    fs::permissions(dir / "out" / "locked.mid", fs::perms::owner_write, fs::perm_options::add);
 }
 
 }  // namespace

@@ -3,6 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 #include <deque>
 #include <functional>
 #include <new>
@@ -11,6 +16,8 @@
 #include <vector>
 
 #include "quorvel/batch/batch_driver.hpp"
+#include "quorvel/batch/batch_kind.hpp"
+#include "quorvel/batch/batch_session.hpp"
 #include "quorvel/engine/errors.hpp"
 #include "quorvel/batch/messages.hpp"
 #include "quorvel/batch/naming.hpp"
@@ -1006,6 +1013,104 @@ TEST(RealEngine, Smf0BatchWritesTheOutputAndReportsRefusals) {
     ASSERT_GE(written.size(), 14U);
     EXPECT_EQ(testing::ToHex(testing::Bytes(written.begin(), written.begin() + 14)),
               testing::ToHex(testing::Header(0, 1, 96)));
+}
+
+// ---- The session a window drives --------------------------------------------------
+
+// Serves a session as a window's thread does: each wake lets Serve run, until the batch
+// has ended.
+struct ServingThread {
+    std::mutex mutex;
+    std::condition_variable woken;
+    int wakes = 0;
+    bool ended = false;
+    void Wake() {
+        const std::lock_guard lock(mutex);
+        ++wakes;
+        woken.notify_all();
+    }
+    void ServeUntilEnded(BatchSession& session) {
+        std::unique_lock lock(mutex);
+        while (!ended) {
+            woken.wait_for(lock, std::chrono::milliseconds(100), [&] { return wakes > 0; });
+            wakes = 0;
+            lock.unlock();
+            session.Serve();
+            lock.lock();
+        }
+    }
+};
+
+TEST(Session, BoxesComeOnTheServingThreadAndTheBatchEndsThere) {
+    FakeWindow window;
+    window.output = window.directory;  // every output is its own input: asked about
+    window.SetFiles({"a.mid", "b.mid"});
+    window.answers = {BoxAnswer::Cancel, BoxAnswer::Ok};
+    FakeEngine engine;
+    engine.steps = {Code(0)};
+    ServingThread serving;
+    BatchSession session(window, engine, 2, [&] { serving.Wake(); }, [&] { serving.ended = true; });
+    ASSERT_TRUE(session.Start(TakeSnapshot(window, BatchKind::Smf0)));
+    EXPECT_FALSE(session.Start(TakeSnapshot(window, BatchKind::Smf0))) << "one batch at a time";
+    serving.ServeUntilEnded(session);
+    EXPECT_FALSE(session.Running());
+    EXPECT_EQ(window.boxes, (std::vector<Box>{Ask("a.mid - Replace existing file?"),
+                                              Ask("b.mid - Replace existing file?"), Plain("Conversion Complete")}));
+    EXPECT_EQ(engine.calls, std::vector<std::string>{Call("type0", In(Dir("music"), "b.mid"), In(Dir("music"), "b.mid"))});
+    EXPECT_EQ(session.Progress(), (BatchProgress{2, 2, {}, true}));
+}
+
+TEST(Session, StopEndsTheBatchBetweenFiles) {
+    FakeWindow window;
+    window.SetFiles({"a.mid", "b.mid", "c.mid"});
+    FakeEngine engine;
+    BatchSession* running = nullptr;
+    engine.steps = {[&] {
+        running->Stop();
+        return 0;
+    }};
+    ServingThread serving;
+    BatchSession session(window, engine, 1, [&] { serving.Wake(); }, [&] { serving.ended = true; });
+    running = &session;
+    ASSERT_TRUE(session.Start(TakeSnapshot(window, BatchKind::Smf0)));
+    serving.ServeUntilEnded(session);
+    EXPECT_EQ(engine.calls.size(), 1U);
+    EXPECT_EQ(window.boxes, std::vector<Box>{Plain("Stopped after 1 of 3 files")});
+}
+
+TEST(Session, ClosingWhileABoxWaitsAnswersItWithCancelUnshown) {
+    FakeWindow window;
+    window.output = window.directory;
+    window.SetFiles({"a.mid", "b.mid"});
+    FakeEngine engine;  // any engine call fails the test: both questions are answered Cancel
+    std::atomic<bool> woken{false};
+    {
+        BatchSession session(window, engine, 1, [&] { woken = true; }, [] {});
+        ASSERT_TRUE(session.Start(TakeSnapshot(window, BatchKind::Smf0)));
+        while (!woken) std::this_thread::yield();
+        EXPECT_TRUE(session.CallPending());
+    }  // never served: the session answers for the window and waits for the batch
+    EXPECT_TRUE(window.boxes.empty());
+    EXPECT_TRUE(engine.calls.empty());
+}
+
+// ---- Batch kinds ----------------------------------------------------------------------
+
+TEST(Kinds, EachRowHasItsOwnTextsAndEngineEntry) {
+    const BatchKindRow& smf0 = Row(BatchKind::Smf0);
+    const BatchKindRow& karaoke = Row(BatchKind::Karaoke);
+    EXPECT_EQ(ResultText(smf0, 2), "Not a Type 1 Midifile");
+    EXPECT_EQ(ResultText(Row(BatchKind::Smf1), 2), "Not a Type 0 Midifile");
+    EXPECT_EQ(ResultText(smf0, 4), "") << "the merge has no code 4";
+    EXPECT_EQ(ResultText(karaoke, -1), "");
+    EXPECT_EQ(smf0.convert, &EngineCalls::ConvertToType0);
+    EXPECT_EQ(karaoke.convert, &EngineCalls::ConvertToType1);
+    EXPECT_EQ(karaoke.copyCode, 2);
+    EXPECT_EQ(smf0.copyCode, -1);
+    EXPECT_EQ(MnemonicCaption(karaoke), "Convert to &Karaoke  (.KAR)");
+    std::vector<std::string_view> subcommands;
+    for (const BatchKindRow& row : KindRows()) subcommands.push_back(row.subcommand);
+    EXPECT_EQ(subcommands, (std::vector<std::string_view>{"smf0", "smf1", "kar"}));
 }
 
 }  // namespace
