@@ -69,9 +69,7 @@ QString DisplayText(const std::filesystem::path& name) {
 #endif
 }
 
-bool SameDirectory(const QString& a, const QString& b) {
-    return QString::compare(a, b, PathCase) == 0;
-}
+bool SameDirectory(const QString& a, const QString& b) { return QString::compare(a, b, PathCase) == 0; }
 
 bool SameFileName(const QString& a, const QString& b) {
     return SameDirectory(a, b);  // the same rule for every name of the file system
@@ -93,9 +91,7 @@ bool Matches(const QList<QRegularExpression>& patterns, const QString& name) {
 
 }  // namespace
 
-bool MatchesMask(const QString& name, const QString& mask) {
-    return Matches(MaskPatterns(mask), name);
-}
+bool MatchesMask(const QString& name, const QString& mask) { return Matches(MaskPatterns(mask), name); }
 
 QStringList DriveRoots() {
     QStringList roots;
@@ -103,8 +99,8 @@ QStringList DriveRoots() {
     for (const QFileInfo& drive : QDir::drives()) roots << NormalDirectory(drive.absoluteFilePath());
 #else
     roots << QStringLiteral("/");
-    static const QStringList systemAreas = {QStringLiteral("/proc"), QStringLiteral("/sys"), QStringLiteral("/dev"),
-                                            QStringLiteral("/run"), QStringLiteral("/boot"), QStringLiteral("/snap")};
+    static const QStringList systemAreas = {QStringLiteral("/proc"), QStringLiteral("/sys"),  QStringLiteral("/dev"),
+                                            QStringLiteral("/run"),  QStringLiteral("/boot"), QStringLiteral("/snap")};
     for (const QStorageInfo& volume : QStorageInfo::mountedVolumes()) {
         if (!volume.isValid() || !volume.isReady()) continue;
         const QString root = NormalDirectory(volume.rootPath());
@@ -133,9 +129,7 @@ DriveComboBox::DriveComboBox(QWidget* parent) : QComboBox(parent), roots_(DriveR
     addItems(roots_);
 }
 
-QString DriveComboBox::Drive() const {
-    return currentIndex() >= 0 ? roots_.at(currentIndex()) : QString();
-}
+QString DriveComboBox::Drive() const { return currentIndex() >= 0 ? roots_.at(currentIndex()) : QString(); }
 
 void DriveComboBox::ShowDriveOf(const QString& directory) {
     const QSignalBlocker quiet(this);
@@ -243,8 +237,7 @@ void FileListBox::Reread() {
         const QString text = DisplayText(name);
         std::error_code statusError;
         if (text.startsWith(QLatin1Char('.')) || !it->is_regular_file(statusError)) continue;
-        if (Matches(patterns, text))
-            entries.push_back({text, std::move(name)});
+        if (Matches(patterns, text)) entries.push_back({text, std::move(name)});
     }
     std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
         if (a.text != b.text) return LessIgnoringCase(a.text, b.text);

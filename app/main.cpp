@@ -13,13 +13,13 @@
 
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
-    QApplication::setApplicationName(
-        QString::fromUtf8(quorvel::batch::ApplicationTitle.data(),
-                          static_cast<qsizetype>(quorvel::batch::ApplicationTitle.size())));
+    QApplication::setApplicationName(QString::fromUtf8(
+        quorvel::batch::ApplicationTitle.data(), static_cast<qsizetype>(quorvel::batch::ApplicationTitle.size())));
     // The menu entry's name, so desktops match the window to its entry and icon.
     QGuiApplication::setDesktopFileName(QStringLiteral(QUORVEL_APP_ID));
     QIcon icon;
-    for (const char* size : {"48", "256"}) icon.addFile(QStringLiteral(":/icons/quorvel-%1.png").arg(QLatin1String(size)));
+    for (const char* size : {"48", "256"})
+        icon.addFile(QStringLiteral(":/icons/quorvel-%1.png").arg(QLatin1String(size)));
     QApplication::setWindowIcon(icon);
 
     // Creating the window runs FormCreate, which shows the About box first.
@@ -28,8 +28,8 @@ int main(int argc, char* argv[]) {
     const QStringList given = QApplication::arguments().mid(1);
     if (!given.isEmpty()) quorvel::app::OpenPaths(MidiForm, given);
     if (const QScreen* screen = MidiForm.screen())
-        MidiForm.setGeometry(
-            QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, MidiForm.size(), screen->availableGeometry()));
+        MidiForm.setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, MidiForm.size(),
+                                                 screen->availableGeometry()));
     MidiForm.show();
     QApplication::exec();
     return 0;

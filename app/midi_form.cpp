@@ -54,13 +54,10 @@ void StoreResultsInOneList(bool on) {
 
 // Our texts break lines with single carriage returns; Qt's labels break at line feeds
 // only, so a box shows each carriage return as a line feed.
-QString ForDisplay(std::string_view text) {
-    return ToQString(text).replace(QLatin1Char('\r'), QLatin1Char('\n'));
-}
+QString ForDisplay(std::string_view text) { return ToQString(text).replace(QLatin1Char('\r'), QLatin1Char('\n')); }
 
 // Shows a modal box and tells whether it was closed by its OK button.
-bool ShowBox(QWidget* parent, QMessageBox::Icon icon, std::string_view title, std::string_view text,
-             bool withCancel) {
+bool ShowBox(QWidget* parent, QMessageBox::Icon icon, std::string_view title, std::string_view text, bool withCancel) {
     QMessageBox box(icon, ForDisplay(title), ForDisplay(text),
                     withCancel ? QMessageBox::Ok | QMessageBox::Cancel : QMessageBox::Ok, parent);
     box.setTextFormat(Qt::PlainText);
@@ -221,8 +218,8 @@ void TMidiForm::BuildMenu() {
     Options1 = menuBar()->addMenu(QStringLiteral("Options"));
     Options1->setObjectName(QStringLiteral("Options1"));
     PromptBetweenFiles1 = MakeOption(Options1, "PromptBetweenFiles1", "Prompt After Each File", false);
-    PromptBeforeOverwriting1 =
-        MakeOption(Options1, "PromptBeforeOverwriting1", "Prompt Before Overwriting Files", true);
+    PromptBeforeOverwriting1 = MakeOption(Options1, "PromptBeforeOverwriting1", "Prompt Before Overwriting Files",
+                                          true);
     ShowResultsInOneList1 = MakeOption(Options1, "ShowResultsInOneList1", batch::ResultsInOneListCaption.data(),
                                        StoredResultsInOneList());
     Menu = menuBar()->addMenu(QStringLiteral("Help"));
@@ -273,17 +270,11 @@ void TMidiForm::FormCreate() {
     FileListBox1->SetMask(FilterComboBox1->Mask());
 }
 
-void TMidiForm::Button2Click() {
-    StartBatch(BatchKind::Smf0);
-}
+void TMidiForm::Button2Click() { StartBatch(BatchKind::Smf0); }
 
-void TMidiForm::Button1Click() {
-    StartBatch(BatchKind::Smf1);
-}
+void TMidiForm::Button1Click() { StartBatch(BatchKind::Smf1); }
 
-void TMidiForm::Button5Click() {
-    StartBatch(BatchKind::Karaoke);
-}
+void TMidiForm::Button5Click() { StartBatch(BatchKind::Karaoke); }
 
 void TMidiForm::StartBatch(BatchKind kind) {
     if (session_.Running()) return;  // one batch at a time
@@ -362,21 +353,13 @@ void TMidiForm::Button4Click() {
     FileListBox1->selectAll();
 }
 
-void TMidiForm::Button3Click() {
-    close();
-}
+void TMidiForm::Button3Click() { close(); }
 
-void TMidiForm::PromptBetweenFiles1Click() {
-    batch::ToggleOption(*this, BatchOption::PromptBetweenFiles);
-}
+void TMidiForm::PromptBetweenFiles1Click() { batch::ToggleOption(*this, BatchOption::PromptBetweenFiles); }
 
-void TMidiForm::PromptBeforeOverwriting1Click() {
-    batch::ToggleOption(*this, BatchOption::PromptBeforeOverwriting);
-}
+void TMidiForm::PromptBeforeOverwriting1Click() { batch::ToggleOption(*this, BatchOption::PromptBeforeOverwriting); }
 
-void TMidiForm::ShowResultsInOneList1Click() {
-    batch::ToggleOption(*this, BatchOption::ResultsInOneList);
-}
+void TMidiForm::ShowResultsInOneList1Click() { batch::ToggleOption(*this, BatchOption::ResultsInOneList); }
 
 void TMidiForm::DriveComboBox1Change() {
     RunHandler(*this, [this] { DirectoryListBox1->MoveToDrive(DriveComboBox1->Drive(), DriveComboBox1->Roots()); });
@@ -394,17 +377,11 @@ void TMidiForm::DriveComboBox2Change() {
     DriveComboBox2->ShowDriveOf(DirectoryListBox2->Directory());
 }
 
-void TMidiForm::DirectoryListBox2Change() {
-    DriveComboBox2->ShowDriveOf(DirectoryListBox2->Directory());
-}
+void TMidiForm::DirectoryListBox2Change() { DriveComboBox2->ShowDriveOf(DirectoryListBox2->Directory()); }
 
-void TMidiForm::FilterComboBox1Change() {
-    FilterComboBox1->SetFileList(FileListBox1);
-}
+void TMidiForm::FilterComboBox1Change() { FilterComboBox1->SetFileList(FileListBox1); }
 
-void TMidiForm::About1Click() {
-    batch::ShowAbout(*this);
-}
+void TMidiForm::About1Click() { batch::ShowAbout(*this); }
 
 void TMidiForm::EnterDirectory(DirectoryListBox* tree, const QString& directory) {
     RunHandler(*this, [tree, &directory] { tree->SetDirectory(directory); });
@@ -413,8 +390,7 @@ void TMidiForm::EnterDirectory(DirectoryListBox* tree, const QString& directory)
 void TMidiForm::dragEnterEvent(QDragEnterEvent* event) {
     // Not while a batch runs or a box is up: a batch keeps its folder and selection to
     // the end.
-    if (!BatchRunning() && QApplication::activeModalWidget() == nullptr &&
-        !DroppedPaths(event->mimeData()).isEmpty())
+    if (!BatchRunning() && QApplication::activeModalWidget() == nullptr && !DroppedPaths(event->mimeData()).isEmpty())
         event->acceptProposedAction();
 }
 
@@ -424,22 +400,16 @@ void TMidiForm::dropEvent(QDropEvent* event) {
     OpenPaths(*this, DroppedPaths(event->mimeData()));
 }
 
-QWidget* TMidiForm::BoxParent() {
-    return isVisible() ? this : nullptr;
-}
+QWidget* TMidiForm::BoxParent() { return isVisible() ? this : nullptr; }
 
-int TMidiForm::FileCount() const {
-    return FileListBox1->count();
-}
+int TMidiForm::FileCount() const { return FileListBox1->count(); }
 
 std::string TMidiForm::FileEntry(int index) const {
     const QListWidgetItem* item = FileListBox1->item(index);
     return item != nullptr ? item->text().toStdString() : std::string();
 }
 
-std::filesystem::path TMidiForm::FileName(int index) const {
-    return FileListBox1->NativeName(index);
-}
+std::filesystem::path TMidiForm::FileName(int index) const { return FileListBox1->NativeName(index); }
 
 bool TMidiForm::FileSelected(int index) const {
     const QListWidgetItem* item = FileListBox1->item(index);
@@ -450,13 +420,9 @@ void TMidiForm::SetFileSelected(int index, bool selected) {
     if (QListWidgetItem* item = FileListBox1->item(index)) item->setSelected(selected);
 }
 
-std::string TMidiForm::FileDirectory() const {
-    return FileListBox1->Directory().toStdString();
-}
+std::string TMidiForm::FileDirectory() const { return FileListBox1->Directory().toStdString(); }
 
-std::string TMidiForm::OutputDirectory() const {
-    return DirectoryListBox2->Directory().toStdString();
-}
+std::string TMidiForm::OutputDirectory() const { return DirectoryListBox2->Directory().toStdString(); }
 
 QAction* TMidiForm::OptionItem(BatchOption option) const {
     switch (option) {
@@ -467,14 +433,11 @@ QAction* TMidiForm::OptionItem(BatchOption option) const {
     return ShowResultsInOneList1;
 }
 
-bool TMidiForm::OptionChecked(BatchOption option) const {
-    return OptionItem(option)->isChecked();
-}
+bool TMidiForm::OptionChecked(BatchOption option) const { return OptionItem(option)->isChecked(); }
 
 void TMidiForm::SetOptionChecked(BatchOption option, bool checked) {
     OptionItem(option)->setChecked(checked);
-    if (option == BatchOption::ResultsInOneList)
-        StoreResultsInOneList(checked);
+    if (option == BatchOption::ResultsInOneList) StoreResultsInOneList(checked);
 }
 
 void TMidiForm::PlainMessage(std::string_view title, std::string_view text) {

@@ -115,7 +115,6 @@ private:
     void EnterDirectory(DirectoryListBox* tree, const QString& directory);
     QWidget* BoxParent();
 
-
     QFrame* MidiPanel = nullptr;
     QGroupBox* GroupBox1 = nullptr;
     DriveComboBox* DriveComboBox1 = nullptr;

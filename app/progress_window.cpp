@@ -42,18 +42,16 @@ ProgressWindow::ProgressWindow(QWidget* parent) : QDialog(parent) {
 }
 
 void ProgressWindow::SetProgress(const batch::BatchProgress& progress) {
-    count_->setText(ToQString(
-        batch::FormatMessage(batch::ProgressPattern, {std::to_string(progress.done), std::to_string(progress.total)})));
+    count_->setText(ToQString(batch::FormatMessage(batch::ProgressPattern,
+                                                   {std::to_string(progress.done), std::to_string(progress.total)})));
     bar_->setRange(0, std::max(progress.total, 1));
     bar_->setValue(progress.done);
     // A long name is cut in its middle so that its start and its extension stay visible.
     file_->setText(fontMetrics().elidedText(ToQString(progress.current), Qt::ElideMiddle,
-                                           std::max(file_->width(), file_->minimumWidth())));
+                                            std::max(file_->width(), file_->minimumWidth())));
 }
 
-void ProgressWindow::Reset() {
-    stop_->setEnabled(true);
-}
+void ProgressWindow::Reset() { stop_->setEnabled(true); }
 
 void ProgressWindow::reject() {
     if (!stop_->isEnabled()) return;

@@ -61,9 +61,7 @@ ResultsWindow::ResultsWindow(batch::ResultsList results, QWidget* parent)
     resize(metrics.averageCharWidth() * 96, metrics.height() * 26);
 }
 
-void ResultsWindow::CopyAll() {
-    QApplication::clipboard()->setText(ToQString(batch::ResultsText(results_)));
-}
+void ResultsWindow::CopyAll() { QApplication::clipboard()->setText(ToQString(batch::ResultsText(results_))); }
 
 void ResultsWindow::SaveAs() {
     const QString name = QFileDialog::getSaveFileName(this, ToQString(batch::SaveCaption).remove(QStringLiteral("...")),

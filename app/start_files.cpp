@@ -16,8 +16,7 @@ namespace quorvel::app {
 namespace {
 
 bool ContainsName(const QStringList& names, const QString& name) {
-    return std::any_of(names.begin(), names.end(),
-                       [&](const QString& n) { return SameFileName(n, name); });
+    return std::any_of(names.begin(), names.end(), [&](const QString& n) { return SameFileName(n, name); });
 }
 
 template <class T>
@@ -86,7 +85,8 @@ void OpenPaths(TMidiForm& form, const QStringList& paths) {
     batch::RunHandler(form, [&form, &place] {
         // Through the controls, as a user would go: the window's handlers follow them.
         Component<DirectoryListBox>(form, "DirectoryListBox1").SetDirectory(place.directory);
-        if (place.filterIndex >= 0) Component<FilterComboBox>(form, "FilterComboBox1").setCurrentIndex(place.filterIndex);
+        if (place.filterIndex >= 0)
+            Component<FilterComboBox>(form, "FilterComboBox1").setCurrentIndex(place.filterIndex);
         auto& list = Component<FileListBox>(form, "FileListBox1");
         list.clearSelection();
         QListWidgetItem* first = nullptr;

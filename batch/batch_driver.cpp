@@ -43,11 +43,12 @@ void RunBatch(const BatchRequest& request, BatchWindow& window, EngineCalls& eng
     const std::filesystem::path inputDirectory = PathFromText(request.inputDirectory);
     std::vector<BatchInput> inputs;
     inputs.reserve(request.files.size());
-    for (const BatchFile& file : request.files) inputs.push_back({inputDirectory / file.name, file.displayName, std::nullopt});
-    const ReplacementPolicy policy =
-        request.promptBeforeOverwriting ? ReplacementPolicy::Ask : ReplacementPolicy::Replace;
-    const std::vector<PlannedFile> plan = PlanBatch(
-        inputs, {request.kind, PathFromText(request.outputDirectory), request.outputDirectory, policy, NameStyle::AsIs});
+    for (const BatchFile& file : request.files)
+        inputs.push_back({inputDirectory / file.name, file.displayName, std::nullopt});
+    const ReplacementPolicy policy = request.promptBeforeOverwriting ? ReplacementPolicy::Ask
+                                                                     : ReplacementPolicy::Replace;
+    const std::vector<PlannedFile> plan = PlanBatch(inputs, {request.kind, PathFromText(request.outputDirectory),
+                                                             request.outputDirectory, policy, NameStyle::AsIs});
 
     // A box after each converted file: the next file starts only once it is closed.
     const bool boxPerFile = request.promptBetweenFiles && !request.resultsInOneList;
@@ -89,9 +90,9 @@ void RunBatch(const BatchRequest& request, BatchWindow& window, EngineCalls& eng
         if (request.resultsInOneList) window.ShowResults(results);
         return;
     }
-    const std::string finalText =
-        done < total ? FormatMessage(StoppedPattern, {std::to_string(done.load()), std::to_string(total)})
-                     : std::string(row.completionText);
+    const std::string finalText = done < total ? FormatMessage(StoppedPattern,
+                                                               {std::to_string(done.load()), std::to_string(total)})
+                                               : std::string(row.completionText);
     window.ShowProgress({done.load(), total, {}, true});
     if (request.resultsInOneList) {
         results.lines.push_back(finalText);
@@ -114,13 +115,9 @@ void ToggleOption(BatchWindow& window, BatchOption option) {
     window.SetOptionChecked(option, !window.OptionChecked(option));
 }
 
-void ShowAbout(BatchWindow& window) {
-    window.InformationMessage(InformationTitle, AboutText());
-}
+void ShowAbout(BatchWindow& window) { window.InformationMessage(InformationTitle, AboutText()); }
 
-std::string ErrorReportText(const std::exception& error) {
-    return ErrorText(error) + ".";
-}
+std::string ErrorReportText(const std::exception& error) { return ErrorText(error) + "."; }
 
 void RunHandler(BatchWindow& window, const std::function<void()>& handler) {
     try {

@@ -34,22 +34,18 @@ constexpr std::array<std::string_view, 7> SplitTexts = [] {
 // The karaoke batch copies a file that is not a one-track format-0 file under the new
 // name, unchanged.
 constexpr std::array<BatchKindRow, 3> Rows = {{
-    {BatchKind::Smf0, ".mid", "Convert to SMF 0 (.MID)", '0', "smf0",
-     "Merge format-1 files into format 0 (.mid)", &EngineCalls::ConvertToType0, MergeTexts, -1,
-     "%s converted to type 0", "Conversion Complete"},
-    {BatchKind::Smf1, ".mid", "Convert to SMF 1 (.MID)", '1', "smf1",
-     "Split format-0 files into format 1 (.mid)", &EngineCalls::ConvertToType1, SplitTexts, -1,
-     "%s converted to type 1", "Operation Complete"},
+    {BatchKind::Smf0, ".mid", "Convert to SMF 0 (.MID)", '0', "smf0", "Merge format-1 files into format 0 (.mid)",
+     &EngineCalls::ConvertToType0, MergeTexts, -1, "%s converted to type 0", "Conversion Complete"},
+    {BatchKind::Smf1, ".mid", "Convert to SMF 1 (.MID)", '1', "smf1", "Split format-0 files into format 1 (.mid)",
+     &EngineCalls::ConvertToType1, SplitTexts, -1, "%s converted to type 1", "Operation Complete"},
     {BatchKind::Karaoke, ".kar", "Convert to Karaoke  (.KAR)", 'K', "kar",
-     "Split format-0 files into karaoke files (.kar); other files are copied as .kar", &EngineCalls::ConvertToType1, SplitTexts,
-     static_cast<int>(SplitResult::NotFormat0), "%s converted to karaoke", "Operation Complete"},
+     "Split format-0 files into karaoke files (.kar); other files are copied as .kar", &EngineCalls::ConvertToType1,
+     SplitTexts, static_cast<int>(SplitResult::NotFormat0), "%s converted to karaoke", "Operation Complete"},
 }};
 
 }  // namespace
 
-std::span<const BatchKindRow> KindRows() noexcept {
-    return Rows;
-}
+std::span<const BatchKindRow> KindRows() noexcept { return Rows; }
 
 const BatchKindRow& Row(BatchKind kind) noexcept {
     for (const BatchKindRow& row : Rows)

@@ -39,15 +39,14 @@ OutputTarget TargetAt(const fs::path& output, bool& exists) {
 
 }  // namespace
 
-std::string BatchInput::ShownName() const {
-    return folder.empty() ? displayName : ComposePath(folder, displayName);
-}
+std::string BatchInput::ShownName() const { return folder.empty() ? displayName : ComposePath(folder, displayName); }
 
 fs::path OutputPathOf(const BatchInput& input, const fs::path& outputDirectory, BatchKind kind) {
     // The name as the file system spells it, which a display name may not (a name that
     // is not valid UTF-8).
     const fs::path spelled = input.path.filename();
-    const fs::path name = OutputFileName(spelled.empty() ? PathFromUtf8(input.displayName) : spelled, Row(kind).extension);
+    const fs::path name = OutputFileName(spelled.empty() ? PathFromUtf8(input.displayName) : spelled,
+                                         Row(kind).extension);
     return input.folder.empty() ? outputDirectory / name : outputDirectory / PathFromUtf8(input.folder) / name;
 }
 
@@ -105,10 +104,11 @@ std::vector<PlannedFile> PlanBatch(const std::vector<BatchInput>& inputs, const 
             // Never replaced, whatever the policy: the engine would refuse it.
             refuse(Kind::Failed, FormatMessage("%s - %s", {name, engine::IoErrorText(5)}), true);
         } else if (!replacing && exists && file.target == OutputTarget::Input) {
-            refuse(Kind::Skipped, FormatMessage("%s - would be replaced by its own output, not converted (use -f)", {name}));
-        } else if (!replacing && exists) {
             refuse(Kind::Skipped,
-                   FormatMessage("%s - %s exists in %s, not replaced (use -f)", {name, file.outputName, file.outputIn}));
+                   FormatMessage("%s - would be replaced by its own output, not converted (use -f)", {name}));
+        } else if (!replacing && exists) {
+            refuse(Kind::Skipped, FormatMessage("%s - %s exists in %s, not replaced (use -f)",
+                                                {name, file.outputName, file.outputIn}));
         } else if (file.target == OutputTarget::Folder || file.target == OutputTarget::Other) {
             refuse(Kind::Failed,
                    FormatMessage("%s - %s in %s is not a file, not replaced", {name, file.outputName, file.outputIn}));
@@ -124,8 +124,6 @@ std::string ReplaceQuestion(const PlannedFile& file) {
     return FormatMessage("%s - Replace existing file?", {file.shownName});
 }
 
-FileOutcome DeclinedOutcome(const PlannedFile& file) {
-    return DeclinedOutcome(file.shownName);
-}
+FileOutcome DeclinedOutcome(const PlannedFile& file) { return DeclinedOutcome(file.shownName); }
 
 }  // namespace quorvel::batch

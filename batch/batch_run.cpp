@@ -26,7 +26,8 @@ using Kind = FileOutcome::Kind;
 // plan was made, under the Refuse policy: the plan's own line for an existing output.
 FileOutcome OutputTaken(const PlannedFile& file) {
     return {Kind::Skipped, -1,
-            FormatMessage("%s - %s exists in %s, not replaced (use -f)", {file.shownName, file.outputName, file.outputIn})};
+            FormatMessage("%s - %s exists in %s, not replaced (use -f)",
+                          {file.shownName, file.outputName, file.outputIn})};
 }
 
 // Converts one planned file that has no refusal: makes its output's folder (for an input
@@ -97,9 +98,10 @@ void RunPlan(const std::vector<PlannedFile>& plan, BatchKind kind, EngineCalls& 
             return {i, std::nullopt};  // no new file after a stop
         }
         options.started(i);
-        FileOutcome outcome = file.refusal                         ? *file.refusal
-                              : file.ask && !options.confirm(file) ? DeclinedOutcome(file)
-                                                                   : ConvertPlanned(file, kind, engine, options.policy, folders);
+        FileOutcome outcome = file.refusal ? *file.refusal
+                              : file.ask && !options.confirm(file)
+                                  ? DeclinedOutcome(file)
+                                  : ConvertPlanned(file, kind, engine, options.policy, folders);
         leave();
         if (options.endOnFileError && outcome.fileError) ended = true;
         if (options.dropRunningOnStop && options.stopRequested()) return {i, std::nullopt};

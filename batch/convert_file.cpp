@@ -36,9 +36,8 @@ FileOutcome FailedOutcome(std::string_view displayName, const std::exception& er
     return {FileOutcome::Kind::Failed, -1, FormatMessage("%s - %s", {displayName, ErrorText(error)}), true};
 }
 
-FileOutcome ConvertFile(BatchKind kind, const std::filesystem::path& inputPath,
-                        const std::filesystem::path& outputPath, const std::string& displayName,
-                        EngineCalls& engine) {
+FileOutcome ConvertFile(BatchKind kind, const std::filesystem::path& inputPath, const std::filesystem::path& outputPath,
+                        const std::string& displayName, EngineCalls& engine) {
     const BatchKindRow& row = Row(kind);
     int code;
     try {

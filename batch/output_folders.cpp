@@ -29,9 +29,8 @@ void OutputFolders::RemoveEmpty() noexcept {
     try {
         const std::lock_guard lock(mutex_);
         // A folder's name is longer than its parent's: the longest first is deepest first.
-        std::sort(made_.begin(), made_.end(), [](const fs::path& a, const fs::path& b) {
-            return a.native().size() > b.native().size();
-        });
+        std::sort(made_.begin(), made_.end(),
+                  [](const fs::path& a, const fs::path& b) { return a.native().size() > b.native().size(); });
         for (const fs::path& folder : made_) {
             std::error_code ec;
             if (fs::is_directory(fs::symlink_status(folder, ec)) && fs::is_empty(folder, ec) && !ec)

@@ -87,10 +87,10 @@ std::vector<OutputNameCheck> CheckOutputNames(const std::vector<NamedOutput>& fi
         checks[i].ownInput = key == inputKeys[i];
         if (key != inputKeys[i] && inputs.count(key) != 0)
             checks[i].refusal = FormatMessage("%s - output name %s is another input of this batch, not converted",
-                                        {file.displayName, file.outputName});
+                                              {file.displayName, file.outputName});
         else if (!first)
             checks[i].refusal = FormatMessage("%s - same output name as %s, not converted",
-                                        {file.displayName, files[claim->second].displayName});
+                                              {file.displayName, files[claim->second].displayName});
     }
     return checks;
 }

@@ -138,8 +138,7 @@ BENCHMARK(BM_GetByte);
 void BM_PutByte(benchmark::State& state) {
     LoadedImage img(ImageBytes, ImageBytes);
     for (auto _ : state) {
-        for (Position p = 1; p <= ImageBytes; ++p)
-            img.image.PutByte(img.outputBase + p, static_cast<std::uint8_t>(p));
+        for (Position p = 1; p <= ImageBytes; ++p) img.image.PutByte(img.outputBase + p, static_cast<std::uint8_t>(p));
         benchmark::ClobberMemory();
     }
     state.SetBytesProcessed(state.iterations() * ImageBytes);
@@ -152,8 +151,7 @@ void BM_CopyBytes(benchmark::State& state) {
     LoadedImage img(ImageBytes, ImageBytes);
     const auto run = static_cast<std::int32_t>(state.range(0));
     for (auto _ : state) {
-        for (Position p = 1; p + run - 1 <= ImageBytes; p += run)
-            img.image.CopyBytes(p, img.outputBase + p, run);
+        for (Position p = 1; p + run - 1 <= ImageBytes; p += run) img.image.CopyBytes(p, img.outputBase + p, run);
         benchmark::ClobberMemory();
     }
     state.SetBytesProcessed(state.iterations() * (ImageBytes / run) * run);

@@ -27,13 +27,14 @@ bool WriteOut(std::ostream& out, std::ostream& err, const std::string& text) {
 }
 
 std::vector<batch::PlannedFile> PlanFor(const std::vector<InputFile>& inputs, const BatchOptions& options) {
-    return batch::PlanBatch(inputs, {options.kind, options.outputDirectory, options.outputLabel,
-                                     options.force ? batch::ReplacementPolicy::Replace : batch::ReplacementPolicy::Refuse,
-                                     batch::NameStyle::Printable});
+    return batch::PlanBatch(inputs,
+                            {options.kind, options.outputDirectory, options.outputLabel,
+                             options.force ? batch::ReplacementPolicy::Replace : batch::ReplacementPolicy::Refuse,
+                             batch::NameStyle::Printable});
 }
 
-int RunBatch(const std::vector<InputFile>& inputs, const BatchOptions& options, std::ostream& out,
-             std::ostream& err, ProgressBar* progress) {
+int RunBatch(const std::vector<InputFile>& inputs, const BatchOptions& options, std::ostream& out, std::ostream& err,
+             ProgressBar* progress) {
     const BatchInProgress running;
     ResultReport report(options, BatchOutcomeNames());
     if (inputs.empty()) {
@@ -48,8 +49,8 @@ int RunBatch(const std::vector<InputFile>& inputs, const BatchOptions& options, 
     // gone, and whatever it ended with is no result of its own.
     run.dropRunningOnStop = true;
     run.stopRequested = [] { return StopStatus() != 0; };
-    batch::EngineCalls& engine =
-        batch::RealEngineCalls(options.force ? engine::ReplacePolicy::Replace : engine::ReplacePolicy::NeverReplace);
+    batch::EngineCalls& engine = batch::RealEngineCalls(options.force ? engine::ReplacePolicy::Replace
+                                                                      : engine::ReplacePolicy::NeverReplace);
 
     bool allConverted = true;
     bool writing = true;

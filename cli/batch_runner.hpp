@@ -15,10 +15,10 @@ struct BatchOptions {
     batch::BatchKind kind = batch::BatchKind::Smf0;
     std::filesystem::path outputDirectory = ".";
     std::string outputLabel = batch::CurrentDirectoryLabel;  // how lines name the output directory
-    bool force = false;                                        // replace existing output files
-    unsigned jobs = 1;                                         // conversions running at once
-    bool quiet = false;                                        // leave out the lines of converted files
-    bool json = false;                                         // JSON objects instead of text lines
+    bool force = false;                                      // replace existing output files
+    unsigned jobs = 1;                                       // conversions running at once
+    bool quiet = false;                                      // leave out the lines of converted files
+    bool json = false;                                       // JSON objects instead of text lines
 };
 
 // The batch's plan (batch::PlanBatch): existing outputs refused without force and
@@ -36,8 +36,8 @@ std::vector<batch::PlannedFile> PlanFor(const std::vector<InputFile>& inputs, co
 // lines of the files finished before it are written in input order, no final text
 // follows, and the stop's status is returned. So does a failed write to out, with
 // status 1 and a message on err (none for a closed pipe, whose reader has gone).
-int RunBatch(const std::vector<InputFile>& inputs, const BatchOptions& options, std::ostream& out,
-             std::ostream& err, ProgressBar* progress);
+int RunBatch(const std::vector<InputFile>& inputs, const BatchOptions& options, std::ostream& out, std::ostream& err,
+             ProgressBar* progress);
 
 // Writes text to out and flushes it. When that fails: requests a stop with status 1
 // (RequestStop), writes a message to err unless the reader has gone (a closed pipe),

@@ -46,8 +46,8 @@ struct BatchArguments {
 
 // An empty argument names no file; refuse it as a usage error.
 CLI::Validator NonEmpty() {
-    return CLI::Validator([](std::string& value) { return value.empty() ? std::string("empty file name") : ""; },
-                          "", "NonEmpty");
+    return CLI::Validator([](std::string& value) { return value.empty() ? std::string("empty file name") : ""; }, "",
+                          "NonEmpty");
 }
 
 // A memory size: a whole number of bytes, or of K, M or G (1024, 1024^2, 1024^3 bytes;
@@ -58,10 +58,14 @@ std::optional<std::uint64_t> ParseMemorySize(const std::string& value) {
     std::string unit = value.substr(digits);
     for (char& ch : unit) ch = static_cast<char>(ch >= 'a' && ch <= 'z' ? ch - 'a' + 'A' : ch);
     int shift = -1;
-    if (unit.empty() || unit == "B") shift = 0;
-    else if (unit == "K" || unit == "KB" || unit == "KIB") shift = 10;
-    else if (unit == "M" || unit == "MB" || unit == "MIB") shift = 20;
-    else if (unit == "G" || unit == "GB" || unit == "GIB") shift = 30;
+    if (unit.empty() || unit == "B")
+        shift = 0;
+    else if (unit == "K" || unit == "KB" || unit == "KIB")
+        shift = 10;
+    else if (unit == "M" || unit == "MB" || unit == "MIB")
+        shift = 20;
+    else if (unit == "G" || unit == "GB" || unit == "GIB")
+        shift = 30;
     if (digits == 0 || digits > 12 || shift < 0) return std::nullopt;
     return std::stoull(value.substr(0, digits)) << shift;
 }
@@ -105,11 +109,9 @@ CLI::Validator ExistingDirectory() {
 CLI::App* AddBatchCommand(CLI::App& app, const std::string& name, const std::string& description,
                           BatchArguments& arguments) {
     CLI::App* command = app.add_subcommand(name, description);
-    command->add_option("-o,--output", arguments.outputDirectory,
-                        "Output directory (default: the current directory)")
+    command->add_option("-o,--output", arguments.outputDirectory, "Output directory (default: the current directory)")
         ->check(ExistingDirectory());
-    command->add_flag("-f,--force", arguments.force,
-                      "Replace existing output files, the input itself included");
+    command->add_flag("-f,--force", arguments.force, "Replace existing output files, the input itself included");
     command->add_option("-j,--jobs", arguments.jobs, "Files converted at a time (default: the number of cores)")
         ->check(CLI::Range(1u, 1024u));
     command->add_flag("-q,--quiet", arguments.quiet,
@@ -173,8 +175,7 @@ int RunInfoCommand(const std::vector<std::string>& files, bool json, std::ostrea
 }  // namespace
 
 int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
-    CLI::App app{"Quorvel converts Standard MIDI Files between format 0 and format 1, in batches.",
-                 "quorvel-cli"};
+    CLI::App app{"Quorvel converts Standard MIDI Files between format 0 and format 1, in batches.", "quorvel-cli"};
     // Paths may start with "/" on Windows too: no "/option" spellings (CLI11's default there).
     app.allow_windows_style_options(false);
     app.set_version_flag("--version", std::string("quorvel-cli ") + QUORVEL_VERSION);
@@ -205,14 +206,15 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
     std::vector<CLI::App*> batchCommands;
     for (std::size_t k = 0; k < kinds.size(); ++k) {
         batchArguments[k].jobs = batch::DefaultJobs();
-        batchCommands.push_back(AddBatchCommand(app, std::string(kinds[k].subcommand),
-                                                std::string(kinds[k].summary), batchArguments[k]));
+        batchCommands.push_back(AddBatchCommand(app, std::string(kinds[k].subcommand), std::string(kinds[k].summary),
+                                                batchArguments[k]));
     }
 
     std::vector<std::string> infoFiles;
     std::string infoMaxMemory;
     bool infoJson = false;
-    CLI::App* infoCommand = app.add_subcommand("info", "Describe MIDI files: header, events, channels, lyrics, problems");
+    CLI::App* infoCommand = app.add_subcommand("info",
+                                               "Describe MIDI files: header, events, channels, lyrics, problems");
     infoCommand->add_flag("--json", infoJson, "One JSON object per file with the same fields");
     AddMemoryOption(*infoCommand, infoMaxMemory);
     infoCommand->add_option("files", infoFiles, "MIDI files")->required()->check(NonEmpty());

@@ -8,8 +8,7 @@
 
 namespace quorvel::cli {
 
-int RunDryRun(const std::vector<InputFile>& inputs, const BatchOptions& options, std::ostream& out,
-              std::ostream& err) {
+int RunDryRun(const std::vector<InputFile>& inputs, const BatchOptions& options, std::ostream& out, std::ostream& err) {
     ResultReport report(options, DryRunOutcomeNames());
     if (inputs.empty()) return WriteOut(out, err, report.Final(batch::NoFilesSelectedText)) ? 2 : 1;
     const std::vector<batch::PlannedFile> plan = PlanFor(inputs, options);
@@ -21,15 +20,14 @@ int RunDryRun(const std::vector<InputFile>& inputs, const BatchOptions& options,
             continue;
         }
         const bool replacing = file.target != batch::OutputTarget::Nothing;
-        const std::string line =
-            batch::FormatMessage(replacing ? "%s - would replace %s in %s" : "%s - would write %s in %s",
-                                 {file.shownName, file.outputName, file.outputIn});
+        const std::string line = batch::FormatMessage(replacing ? "%s - would replace %s in %s"
+                                                                : "%s - would write %s in %s",
+                                                      {file.shownName, file.outputName, file.outputIn});
         text += report.File(file, replacing ? "would-replace" : "would-convert", true, -1, line);
         ++converted;
     }
-    const std::string summary =
-        batch::FormatMessage("Dry run: %s of %s files would be converted, nothing written",
-                             {std::to_string(converted), std::to_string(plan.size())});
+    const std::string summary = batch::FormatMessage("Dry run: %s of %s files would be converted, nothing written",
+                                                     {std::to_string(converted), std::to_string(plan.size())});
     if (!WriteOut(out, err, text + report.Final(summary))) return 1;
     return converted == plan.size() ? 0 : 1;
 }

@@ -18,7 +18,6 @@ namespace quorvel::cli {
 // Returns 0 when every file would be converted, 1 when not (or writing to out failed,
 // with a message on err unless the reader has gone), 2 when there are no files (out
 // gets "No Files Selected").
-int RunDryRun(const std::vector<InputFile>& inputs, const BatchOptions& options, std::ostream& out,
-              std::ostream& err);
+int RunDryRun(const std::vector<InputFile>& inputs, const BatchOptions& options, std::ostream& out, std::ostream& err);
 
 }  // namespace quorvel::cli

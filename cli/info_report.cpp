@@ -31,8 +31,8 @@ std::string FormatInfo(const std::string& displayName, const engine::Inspection&
         for (std::size_t i = 0; i < info.eventsPerTrack.size(); ++i)
             text += (i == 0 ? " " : ", ") + std::to_string(info.eventsPerTrack[i]);
         text += "\n  channels used: " + ChannelList(info.channels) + "\n";
-        text += "  lyrics: " + (info.lyricEvents == 0 ? std::string("none") : std::to_string(info.lyricEvents) +
-                                                                                    " lyric events");
+        text += "  lyrics: " +
+                (info.lyricEvents == 0 ? std::string("none") : std::to_string(info.lyricEvents) + " lyric events");
         text += "; karaoke marker: " + (info.karaokeMarkerTrack == 0
                                             ? std::string("no")
                                             : "yes, track " + std::to_string(info.karaokeMarkerTrack));
@@ -41,8 +41,7 @@ std::string FormatInfo(const std::string& displayName, const engine::Inspection&
     if (info.problem) {
         text += "  malformed: " + *info.problem + "\n";
     } else if (info.missingBytes > 0) {
-        text += "  the track chunk reaches " + std::to_string(info.missingBytes) +
-                " bytes past the end of the file\n";
+        text += "  the track chunk reaches " + std::to_string(info.missingBytes) + " bytes past the end of the file\n";
     } else if (info.trailingBytes > 0) {
         text += "  " + std::to_string(info.trailingBytes) + " bytes follow the last track\n";
     }

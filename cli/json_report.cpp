@@ -92,14 +92,14 @@ std::string_view DryRunRefusalName(Kind kind) noexcept {
 }
 
 const std::vector<std::string_view>& BatchOutcomeNames() {
-    static const std::vector<std::string_view> names = {"converted", "copied",    "refused", "malformed",
+    static const std::vector<std::string_view> names = {"converted", "copied", "refused", "malformed",
                                                         "too-large", "failed", "skipped"};
     return names;
 }
 
 const std::vector<std::string_view>& DryRunOutcomeNames() {
-    static const std::vector<std::string_view> names = {"would-convert", "would-replace", "would-skip",
-                                                        "would-refuse", "would-fail"};
+    static const std::vector<std::string_view> names = {"would-convert", "would-replace", "would-skip", "would-refuse",
+                                                        "would-fail"};
     return names;
 }
 
@@ -132,8 +132,8 @@ std::string InfoJson(const std::string& file, const engine::Inspection& info) {
         if ((info.channels & (1u << c)) != 0) channels.push_back(c + 1);
     object["channels"] = OrNull(header, channels);
     object["lyric_events"] = OrNull(header, info.lyricEvents);
-    object["karaoke_marker_track"] =
-        header && info.karaokeMarkerTrack != 0 ? Json(info.karaokeMarkerTrack) : Json(nullptr);
+    object["karaoke_marker_track"] = header && info.karaokeMarkerTrack != 0 ? Json(info.karaokeMarkerTrack)
+                                                                            : Json(nullptr);
     object["problem"] = info.problem ? Json(*info.problem) : Json(nullptr);
     object["missing_bytes"] = OrNull(!info.readError, info.missingBytes);
     object["trailing_bytes"] = OrNull(!info.readError, info.trailingBytes);

@@ -94,16 +94,10 @@ void RequestStop(int status) noexcept {
     engine::RemoveTemporaryFiles();
 }
 
-int StopStatus() noexcept {
-    return stopStatus.load();
-}
+int StopStatus() noexcept { return stopStatus.load(); }
 
-BatchInProgress::BatchInProgress() noexcept {
-    batchRunning.store(true);
-}
+BatchInProgress::BatchInProgress() noexcept { batchRunning.store(true); }
 
-BatchInProgress::~BatchInProgress() {
-    batchRunning.store(false);
-}
+BatchInProgress::~BatchInProgress() { batchRunning.store(false); }
 
 }  // namespace quorvel::cli

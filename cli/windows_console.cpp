@@ -15,9 +15,7 @@
 namespace quorvel::cli {
 namespace {
 
-HANDLE StandardHandle(int n) noexcept {
-    return GetStdHandle(n == 1 ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
-}
+HANDLE StandardHandle(int n) noexcept { return GetStdHandle(n == 1 ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE); }
 
 // The length of the longest prefix of text that ends on a whole UTF-8 character.
 std::size_t WholeCharacters(std::string_view text) noexcept {

@@ -12,9 +12,7 @@ public:
     explicit NoReplaceOps(FileOps& ops) noexcept : ops_(ops) {}
     int OpenRead(const std::filesystem::path& name) override { return ops_.OpenRead(name); }
     int CreateNew(const std::filesystem::path& name) override { return ops_.CreateNew(name); }
-    std::ptrdiff_t Read(int handle, void* buffer, std::size_t size) override {
-        return ops_.Read(handle, buffer, size);
-    }
+    std::ptrdiff_t Read(int handle, void* buffer, std::size_t size) override { return ops_.Read(handle, buffer, size); }
     std::int64_t SizeHint(int handle) override { return ops_.SizeHint(handle); }
     std::ptrdiff_t Write(int handle, const void* buffer, std::size_t size) override {
         return ops_.Write(handle, buffer, size);

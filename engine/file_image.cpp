@@ -18,15 +18,11 @@
 namespace quorvel::engine {
 namespace {
 
-[[noreturn]] void ThrowIo(std::ptrdiff_t negativeErrno) {
-    throw IoError::FromErrno(static_cast<int>(-negativeErrno));
-}
+[[noreturn]] void ThrowIo(std::ptrdiff_t negativeErrno) { throw IoError::FromErrno(static_cast<int>(-negativeErrno)); }
 
 constexpr std::uint64_t Page = FileImage::PageSize;
 
-constexpr std::uint64_t WholePages(std::uint64_t bytes) noexcept {
-    return (bytes + Page - 1) / Page * Page;
-}
+constexpr std::uint64_t WholePages(std::uint64_t bytes) noexcept { return (bytes + Page - 1) / Page * Page; }
 
 // The first block for an input of unknown size, and the largest step by which the
 // input and the merge's output grow: a step of output is the most the image holds
@@ -105,9 +101,7 @@ void FileImage::ReleaseExtents() noexcept {
     held_ = 0;
 }
 
-void FileImage::FreeBlock::operator()(std::uint8_t* data) const noexcept {
-    std::free(data);
-}
+void FileImage::FreeBlock::operator()(std::uint8_t* data) const noexcept { std::free(data); }
 
 std::uint8_t* FileImage::AddExtent(std::uint64_t bytes, bool zeroed) {
     if (bytes > limit_ || held_ > limit_ - bytes) throw FileTooLarge(limit_);
@@ -192,8 +186,8 @@ void FileImage::CopyRuns(Position source, Position destination, std::int64_t cou
         const std::uint64_t dstSlot = dstIndex / Page;
         const std::uint64_t srcOffset = srcIndex % Page;
         const std::uint64_t dstOffset = dstIndex % Page;
-        const auto run = static_cast<std::int64_t>(
-            std::min<std::uint64_t>({static_cast<std::uint64_t>(count), Page - srcOffset, Page - dstOffset}));
+        const auto run = static_cast<std::int64_t>(std::min<std::uint64_t>({static_cast<std::uint64_t>(count),
+                                                                            Page - srcOffset, Page - dstOffset}));
         const bool srcValid = srcSlot < pages_.size() && pages_[srcSlot] != nullptr;
         const bool dstValid = dstSlot < pages_.size() && pages_[dstSlot] != nullptr;
         if (dstValid) {
@@ -219,9 +213,7 @@ void FileImage::AllocateOutput(Position& base) {
 }
 
 void FileImage::GrowOutput(std::int64_t needed) {
-    const auto room = [this] {
-        return static_cast<std::int64_t>(pages_.size()) * PageSize - InputPages() * PageSize;
-    };
+    const auto room = [this] { return static_cast<std::int64_t>(pages_.size()) * PageSize - InputPages() * PageSize; };
     while (OutputSize < needed) {
         // Steps double up to LargestStep, so that a large output takes few blocks and a
         // small one no more room than before.

@@ -98,9 +98,7 @@ public:
         ::unlink(from.c_str());
         return 0;
     }
-    int Remove(const std::filesystem::path& name) override {
-        return ::unlink(name.c_str()) < 0 ? -errno : 0;
-    }
+    int Remove(const std::filesystem::path& name) override { return ::unlink(name.c_str()) < 0 ? -errno : 0; }
     int ExamineOutput(const std::filesystem::path& name, OutputTarget& target) override {
         target = OutputTarget{};
         target.path = name;
@@ -127,8 +125,7 @@ public:
             // only a group of their own; what may not be set stays the process's own.
             if (::fchown(handle, static_cast<uid_t>(replaced.owner), static_cast<gid_t>(replaced.group)) != 0) {
                 if (errno != EPERM) return -errno;
-                if (::fchown(handle, static_cast<uid_t>(-1), static_cast<gid_t>(replaced.group)) != 0 &&
-                    errno != EPERM)
+                if (::fchown(handle, static_cast<uid_t>(-1), static_cast<gid_t>(replaced.group)) != 0 && errno != EPERM)
                     return -errno;
             }
         }
@@ -183,21 +180,13 @@ int FileOps::ExamineOutput(const std::filesystem::path& name, OutputTarget& targ
     return handle >= 0 || handle == -ENOENT || target.exists ? 0 : handle;
 }
 
-std::int64_t FileOps::SizeHint(int) {
-    return -1;
-}
+std::int64_t FileOps::SizeHint(int) { return -1; }
 
-int FileOps::KeepMetadata(int, const std::filesystem::path&, const OutputTarget&) {
-    return 0;
-}
+int FileOps::KeepMetadata(int, const std::filesystem::path&, const OutputTarget&) { return 0; }
 
-int FileOps::Flush(int) {
-    return 0;
-}
+int FileOps::Flush(int) { return 0; }
 
-int FileOps::FlushFolder(const std::filesystem::path&) {
-    return 0;
-}
+int FileOps::FlushFolder(const std::filesystem::path&) { return 0; }
 
 FileOps& SystemFileOps() {
     static SystemOps ops;

@@ -76,7 +76,7 @@ private:
         }
         info.trailingBytes = Image.InputSize - tableEnd;
         if (!merged || end <= LongestDelta) return;  // no gap can be longer
-        written.push_back(end);  // the closing end-of-track event
+        written.push_back(end);                      // the closing end-of-track event
         std::sort(written.begin(), written.end());
         std::uint64_t previous = 0;
         for (const std::uint64_t time : written) {

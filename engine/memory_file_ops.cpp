@@ -95,9 +95,7 @@ int MemoryFileOps::Rename(const std::filesystem::path& from, const std::filesyst
     return 0;
 }
 
-int MemoryFileOps::Remove(const std::filesystem::path& name) {
-    return files_.erase(name.string()) != 0 ? 0 : -ENOENT;
-}
+int MemoryFileOps::Remove(const std::filesystem::path& name) { return files_.erase(name.string()) != 0 ? 0 : -ENOENT; }
 
 void MemoryFileOps::Put(const std::filesystem::path& name, Bytes bytes) {
     files_.insert_or_assign(name.string(), std::move(bytes));

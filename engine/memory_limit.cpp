@@ -16,9 +16,7 @@ void SetMemoryLimit(std::uint64_t bytes) noexcept {
     memoryLimit.store(std::max<std::uint64_t>(bytes, FileImage::PageSize), std::memory_order_relaxed);
 }
 
-std::uint64_t MemoryLimit() noexcept {
-    return memoryLimit.load(std::memory_order_relaxed);
-}
+std::uint64_t MemoryLimit() noexcept { return memoryLimit.load(std::memory_order_relaxed); }
 
 std::uint64_t ConversionMemoryEstimate(std::uint64_t inputBytes) noexcept {
     // The input and the read that finds its end, an output of about the input's size
@@ -41,8 +39,6 @@ std::string MemorySizeText(std::uint64_t bytes) {
 FileTooLarge::FileTooLarge(std::uint64_t memoryLimit)
     : FileTooLarge(Why{"over the memory limit of " + MemorySizeText(memoryLimit)}) {}
 
-FileTooLarge FileTooLarge::TrackTooLong() {
-    return FileTooLarge(Why{"a track of 4 GiB or more cannot be written"});
-}
+FileTooLarge FileTooLarge::TrackTooLong() { return FileTooLarge(Why{"a track of 4 GiB or more cannot be written"}); }
 
 }  // namespace quorvel::engine

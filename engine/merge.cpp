@@ -188,7 +188,8 @@ private:
         // The time since the last written event must fit a 4-byte delta.
         if (CarriedTime > LongestDelta) GapTooLong(CarriedTime);
         const auto delta = static_cast<std::int32_t>(CarriedTime);
-        const std::int64_t needed = OutPos - Image.OutputBase + VarLenSize(delta) + 1 + EventLength + (lineBreak ? 4 : 0);
+        const std::int64_t needed = OutPos - Image.OutputBase + VarLenSize(delta) + 1 + EventLength +
+                                    (lineBreak ? 4 : 0);
         if (needed > Image.OutputSize) Image.GrowOutput(needed);
         if (lineBreak) {
             static constexpr std::uint8_t breakEvent[5] = {0x00, MetaStatus, MetaLyric, 0x01, '\r'};
@@ -251,8 +252,7 @@ private:
 
 }  // namespace
 
-int ConvertToType0(const std::filesystem::path& inName, const std::filesystem::path& outName,
-                   FileOps& ops) {
+int ConvertToType0(const std::filesystem::path& inName, const std::filesystem::path& outName, FileOps& ops) {
     Merge merge(ops);
     return merge.Run(inName, outName);
 }

@@ -17,8 +17,7 @@ void SmfStream::GapTooLong(std::uint64_t ticks) const {
 bool SmfStream::IsKaraokeMarker() const {
     // The data of the meta event just read lies wholly in the input (SystemDataLength
     // skipped over it), so these reads stay inside the file.
-    if (Status != MetaStatus || MetaType != MetaText ||
-        DataLength != static_cast<std::int32_t>(KaraokeMarker.size()))
+    if (Status != MetaStatus || MetaType != MetaText || DataLength != static_cast<std::int32_t>(KaraokeMarker.size()))
         return false;
     for (std::size_t i = 0; i < KaraokeMarker.size(); ++i)
         if (Image.GetByte(DataStart + static_cast<Position>(i)) != static_cast<std::uint8_t>(KaraokeMarker[i]))
@@ -64,8 +63,7 @@ std::uint32_t SmfStream::ReadQuantity(std::string_view what, bool withinChunk) {
         value = (value << 7) | (b & 0x7Fu);
         if (b < 0x80) break;
         if (n == 4) Malformed(std::string(what) + " in " + TrackName() + " is longer than 4 bytes");
-        if (withinChunk && TrackRemaining <= 0)
-            Malformed(std::string(what) + " runs past the end of " + TrackName());
+        if (withinChunk && TrackRemaining <= 0) Malformed(std::string(what) + " runs past the end of " + TrackName());
     }
     return value;
 }
@@ -115,9 +113,20 @@ void SmfStream::WriteLongVarLen(std::int32_t value) noexcept {
 void SmfStream::WriteFileHeader(std::uint8_t format, std::uint16_t tracks) noexcept {
     // The input's length and format words may carry bytes that CheckHeader passes over
     // (00 00 01 06, 01 00); the output states them plainly.
-    const std::uint8_t header[HeaderChunkSize] = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, format,
-                                     static_cast<std::uint8_t>(tracks >> 8), static_cast<std::uint8_t>(tracks),
-                                     Image.GetByte(13), Image.GetByte(14)};
+    const std::uint8_t header[HeaderChunkSize] = {'M',
+                                                  'T',
+                                                  'h',
+                                                  'd',
+                                                  0,
+                                                  0,
+                                                  0,
+                                                  6,
+                                                  0,
+                                                  format,
+                                                  static_cast<std::uint8_t>(tracks >> 8),
+                                                  static_cast<std::uint8_t>(tracks),
+                                                  Image.GetByte(13),
+                                                  Image.GetByte(14)};
     for (std::uint8_t b : header) Image.PutByte(++OutPos, b);
 }
 

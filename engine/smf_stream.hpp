@@ -184,8 +184,8 @@ public:
     // by the marker; the test comes first, so a marker that ends track 2 still counts.
     bool MergeLeavesOut(int track, bool& karaokeSource) const {
         if (!karaokeSource && track == 2) karaokeSource = IsKaraokeMarker();
-        const bool dropped = Status == MetaStatus && ((MetaType == MetaTrackName && track != 1) ||
-                                                      (MetaType == MetaPort && DataLength == 1));
+        const bool dropped = Status == MetaStatus &&
+                             ((MetaType == MetaTrackName && track != 1) || (MetaType == MetaPort && DataLength == 1));
         return TrackRemaining == 0 || dropped || (karaokeSource && track == 2);
     }
     // Whether the event just read must carry its status byte when the status byte last

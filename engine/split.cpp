@@ -188,8 +188,7 @@ private:
 
 }  // namespace
 
-int ConvertToType1(const std::filesystem::path& inName, const std::filesystem::path& outName,
-                   FileOps& ops) {
+int ConvertToType1(const std::filesystem::path& inName, const std::filesystem::path& outName, FileOps& ops) {
     Split split(ops);
     return split.Run(inName, outName);
 }

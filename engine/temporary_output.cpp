@@ -19,7 +19,8 @@ constexpr int AccessDenied = 5;
 // system's random source, the clock and the thread's own storage.
 std::uint64_t RandomBits() {
     thread_local std::mt19937_64 generator = [] {
-        std::uint64_t seed = static_cast<std::uint64_t>(std::chrono::high_resolution_clock::now().time_since_epoch().count());
+        std::uint64_t seed = static_cast<std::uint64_t>(
+            std::chrono::high_resolution_clock::now().time_since_epoch().count());
         static std::atomic<std::uint64_t> threads{0};
         seed ^= (threads.fetch_add(1) + 1) * 0x9E3779B97F4A7C15ULL;
         try {
@@ -50,8 +51,7 @@ std::filesystem::path TemporaryNameBeside(const std::filesystem::path& target) {
 }  // namespace
 
 TemporaryOutput::TemporaryOutput(FileOps& ops, std::filesystem::path target) : ops_(ops) {
-    if (const int examined = ops_.ExamineOutput(target, target_); examined < 0)
-        throw IoError::FromErrno(-examined);
+    if (const int examined = ops_.ExamineOutput(target, target_); examined < 0) throw IoError::FromErrno(-examined);
     if (target_.exists && target_.readOnly) throw IoError(AccessDenied);
     for (unsigned attempt = 0; attempt < 100 && handle_ < 0; ++attempt) {
         temporary_ = TemporaryNameBeside(target_.path);
@@ -77,9 +77,7 @@ TemporaryOutput::TemporaryOutput(FileOps& ops, std::filesystem::path target) : o
     }
 }
 
-TemporaryOutput::~TemporaryOutput() {
-    Abandon();
-}
+TemporaryOutput::~TemporaryOutput() { Abandon(); }
 
 void TemporaryOutput::Abandon() noexcept {
     if (handle_ >= 0) ops_.Close(handle_);

@@ -22,10 +22,10 @@ constexpr int SlotCount = 256;
 constexpr std::size_t NameCapacity = 4096;
 
 enum SlotState : int {
-    Free,      // nothing held
-    Filling,   // its owner is copying a name in
-    Held,      // a name the sweep removes
-    Swept,     // taken by the sweep; never used again
+    Free,     // nothing held
+    Filling,  // its owner is copying a name in
+    Held,     // a name the sweep removes
+    Swept,    // taken by the sweep; never used again
 };
 
 struct Slot {
@@ -66,9 +66,7 @@ void RegisteredTemporary::Release() noexcept {
     slot_ = -1;
 }
 
-bool TemporaryFilesRemoved() noexcept {
-    return removed.load();
-}
+bool TemporaryFilesRemoved() noexcept { return removed.load(); }
 
 void RemoveTemporaryFiles() noexcept {
     // First close the list, then sweep: a file created after its name was entered is

@@ -18,9 +18,7 @@ constexpr std::size_t ClassicPathLimit = MAX_PATH - 12;
 // are there for exactly this), so a handle travels as FileOps' int.
 HANDLE FromHandle(int handle) noexcept { return LongToHandle(handle); }
 
-bool StartsWith(const std::wstring& text, const wchar_t* prefix) {
-    return text.rfind(prefix, 0) == 0;
-}
+bool StartsWith(const std::wstring& text, const wchar_t* prefix) { return text.rfind(prefix, 0) == 0; }
 
 std::wstring FullPathOf(const std::wstring& name) {
     std::wstring full(std::max<std::size_t>(name.size() + MAX_PATH, 512), L'\0');

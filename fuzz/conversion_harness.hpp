@@ -74,8 +74,8 @@ inline std::string Names(const engine::MemoryFileOps& ops) {
 // afterwards hold the output of the first run on success and the input unchanged
 // otherwise.
 template <typename ConvertBytes, typename ConvertFile, typename Check>
-void FuzzConversion(const std::uint8_t* data, std::size_t size, ConvertBytes convertBytes,
-                    ConvertFile convertFile, int maxCode, Check check) {
+void FuzzConversion(const std::uint8_t* data, std::size_t size, ConvertBytes convertBytes, ConvertFile convertFile,
+                    int maxCode, Check check) {
     static const std::string name = "song.mid";
     const Bytes input(data, data + size);
 
@@ -88,8 +88,7 @@ void FuzzConversion(const std::uint8_t* data, std::size_t size, ConvertBytes con
         maxCode);
     if (!outcome.Succeeded() && !result.output.empty()) Fail("output bytes after " + outcome.Describe());
     if (outcome.Succeeded()) {
-        if (const std::string fault = check(input, result.output); !fault.empty())
-            Fail("malformed output: " + fault);
+        if (const std::string fault = check(input, result.output); !fault.empty()) Fail("malformed output: " + fault);
     }
 
     engine::MemoryFileOps ops(4093);

@@ -11,7 +11,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     quorvel::fuzz::FuzzConversion(
         data, size, [](std::span<const std::uint8_t> input) { return quorvel::engine::ConvertToType0(input); },
-        [](const auto& in, const auto& out, auto& ops) { return quorvel::engine::ConvertToType0(in, out, ops); },
-        3, quorvel::fuzz::CheckType0Output);
+        [](const auto& in, const auto& out, auto& ops) { return quorvel::engine::ConvertToType0(in, out, ops); }, 3,
+        quorvel::fuzz::CheckType0Output);
     return 0;
 }

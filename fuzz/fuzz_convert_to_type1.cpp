@@ -11,7 +11,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     quorvel::fuzz::FuzzConversion(
         data, size, [](std::span<const std::uint8_t> input) { return quorvel::engine::ConvertToType1(input); },
-        [](const auto& in, const auto& out, auto& ops) { return quorvel::engine::ConvertToType1(in, out, ops); },
-        6, quorvel::fuzz::CheckType1Output);
+        [](const auto& in, const auto& out, auto& ops) { return quorvel::engine::ConvertToType1(in, out, ops); }, 6,
+        quorvel::fuzz::CheckType1Output);
     return 0;
 }

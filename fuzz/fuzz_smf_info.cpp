@@ -75,8 +75,7 @@ void CheckItself(const Inspection& info) {
 
 void CheckAgainstSplit(const Inspection& info, const Bytes& input) {
     const Outcome split = Convert(
-        [](const Bytes& in) { return quorvel::engine::ConvertToType1(std::span<const std::uint8_t>(in)); },
-        input, 6);
+        [](const Bytes& in) { return quorvel::engine::ConvertToType1(std::span<const std::uint8_t>(in)); }, input, 6);
     if (info.problem) {
         if (!IsMalformed(split)) Fail("info found \"" + *info.problem + "\", the split " + split.Describe());
         if (ReasonOf(split) != *info.problem)
@@ -92,8 +91,7 @@ void CheckAgainstSplit(const Inspection& info, const Bytes& input) {
 
 void CheckAgainstMerge(const Inspection& info, const Bytes& input) {
     const Outcome merge = Convert(
-        [](const Bytes& in) { return quorvel::engine::ConvertToType0(std::span<const std::uint8_t>(in)); },
-        input, 3);
+        [](const Bytes& in) { return quorvel::engine::ConvertToType0(std::span<const std::uint8_t>(in)); }, input, 3);
     if (info.problem) {
         if (!IsMalformed(merge)) Fail("info found \"" + *info.problem + "\", the merge " + merge.Describe());
         // Header faults and gaps name no track.

@@ -11,8 +11,8 @@ namespace quorvel::fuzz {
 namespace {
 
 std::uint32_t Big32(const Bytes& b, std::size_t at) {
-    return (std::uint32_t{b[at]} << 24) | (std::uint32_t{b[at + 1]} << 16) |
-           (std::uint32_t{b[at + 2]} << 8) | std::uint32_t{b[at + 3]};
+    return (std::uint32_t{b[at]} << 24) | (std::uint32_t{b[at + 1]} << 16) | (std::uint32_t{b[at + 2]} << 8) |
+           std::uint32_t{b[at + 3]};
 }
 
 bool Tag(const Bytes& b, std::size_t at, const char* tag) {
@@ -131,8 +131,9 @@ std::vector<ChannelEvent> ChannelEvents(const Bytes& b, std::size_t begin, std::
             std::equal(marker.begin(), marker.end(), b.begin() + static_cast<std::ptrdiff_t>(at)))
             break;
         if (status < 0xF0 && !(dropLast && last))
-            events.push_back({time, status, Bytes(b.begin() + static_cast<std::ptrdiff_t>(at),
-                                                  b.begin() + static_cast<std::ptrdiff_t>(at + length))});
+            events.push_back({time, status,
+                              Bytes(b.begin() + static_cast<std::ptrdiff_t>(at),
+                                    b.begin() + static_cast<std::ptrdiff_t>(at + length))});
         at += length;
     }
     return events;
@@ -156,8 +157,7 @@ std::vector<std::pair<std::size_t, std::size_t>> Chunks(const Bytes& b, int trac
 // The output, read back with the engine's rules, holds the input's channel events in
 // order: per channel, the same events at the same times in the same order (the events
 // the merge leaves out excepted).
-std::string CheckChannelEvents(const Bytes& input, int inputTracks, const Bytes& output, int outputTracks,
-                               bool merge) {
+std::string CheckChannelEvents(const Bytes& input, int inputTracks, const Bytes& output, int outputTracks, bool merge) {
     std::array<std::vector<ChannelEvent>, 16> expected;
     std::array<std::vector<ChannelEvent>, 16> found;
     int n = 0;
@@ -195,8 +195,7 @@ std::string CheckChannelEvents(const Bytes& input, int inputTracks, const Bytes&
 std::string CheckHeader(const Bytes& input, const Bytes& output, int format, int& tracks) {
     if (output.size() < 14) return "the output is shorter than a header";
     if (!Tag(output, 0, "MThd")) return "the output has no MThd tag";
-    if (output[4] != 0 || output[5] != 0 || output[6] != 0 || output[7] != 6)
-        return "the header length is not 6";
+    if (output[4] != 0 || output[5] != 0 || output[6] != 0 || output[7] != 6) return "the header length is not 6";
     if (output[8] != 0 || output[9] != format) return "the header has the wrong format";
     tracks = (output[10] << 8) | output[11];
     if (output[12] != input[12] || output[13] != input[13]) return "the time division changed";
@@ -216,8 +215,7 @@ std::string CheckChunks(const Bytes& output, int tracks, bool endOfTrackFromSeco
             return "track " + std::to_string(n) + " declares more bytes than the file holds";
         const std::size_t end = at + length;
         bool endsWithEndOfTrack = false;
-        if (std::string fault = WalkEvents(output, at, end, n, false, endsWithEndOfTrack); !fault.empty())
-            return fault;
+        if (std::string fault = WalkEvents(output, at, end, n, false, endsWithEndOfTrack); !fault.empty()) return fault;
         const bool needEnd = n == 1 ? endOfTrackFirst : endOfTrackFromSecond;
         if (needEnd && !endsWithEndOfTrack)
             return "track " + std::to_string(n) + " does not end with an end-of-track event";

@@ -8,9 +8,7 @@
 namespace quorvel::win32 {
 namespace {
 
-bool IsSeparator(wchar_t c) {
-    return c == L'\\' || c == L'/';
-}
+bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
 
 std::wstring Upper(std::wstring_view text) {
     std::wstring upper(text);
@@ -59,8 +57,8 @@ std::wstring Join(const std::wstring& directory, std::wstring_view name) {
 template <typename Each>
 bool ForEachEntry(const std::wstring& directory, Each each) {
     WIN32_FIND_DATAW data;
-    const HANDLE find = FindFirstFileExW(Join(directory, L"*").c_str(), FindExInfoBasic, &data,
-                                         FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
+    const HANDLE find = FindFirstFileExW(Join(directory, L"*").c_str(), FindExInfoBasic, &data, FindExSearchNameMatch,
+                                         nullptr, FIND_FIRST_EX_LARGE_FETCH);
     if (find == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILE_NOT_FOUND;
     do {
         const std::wstring_view name = data.cFileName;
@@ -85,8 +83,8 @@ std::wstring Widen(std::string_view utf8) {
 
 std::string Narrow(std::wstring_view wide) {
     if (wide.empty()) return {};
-    const int size =
-        WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
+    const int size = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr,
+                                         nullptr);
     std::string utf8(static_cast<std::size_t>(size), '\0');
     WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), size, nullptr, nullptr);
     return utf8;
@@ -224,7 +222,8 @@ std::vector<std::pair<std::wstring, std::wstring>> ParseFilter(std::wstring_view
     std::size_t start = 0;
     for (;;) {
         const std::size_t bar = filter.find(L'|', start);
-        parts.emplace_back(filter.substr(start, bar == std::wstring_view::npos ? std::wstring_view::npos : bar - start));
+        parts.emplace_back(filter.substr(start,
+                                         bar == std::wstring_view::npos ? std::wstring_view::npos : bar - start));
         if (bar == std::wstring_view::npos) break;
         start = bar + 1;
     }

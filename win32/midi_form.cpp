@@ -37,26 +37,21 @@ struct Bounds {
     int id, left, top, width, height;
 };
 constexpr Bounds Designed[] = {
-    {MidiPanel, 16, 8, 681, 457},
-    {GroupBox1, 48, 32, 289, 361},
+    {MidiPanel, 16, 8, 681, 457},          {GroupBox1, 48, 32, 289, 361},
     {DriveComboBox1, 56, 56, 273, 300},  // combo boxes: the height includes the open list
-    {DirectoryListBox1, 56, 88, 273, 113},
-    {FileListBox1, 56, 208, 273, 145},
-    {FilterComboBox1, 56, 360, 273, 200},
-    {GroupBox2, 376, 32, 289, 209},
-    {DriveComboBox2, 384, 56, 273, 300},
-    {DirectoryListBox2, 384, 88, 273, 145},
-    {Button2, 416, 264, 209, 41},
-    {Button1, 416, 312, 209, 41},
-    {Button5, 416, 360, 209, 41},
-    {Button3, 416, 408, 209, 41},
+    {DirectoryListBox1, 56, 88, 273, 113}, {FileListBox1, 56, 208, 273, 145},
+    {FilterComboBox1, 56, 360, 273, 200},  {GroupBox2, 376, 32, 289, 209},
+    {DriveComboBox2, 384, 56, 273, 300},   {DirectoryListBox2, 384, 88, 273, 145},
+    {Button2, 416, 264, 209, 41},          {Button1, 416, 312, 209, 41},
+    {Button5, 416, 360, 209, 41},          {Button3, 416, 408, 209, 41},
     {Button4, 88, 408, 209, 41},
 };
 constexpr int DesignedClientWidth = 16 + 681 + 16;
 constexpr int DesignedClientHeight = 8 + 457 + 8;
 
-constexpr int BatchControls[] = {DriveComboBox1, DirectoryListBox1, FileListBox1, FilterComboBox1, DriveComboBox2,
-                                 DirectoryListBox2, Button2, Button1, Button5, Button3, Button4};
+constexpr int BatchControls[] = {DriveComboBox1, DirectoryListBox1, FileListBox1, FilterComboBox1,
+                                 DriveComboBox2, DirectoryListBox2, Button2,      Button1,
+                                 Button5,        Button3,           Button4};
 
 // Our texts break lines with single carriage returns; a message box breaks them only at
 // CR LF, so each break is shown as one.
@@ -97,11 +92,8 @@ LRESULT CALLBACK EnterKeyProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
     case WM_CHAR:
         if (wParam == VK_RETURN) return 0;
         break;
-    case WM_NCDESTROY:
-        RemoveWindowSubclass(hwnd, EnterKeyProc, 1);
-        break;
-    default:
-        break;
+    case WM_NCDESTROY: RemoveWindowSubclass(hwnd, EnterKeyProc, 1); break;
+    default: break;
     }
     return DefSubclassProc(hwnd, message, wParam, lParam);
 }
@@ -148,13 +140,12 @@ int CommandId(BatchOption option) {
 }  // namespace
 
 TMidiForm::TMidiForm(batch::EngineCalls& engine, const wchar_t* settingsKey, unsigned jobs)
-    : settingsKey_(settingsKey),
-      session_(
-          *this, engine, jobs,
-          [this] {
-              if (const HWND window = hwnd_) PostMessageW(window, WM_QUORVEL_SERVE, 0, 0);
-          },
-          [this] { BatchEnded(); }) {
+    : settingsKey_(settingsKey), session_(
+                                     *this, engine, jobs,
+                                     [this] {
+                                         if (const HWND window = hwnd_) PostMessageW(window, WM_QUORVEL_SERVE, 0, 0);
+                                     },
+                                     [this] { BatchEnded(); }) {
     const HINSTANCE instance = GetModuleHandleW(nullptr);
     static const bool registered = [instance] {
         INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
@@ -175,8 +166,8 @@ TMidiForm::TMidiForm(batch::EngineCalls& engine, const wchar_t* settingsKey, uns
 
     const std::wstring title = Widen(batch::ApplicationTitle);
     CreateWindowExW(WS_EX_CONTROLPARENT, MainWindowClass, title.c_str(),
-                    WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, CW_USEDEFAULT,
-                    CW_USEDEFAULT, 100, 100, nullptr, nullptr, instance, this);
+                    WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, CW_USEDEFAULT, CW_USEDEFAULT, 100, 100,
+                    nullptr, nullptr, instance, this);
     if (hwnd_ == nullptr) throw std::runtime_error("The main window cannot be created");
     openIcon_ = FolderIcon(true);
     closedIcon_ = FolderIcon(false);
@@ -353,17 +344,13 @@ LRESULT CALLBACK TMidiForm::WindowProc(HWND hwnd, UINT message, WPARAM wParam, L
 
 LRESULT TMidiForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_COMMAND:
-        OnCommand(LOWORD(wParam), HIWORD(wParam));
-        return 0;
+    case WM_COMMAND: OnCommand(LOWORD(wParam), HIWORD(wParam)); return 0;
     case WM_MEASUREITEM: {
         auto* item = reinterpret_cast<MEASUREITEMSTRUCT*>(lParam);
         item->itemHeight = static_cast<UINT>(std::lround(18 * scale_));
         return TRUE;
     }
-    case WM_DRAWITEM:
-        DrawTreeItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
-        return TRUE;
+    case WM_DRAWITEM: DrawTreeItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam)); return TRUE;
     case WM_DPICHANGED: {
         // Where Windows suggests, at the size the layout needs at the new scale (the
         // font's lines need not grow in step with the DPI).
@@ -394,9 +381,7 @@ LRESULT TMidiForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             RefreshProgress();
         }
         return 0;
-    case WM_QUORVEL_SERVE:
-        ServeBatch();
-        return 0;
+    case WM_QUORVEL_SERVE: ServeBatch(); return 0;
     case WM_CLOSE:
         if (BatchRunning()) {
             // Closing stops the batch; the window closes once it has ended.
@@ -406,31 +391,48 @@ LRESULT TMidiForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         DestroyWindow(hwnd_);
         return 0;
-    case WM_DESTROY:
-        PostQuitMessage(0);
-        return 0;
-    default:
-        break;
+    case WM_DESTROY: PostQuitMessage(0); return 0;
+    default: break;
     }
     return DefWindowProcW(hwnd_, message, wParam, lParam);
 }
 
 void TMidiForm::OnCommand(int id, int code) {
     switch (id) {
-    case Button2: if (code == BN_CLICKED) Button2Click(); break;
-    case Button1: if (code == BN_CLICKED) Button1Click(); break;
-    case Button5: if (code == BN_CLICKED) Button5Click(); break;
-    case Button4: if (code == BN_CLICKED) Button4Click(); break;
-    case Button3: if (code == BN_CLICKED) Button3Click(); break;
+    case Button2:
+        if (code == BN_CLICKED) Button2Click();
+        break;
+    case Button1:
+        if (code == BN_CLICKED) Button1Click();
+        break;
+    case Button5:
+        if (code == BN_CLICKED) Button5Click();
+        break;
+    case Button4:
+        if (code == BN_CLICKED) Button4Click();
+        break;
+    case Button3:
+        if (code == BN_CLICKED) Button3Click();
+        break;
     case PromptBetweenFiles1: PromptBetweenFiles1Click(); break;
     case PromptBeforeOverwriting1: PromptBeforeOverwriting1Click(); break;
     case ShowResultsInOneList1: ShowResultsInOneList1Click(); break;
     case About1: About1Click(); break;
-    case DriveComboBox1: if (code == CBN_SELCHANGE) DriveComboBox1Change(); break;
-    case DriveComboBox2: if (code == CBN_SELCHANGE) DriveComboBox2Change(); break;
-    case FilterComboBox1: if (code == CBN_SELCHANGE) FilterComboBox1Change(); break;
-    case DirectoryListBox1: if (code == LBN_DBLCLK) EnterTreeEntry(inputTree_); break;
-    case DirectoryListBox2: if (code == LBN_DBLCLK) EnterTreeEntry(outputTree_); break;
+    case DriveComboBox1:
+        if (code == CBN_SELCHANGE) DriveComboBox1Change();
+        break;
+    case DriveComboBox2:
+        if (code == CBN_SELCHANGE) DriveComboBox2Change();
+        break;
+    case FilterComboBox1:
+        if (code == CBN_SELCHANGE) FilterComboBox1Change();
+        break;
+    case DirectoryListBox1:
+        if (code == LBN_DBLCLK) EnterTreeEntry(inputTree_);
+        break;
+    case DirectoryListBox2:
+        if (code == LBN_DBLCLK) EnterTreeEntry(outputTree_);
+        break;
     default: break;
     }
 }
@@ -568,37 +570,21 @@ void TMidiForm::FormCreate() {
         SetFileMask(filterEntries_[static_cast<std::size_t>(current)].second);
 }
 
-void TMidiForm::Button2Click() {
-    StartBatch(BatchKind::Smf0);
-}
+void TMidiForm::Button2Click() { StartBatch(BatchKind::Smf0); }
 
-void TMidiForm::Button1Click() {
-    StartBatch(BatchKind::Smf1);
-}
+void TMidiForm::Button1Click() { StartBatch(BatchKind::Smf1); }
 
-void TMidiForm::Button5Click() {
-    StartBatch(BatchKind::Karaoke);
-}
+void TMidiForm::Button5Click() { StartBatch(BatchKind::Karaoke); }
 
-void TMidiForm::Button4Click() {
-    SendMessageW(fileList_, LB_SETSEL, TRUE, -1);
-}
+void TMidiForm::Button4Click() { SendMessageW(fileList_, LB_SETSEL, TRUE, -1); }
 
-void TMidiForm::Button3Click() {
-    PostMessageW(hwnd_, WM_CLOSE, 0, 0);
-}
+void TMidiForm::Button3Click() { PostMessageW(hwnd_, WM_CLOSE, 0, 0); }
 
-void TMidiForm::PromptBetweenFiles1Click() {
-    batch::ToggleOption(*this, BatchOption::PromptBetweenFiles);
-}
+void TMidiForm::PromptBetweenFiles1Click() { batch::ToggleOption(*this, BatchOption::PromptBetweenFiles); }
 
-void TMidiForm::PromptBeforeOverwriting1Click() {
-    batch::ToggleOption(*this, BatchOption::PromptBeforeOverwriting);
-}
+void TMidiForm::PromptBeforeOverwriting1Click() { batch::ToggleOption(*this, BatchOption::PromptBeforeOverwriting); }
 
-void TMidiForm::ShowResultsInOneList1Click() {
-    batch::ToggleOption(*this, BatchOption::ResultsInOneList);
-}
+void TMidiForm::ShowResultsInOneList1Click() { batch::ToggleOption(*this, BatchOption::ResultsInOneList); }
 
 void TMidiForm::DriveComboBox1Change() {
     RunHandler(*this, [this] { MoveTreeToDrive(inputTree_); });
@@ -606,9 +592,7 @@ void TMidiForm::DriveComboBox1Change() {
     ShowDriveOf(inputTree_);
 }
 
-void TMidiForm::DirectoryListBox1Change() {
-    SetFileDirectory(inputTree_.directory);
-}
+void TMidiForm::DirectoryListBox1Change() { SetFileDirectory(inputTree_.directory); }
 
 void TMidiForm::DriveComboBox2Change() {
     RunHandler(*this, [this] { MoveTreeToDrive(outputTree_); });
@@ -621,9 +605,7 @@ void TMidiForm::FilterComboBox1Change() {
         SetFileMask(filterEntries_[static_cast<std::size_t>(current)].second);
 }
 
-void TMidiForm::About1Click() {
-    batch::ShowAbout(*this);
-}
+void TMidiForm::About1Click() { batch::ShowAbout(*this); }
 
 void TMidiForm::StartBatch(BatchKind kind) {
     if (BatchRunning()) return;  // one batch at a time
@@ -688,17 +670,13 @@ void TMidiForm::SetBatchControlsEnabled(bool enabled) {
     if (enabled && lastFocus_ != nullptr && GetActiveWindow() == hwnd_) SetFocus(lastFocus_);
 }
 
-HWND TMidiForm::BoxOwner() const {
-    return hwnd_ != nullptr && IsWindowVisible(hwnd_) ? hwnd_ : nullptr;
-}
+HWND TMidiForm::BoxOwner() const { return hwnd_ != nullptr && IsWindowVisible(hwnd_) ? hwnd_ : nullptr; }
 
 int TMidiForm::ShowBox(std::string_view title, std::string_view text, UINT style) {
     return MessageBoxW(BoxOwner(), ForDisplay(text).c_str(), Widen(title).c_str(), style);
 }
 
-int TMidiForm::FileCount() const {
-    return static_cast<int>(fileNames_.size());
-}
+int TMidiForm::FileCount() const { return static_cast<int>(fileNames_.size()); }
 
 std::string TMidiForm::FileEntry(int index) const {
     if (index < 0 || index >= FileCount()) return {};
@@ -718,13 +696,9 @@ void TMidiForm::SetFileSelected(int index, bool selected) {
     if (index >= 0 && index < FileCount()) SendMessageW(fileList_, LB_SETSEL, selected ? TRUE : FALSE, index);
 }
 
-std::string TMidiForm::FileDirectory() const {
-    return Narrow(fileDirectory_);
-}
+std::string TMidiForm::FileDirectory() const { return Narrow(fileDirectory_); }
 
-std::string TMidiForm::OutputDirectory() const {
-    return Narrow(outputTree_.directory);
-}
+std::string TMidiForm::OutputDirectory() const { return Narrow(outputTree_.directory); }
 
 bool TMidiForm::OptionChecked(BatchOption option) const {
     return (GetMenuState(options_, static_cast<UINT>(CommandId(option)), MF_BYCOMMAND) & MF_CHECKED) != 0;
@@ -735,13 +709,11 @@ void TMidiForm::SetOptionChecked(BatchOption option, bool checked) {
     if (option == BatchOption::ResultsInOneList) StoreOption(settingsKey_, checked);
 }
 
-void TMidiForm::PlainMessage(std::string_view title, std::string_view text) {
-    ShowBox(title, text, MB_OK);
-}
+void TMidiForm::PlainMessage(std::string_view title, std::string_view text) { ShowBox(title, text, MB_OK); }
 
 BoxAnswer TMidiForm::Confirm(std::string_view title, std::string_view text) {
     return ShowBox(title, text, MB_OKCANCEL | MB_ICONQUESTION | MB_DEFBUTTON1) == IDOK ? BoxAnswer::Ok
-                                                                                        : BoxAnswer::Cancel;
+                                                                                       : BoxAnswer::Cancel;
 }
 
 void TMidiForm::InformationMessage(std::string_view title, std::string_view text) {

@@ -42,8 +42,8 @@ public:
     // About box, modal, before it returns). engine must outlive the window and be safe
     // to call from the batch's threads; settingsKey is the registry key (under
     // HKEY_CURRENT_USER) of the remembered option; jobs the conversions at once.
-    explicit TMidiForm(batch::EngineCalls& engine = batch::RealEngineCalls(),
-                       const wchar_t* settingsKey = SettingsKey, unsigned jobs = batch::DefaultJobs());
+    explicit TMidiForm(batch::EngineCalls& engine = batch::RealEngineCalls(), const wchar_t* settingsKey = SettingsKey,
+                       unsigned jobs = batch::DefaultJobs());
     // A running batch is asked to stop and waited for; the boxes it still asks for are
     // answered at once (Cancel for the replacement question).
     ~TMidiForm() override;
@@ -98,7 +98,7 @@ private:
         HWND list = nullptr;
         HWND drives = nullptr;
         std::wstring directory;
-        std::vector<std::pair<std::wstring, int>> entries;  // path and indent level
+        std::vector<std::pair<std::wstring, int>> entries;               // path and indent level
         std::vector<std::pair<std::wstring, std::wstring>> lastOnDrive;  // root, directory
     };
 

@@ -16,9 +16,7 @@
 namespace quorvel::win32 {
 namespace {
 
-int Px(double scale, int designed) {
-    return static_cast<int>(std::lround(designed * scale));
-}
+int Px(double scale, int designed) { return static_cast<int>(std::lround(designed * scale)); }
 
 void RegisterOnce() {
     static const bool registered = [] {
@@ -81,17 +79,15 @@ void ProgressWindow::ApplyFont(HFONT font, double scale) {
 }
 
 void ProgressWindow::SetProgress(const batch::BatchProgress& progress) {
-    const std::wstring count = Widen(
-        batch::FormatMessage(batch::ProgressPattern, {std::to_string(progress.done), std::to_string(progress.total)}));
+    const std::wstring count = Widen(batch::FormatMessage(batch::ProgressPattern, {std::to_string(progress.done),
+                                                                                   std::to_string(progress.total)}));
     SetWindowTextW(count_, count.c_str());
     SendMessageW(bar_, PBM_SETRANGE32, 0, std::max(progress.total, 1));
     SendMessageW(bar_, PBM_SETPOS, static_cast<WPARAM>(progress.done), 0);
     SetWindowTextW(file_, Widen(progress.current).c_str());
 }
 
-void ProgressWindow::Reset() {
-    EnableWindow(stop_, TRUE);
-}
+void ProgressWindow::Reset() { EnableWindow(stop_, TRUE); }
 
 void ProgressWindow::Show() {
     // Centred over the main window, wherever that is now.
@@ -104,9 +100,7 @@ void ProgressWindow::Show() {
     ShowWindow(hwnd_, SW_SHOWNA);
 }
 
-void ProgressWindow::Hide() {
-    ShowWindow(hwnd_, SW_HIDE);
-}
+void ProgressWindow::Hide() { ShowWindow(hwnd_, SW_HIDE); }
 
 void ProgressWindow::Stop() {
     if (!IsWindowEnabled(stop_)) return;
@@ -126,14 +120,11 @@ LRESULT CALLBACK ProgressWindow::WindowProc(HWND hwnd, UINT message, WPARAM wPar
             return 0;
         }
         break;
-    case WM_CLOSE:
-        self->Stop();
-        return 0;
+    case WM_CLOSE: self->Stop(); return 0;
     case WM_CTLCOLORSTATIC:
         SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
         return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
-    default:
-        break;
+    default: break;
     }
     return DefWindowProcW(hwnd, message, wParam, lParam);
 }

@@ -19,9 +19,7 @@ struct ResultsState {
     bool done = false;
 };
 
-int Px(double scale, int designed) {
-    return static_cast<int>(std::lround(designed * scale));
-}
+int Px(double scale, int designed) { return static_cast<int>(std::lround(designed * scale)); }
 
 // Line feeds as Windows' edit controls and clipboard want them.
 std::wstring WithCrLf(std::string_view text) {
@@ -93,12 +91,8 @@ LRESULT CALLBACK ResultsProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
         default: break;
         }
         break;
-    case WM_CLOSE:
-        state->done = true;
-        return 0;
-    case WM_SIZE:
-        Layout(hwnd, state->scale);
-        return 0;
+    case WM_CLOSE: state->done = true; return 0;
+    case WM_SIZE: Layout(hwnd, state->scale); return 0;
     case WM_GETMINMAXINFO: {
         auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
         info->ptMinTrackSize = {Px(state->scale, 420), Px(state->scale, 220)};
@@ -114,8 +108,7 @@ LRESULT CALLBACK ResultsProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
         }
         SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
         return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
-    default:
-        break;
+    default: break;
     }
     return DefWindowProcW(hwnd, message, wParam, lParam);
 }
@@ -153,8 +146,9 @@ void ShowResultsWindow(HWND owner, const batch::ResultsList& results, HFONT font
                                       owner, nullptr, instance, nullptr);
     if (hwnd == nullptr) return;
     const auto child = [&](const wchar_t* cls, const std::wstring& text, DWORD childStyle, DWORD exStyle, int id) {
-        const HWND control = CreateWindowExW(exStyle, cls, text.c_str(), WS_CHILD | WS_VISIBLE | childStyle, 0, 0, 10, 10,
-                                             hwnd, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
+        const HWND control = CreateWindowExW(exStyle, cls, text.c_str(), WS_CHILD | WS_VISIBLE | childStyle, 0, 0, 10,
+                                             10, hwnd, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance,
+                                             nullptr);
         SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
         return control;
     };

@@ -48,14 +48,18 @@ public:
         if (event->type() != QEvent::Show) return false;
         if (auto* box = qobject_cast<QMessageBox*>(object)) {
             if (run_.sinceClick.isValid()) std::fprintf(stderr, "box: %s\n", qPrintable(box->text()));
-            QMetaObject::invokeMethod(box, [box] { box->button(QMessageBox::Ok)->click(); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                box, [box] { box->button(QMessageBox::Ok)->click(); }, Qt::QueuedConnection);
         } else if (object->objectName() == QStringLiteral("ResultsWindow")) {
             run_.clickToResults = run_.sinceClick.elapsed();
             auto* window = qobject_cast<QDialog*>(object);
-            if (auto* counts = window->findChild<QLabel*>(QStringLiteral("ResultsCounts"))) run_.counts = counts->text();
+            if (auto* counts = window->findChild<QLabel*>(QStringLiteral("ResultsCounts")))
+                run_.counts = counts->text();
             if (auto* text = window->findChild<QPlainTextEdit*>(QStringLiteral("ResultsText")))
                 run_.lines = text->document()->blockCount();
-            if (!run_.hold) QMetaObject::invokeMethod(window, [window] { window->accept(); }, Qt::QueuedConnection);
+            if (!run_.hold)
+                QMetaObject::invokeMethod(
+                    window, [window] { window->accept(); }, Qt::QueuedConnection);
         }
         return false;
     }
@@ -146,9 +150,9 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "batch_timing: no results list was shown\n");
         return 1;
     }
-    std::printf("%d files: %s; window and folders %.3f s, select all %.3f s, click to results list %.3f s\n",
-                files, qPrintable(run.counts), static_cast<double>(startUp) / 1000.0,
-                static_cast<double>(selectAll) / 1000.0, static_cast<double>(run.clickToResults) / 1000.0);
+    std::printf("%d files: %s; window and folders %.3f s, select all %.3f s, click to results list %.3f s\n", files,
+                qPrintable(run.counts), static_cast<double>(startUp) / 1000.0, static_cast<double>(selectAll) / 1000.0,
+                static_cast<double>(run.clickToResults) / 1000.0);
     // One line per file and the final line.
     return run.lines == files + 1 ? 0 : 1;
 }

@@ -46,13 +46,20 @@ private:
 void FileControlsTest::DriveOfPicksTheLongestContainingRoot_data() {
     QTest::addColumn<QString>("directory");
     QTest::addColumn<QString>("drive");
-    QTest::newRow("the root itself") << "/" << "/";
-    QTest::newRow("inside no mount") << "/home/me" << "/";
-    QTest::newRow("a mount point") << "/media/usb" << "/media/usb";
-    QTest::newRow("inside a mount") << "/media/usb/songs/old" << "/media/usb";
-    QTest::newRow("the longer of two nested mounts") << "/media/usb/disk2/x" << "/media/usb/disk2";
-    QTest::newRow("a name that only starts like a mount") << "/media/usbstick" << "/";
-    QTest::newRow("letters of another case") << "/Media/usb" << "/";
+    QTest::newRow("the root itself") << "/"
+                                     << "/";
+    QTest::newRow("inside no mount") << "/home/me"
+                                     << "/";
+    QTest::newRow("a mount point") << "/media/usb"
+                                   << "/media/usb";
+    QTest::newRow("inside a mount") << "/media/usb/songs/old"
+                                    << "/media/usb";
+    QTest::newRow("the longer of two nested mounts") << "/media/usb/disk2/x"
+                                                     << "/media/usb/disk2";
+    QTest::newRow("a name that only starts like a mount") << "/media/usbstick"
+                                                          << "/";
+    QTest::newRow("letters of another case") << "/Media/usb"
+                                             << "/";
 }
 
 void FileControlsTest::DriveOfPicksTheLongestContainingRoot() {

@@ -45,7 +45,7 @@ struct SeenBox {
     QString title;
     QString text;
     QMessageBox::Icon icon;
-    QStringList buttons;   // texts of the buttons, in order
+    QStringList buttons;  // texts of the buttons, in order
     QString defaultButton;
     QString escapeButton;
     bool mainWindowVisible;
@@ -83,7 +83,8 @@ public:
                 r.clipboard = QApplication::clipboard()->text();
             }
             results << r;
-            QMetaObject::invokeMethod(window, [window] { window->accept(); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                window, [window] { window->accept(); }, Qt::QueuedConnection);
             return false;
         }
         auto* box = qobject_cast<QMessageBox*>(object);
@@ -123,9 +124,7 @@ public:
     }
 };
 
-QString Q(const std::filesystem::path& p) {
-    return QString::fromStdString(p.string());
-}
+QString Q(const std::filesystem::path& p) { return QString::fromStdString(p.string()); }
 
 support::Bytes Format1Song() {
     return support::Concat({support::Header(1, 2, 96), support::Track(support::Hex("00 FF 2F 00")),
@@ -133,8 +132,8 @@ support::Bytes Format1Song() {
 }
 
 support::Bytes Format0Song() {
-    return support::Concat(
-        {support::Header(0, 1, 96), support::Track(support::Hex("00 90 3C 40 60 80 3C 40 00 FF 2F 00"))});
+    return support::Concat({support::Header(0, 1, 96),
+                            support::Track(support::Hex("00 90 3C 40 60 80 3C 40 00 FF 2F 00"))});
 }
 
 QStringList Entries(const QListWidget* list) {
@@ -590,10 +589,10 @@ private slots:
         catcher_.seen.clear();
         QVERIFY(RunBatch(form, "Button5"));
         // b.kar is there already: the user is asked first; the copy still never replaces it.
-        QCOMPARE(catcher_.Texts(), (QStringList{QStringLiteral("a.mid converted to karaoke"),
-                                                QStringLiteral("b.mid - Replace existing file?"),
-                                                QStringLiteral("b.mid - Output file already exists"),
-                                                QStringLiteral("Operation Complete")}));
+        QCOMPARE(
+            catcher_.Texts(),
+            (QStringList{QStringLiteral("a.mid converted to karaoke"), QStringLiteral("b.mid - Replace existing file?"),
+                         QStringLiteral("b.mid - Output file already exists"), QStringLiteral("Operation Complete")}));
         QCOMPARE(support::ReadFile(out / "a.kar"), Format1Song());
         QCOMPARE(support::ReadFile(out / "b.kar"), (support::Bytes{7}));
     }
@@ -700,8 +699,8 @@ private slots:
         list->item(2)->setSelected(true);  // d.mid, replaced by its own output
         catcher_.seen.clear();
         QVERIFY(RunBatch(form, "Button2"));
-        QCOMPARE(Entries(list), (QStringList{QStringLiteral("b.mid"), QStringLiteral("b.x.mid"), QStringLiteral("c.mid"),
-                                             QStringLiteral("d.mid")}));
+        QCOMPARE(Entries(list), (QStringList{QStringLiteral("b.mid"), QStringLiteral("b.x.mid"),
+                                             QStringLiteral("c.mid"), QStringLiteral("d.mid")}));
         QStringList selected;
         for (const QListWidgetItem* item : list->selectedItems()) selected << item->text();
         selected.sort();
@@ -764,7 +763,7 @@ private slots:
     void longBatchShowsProgressRepaintsStopsAndListsTheResults() {
         support::TempDir dir, out;
         for (const char* name : {"a.mid", "b.mid", "c.mid", "d.mid"}) support::WriteFile(dir / name, Format1Song());
-        SlowEngine engine(2);  // b.mid takes until the test lets it go
+        SlowEngine engine(2);                // b.mid takes until the test lets it go
         TMidiForm form(engine, nullptr, 1);  // one file at a time, so that b.mid is the second
         Point(form, Q(dir.Path()), Q(out.Path()));
         form.show();

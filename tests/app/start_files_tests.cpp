@@ -33,7 +33,8 @@ public:
         auto* box = qobject_cast<QMessageBox*>(object);
         if (box == nullptr || event->type() != QEvent::Show) return false;
         texts << box->text();
-        QMetaObject::invokeMethod(box, [box] { box->button(QMessageBox::Ok)->click(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            box, [box] { box->button(QMessageBox::Ok)->click(); }, Qt::QueuedConnection);
         return false;
     }
 };
@@ -67,8 +68,8 @@ private:
 private slots:
     void initTestCase() {
         QVERIFY(root_.isValid());
-        for (const char* name : {"a/one.mid", "a/two.mid", "a/Song.KAR", "a/notes.txt", "a/deep/three.mid",
-                                 "b/four.mid", "b/five.kar"}) {
+        for (const char* name :
+             {"a/one.mid", "a/two.mid", "a/Song.KAR", "a/notes.txt", "a/deep/three.mid", "b/four.mid", "b/five.kar"}) {
             const QString path = At(QString::fromLatin1(name));
             QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
             QFile file(path);
@@ -99,8 +100,8 @@ private slots:
         QTest::newRow("names of nothing are skipped, the next one counts")
             << QStringList{"a/gone.mid", "", "b/four.mid"} << "b" << 0 << QStringList{"four.mid"}
             << At(QStringList{"a/gone.mid", ""});
-        QTest::newRow("nothing but missing names") << QStringList{"c/gone.kar"} << "" << -1 << none
-                                                   << At(QStringList{"c/gone.kar"});
+        QTest::newRow("nothing but missing names")
+            << QStringList{"c/gone.kar"} << "" << -1 << none << At(QStringList{"c/gone.kar"});
         QTest::newRow("no paths") << none << "" << -1 << none << none;
     }
 
@@ -132,8 +133,8 @@ private slots:
 
     void droppedPathsAreTheLocalOnes() {
         QMimeData data;
-        data.setUrls({QUrl::fromLocalFile(At(QStringLiteral("a/one.mid"))), QUrl(QStringLiteral("https://x.test/y.mid")),
-                      QUrl::fromLocalFile(At(QStringLiteral("b")))});
+        data.setUrls({QUrl::fromLocalFile(At(QStringLiteral("a/one.mid"))),
+                      QUrl(QStringLiteral("https://x.test/y.mid")), QUrl::fromLocalFile(At(QStringLiteral("b")))});
         QCOMPARE(quorvel::app::DroppedPaths(&data), At(QStringList{"a/one.mid", "b"}));
         QMimeData text;
         text.setText(At(QStringLiteral("a/one.mid")));
@@ -146,7 +147,9 @@ private slots:
         answerer_.texts.clear();
         quorvel::app::OpenPaths(form, At(QStringList{"a/Song.KAR", "a/one.mid"}));
         QCOMPARE(form.findChild<QTreeWidget*>(QStringLiteral("DirectoryListBox1"))
-                     ->currentItem()->data(0, Qt::UserRole).toString(),
+                     ->currentItem()
+                     ->data(0, Qt::UserRole)
+                     .toString(),
                  NormalDirectory(At(QStringLiteral("a"))));
         QCOMPARE(QString::fromStdString(form.FileDirectory()), NormalDirectory(At(QStringLiteral("a"))));
         QCOMPARE(form.findChild<QComboBox*>(QStringLiteral("FilterComboBox1"))->currentIndex(), 1);

@@ -77,8 +77,8 @@ TEST(BatchPlan, TheFirstInputClaimsItsOutputNameWhateverItsOutcome) {
     PlanOptions options;
     options.outputDirectory = dir / "out";
     options.outputLabel = "OUT";
-    const auto plan = batch::PlanBatch({{dir / "a.b.mid", "a.b.mid", std::nullopt}, {dir / "a.c.mid", "a.c.mid", std::nullopt}},
-                                     options);
+    const auto plan = batch::PlanBatch(
+        {{dir / "a.b.mid", "a.b.mid", std::nullopt}, {dir / "a.c.mid", "a.c.mid", std::nullopt}}, options);
     ASSERT_EQ(plan.size(), 2U);
     EXPECT_EQ(RefusalText(plan[0]), "a.b.mid - a.mid exists in OUT, not replaced (use -f)");
     EXPECT_EQ(RefusalText(plan[1]), "a.c.mid - same output name as a.b.mid, not converted");
@@ -95,7 +95,7 @@ TEST(BatchPlan, FilesFromSubfoldersKeepTheirFolders) {
     WriteFile(dir / "out" / "a" / "b" / "x.mid", Header(1, 1, 96));
     const std::string ab = batch::ComposePath("a", "b");
     const std::vector<BatchInput> inputs = {{dir / "in" / "a" / "x.mid", "x.mid", std::nullopt, "a"},
-                                           {dir / "in" / "a" / "b" / "x.y.mid", "x.y.mid", std::nullopt, ab}};
+                                            {dir / "in" / "a" / "b" / "x.y.mid", "x.y.mid", std::nullopt, ab}};
     PlanOptions options;
     options.outputDirectory = dir / "out";
     options.outputLabel = "OUT";
@@ -105,8 +105,8 @@ TEST(BatchPlan, FilesFromSubfoldersKeepTheirFolders) {
     EXPECT_FALSE(plan[0].refusal) << "the same name in another folder is another output";
     EXPECT_EQ(plan[1].outputPath, dir / "out" / "a" / "b" / "x.mid");
     EXPECT_EQ(RefusalText(plan[1]), batch::ComposePath(ab, "x.y.mid") + " - x.mid exists in " +
-                                                batch::ComposePath(batch::ComposePath("OUT", "a"), "b") +
-                                                ", not replaced (use -f)");
+                                        batch::ComposePath(batch::ComposePath("OUT", "a"), "b") +
+                                        ", not replaced (use -f)");
 
     options.outputLabel = batch::CurrentDirectoryLabel;
     EXPECT_EQ(batch::PlanBatch(inputs, options)[1].outputIn, ab) << "without -o the folder is named alone";
@@ -166,8 +166,9 @@ TEST(BatchPlan, EachPolicyDecidesWhatStandsAtTheOutputName) {
     replacing.outputDirectory = dir / "out";
     replacing.outputLabel = "OUT";
     replacing.policy = ReplacementPolicy::Replace;
-    const auto plan = batch::PlanBatch(
-        {{dir / "locked.mid", "locked.mid", std::nullopt}, {dir / "folder.mid", "folder.mid", std::nullopt}}, replacing);
+    const auto plan = batch::PlanBatch({{dir / "locked.mid", "locked.mid", std::nullopt},
+                                        {dir / "folder.mid", "folder.mid", std::nullopt}},
+                                       replacing);
     EXPECT_EQ(RefusalText(plan[0]), "locked.mid - File access denied");
     EXPECT_TRUE(plan[0].refusal->fileError) << "the windows end their batch on it";
     EXPECT_EQ(RefusalText(plan[1]), "folder.mid - folder.mid in OUT is not a file, not replaced");

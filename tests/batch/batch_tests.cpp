@@ -60,7 +60,9 @@ const std::string Root = "C:\\";
 const std::string Root = "/";
 #endif
 std::string Dir(std::string_view name) { return Root + std::string(name); }
-std::filesystem::path U8(std::string_view text) { return std::filesystem::path(std::u8string(text.begin(), text.end())); }
+std::filesystem::path U8(std::string_view text) {
+    return std::filesystem::path(std::u8string(text.begin(), text.end()));
+}
 std::string In(std::string_view dir, std::string_view file) {
     return std::string(dir) + PathSeparator + std::string(file);
 }
@@ -196,7 +198,9 @@ private:
     }
 };
 
-std::function<int()> Code(int c) { return [c] { return c; }; }
+std::function<int()> Code(int c) {
+    return [c] { return c; };
+}
 template <class E, class... A>
 std::function<int()> Throws(A... args) {
     return [args...]() -> int { throw E(args...); };
@@ -232,14 +236,20 @@ TEST(MixedResults, Smf0ReportsEachRefusalAndGoesOn) {
     FakeWindow window;
     window.SetFiles({"*a.mid", "*b.mid", "skipped.mid", "*c.mid", "*d.mid", "*e.mid", "*f.mid", "*g.mid"});
     FakeEngine engine;
-    engine.steps = {Code(0), Code(1), Code(2), Code(3), Throws<MalformedFile>(std::string("no MThd header")),
-                    Throws<FileTooLarge>(std::uint64_t{1} << 30), Code(0)};
+    engine.steps = {Code(0),
+                    Code(1),
+                    Code(2),
+                    Code(3),
+                    Throws<MalformedFile>(std::string("no MThd header")),
+                    Throws<FileTooLarge>(std::uint64_t{1} << 30),
+                    Code(0)};
     RunBatch(BatchKind::Smf0, window, engine);
 
     const std::string music = Dir("music"), out = Dir("out");
     std::vector<std::string> expectedCalls;
     for (const char* name : {"a", "b", "c", "d", "e", "f", "g"})
-        expectedCalls.push_back(Call("type0", In(music, std::string(name) + ".mid"), In(out, std::string(name) + ".mid")));
+        expectedCalls.push_back(Call("type0", In(music, std::string(name) + ".mid"),
+                                     In(out, std::string(name) + ".mid")));
     EXPECT_EQ(engine.calls, expectedCalls);
     EXPECT_EQ(window.boxes, (std::vector<Box>{
                                 Plain("b.mid - Error opening file"),
@@ -340,22 +350,21 @@ TEST_P(PromptBetweenFilesTest, SuccessBoxOnlyWhenOn) {
 
 INSTANTIATE_TEST_SUITE_P(
     EveryBatch, PromptBetweenFilesTest,
-    ::testing::Values(
-        OptionRow{BatchKind::Smf0, false, {Plain("Conversion Complete")}},
-        OptionRow{BatchKind::Smf0,
-                  true,
-                  {Plain("one.mid converted to type 0"), Plain("two.mid converted to type 0"),
-                   Plain("Conversion Complete")}},
-        OptionRow{BatchKind::Smf1, false, {Plain("Operation Complete")}},
-        OptionRow{BatchKind::Smf1,
-                  true,
-                  {Plain("one.mid converted to type 1"), Plain("two.mid converted to type 1"),
-                   Plain("Operation Complete")}},
-        OptionRow{BatchKind::Karaoke, false, {Plain("Operation Complete")}},
-        OptionRow{BatchKind::Karaoke,
-                  true,
-                  {Plain("one.mid converted to karaoke"), Plain("two.mid converted to karaoke"),
-                   Plain("Operation Complete")}}));
+    ::testing::Values(OptionRow{BatchKind::Smf0, false, {Plain("Conversion Complete")}},
+                      OptionRow{BatchKind::Smf0,
+                                true,
+                                {Plain("one.mid converted to type 0"), Plain("two.mid converted to type 0"),
+                                 Plain("Conversion Complete")}},
+                      OptionRow{BatchKind::Smf1, false, {Plain("Operation Complete")}},
+                      OptionRow{BatchKind::Smf1,
+                                true,
+                                {Plain("one.mid converted to type 1"), Plain("two.mid converted to type 1"),
+                                 Plain("Operation Complete")}},
+                      OptionRow{BatchKind::Karaoke, false, {Plain("Operation Complete")}},
+                      OptionRow{BatchKind::Karaoke,
+                                true,
+                                {Plain("one.mid converted to karaoke"), Plain("two.mid converted to karaoke"),
+                                 Plain("Operation Complete")}}));
 
 // ---- The replacement test -------------------------------------------------------------
 
@@ -366,7 +375,7 @@ struct ReplaceRow {
     std::string file;
     bool promptBeforeOverwriting;
     std::deque<BoxAnswer> answers;
-    bool converts;            // the engine is called
+    bool converts;  // the engine is called
     std::vector<Box> boxes;
 };
 
@@ -398,34 +407,74 @@ TEST_P(ReplacementTest, PromptsOnlyWhenTheOutputIsTheInput) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, ReplacementTest,
-    ::testing::Values(
-        ReplaceRow{"SameFileCancel", Dir("music"), Dir("music"), "song.mid", true, {BoxAnswer::Cancel}, false,
-                   {Ask("song.mid - Replace existing file?"), Plain("Conversion Complete")}},
-        ReplaceRow{"SameFileOk", Dir("music"), Dir("music"), "song.mid", true, {BoxAnswer::Ok}, true,
-                   {Ask("song.mid - Replace existing file?"), Plain("Conversion Complete")}},
-        ReplaceRow{"SameFileOptionOff", Dir("music"), Dir("music"), "song.mid", false, {}, true,
-                   {Plain("Conversion Complete")}},
-        ReplaceRow{"KarFileGetsMidBeside", Dir("music"), Dir("music"), "song.kar", true, {}, true,
-                   {Plain("Conversion Complete")}},
-        ReplaceRow{"OtherDirectoryNeverAsks", Dir("music"), Dir("out"), "song.mid", true, {}, true,
-                   {Plain("Conversion Complete")}}),
+    ::testing::Values(ReplaceRow{"SameFileCancel",
+                                 Dir("music"),
+                                 Dir("music"),
+                                 "song.mid",
+                                 true,
+                                 {BoxAnswer::Cancel},
+                                 false,
+                                 {Ask("song.mid - Replace existing file?"), Plain("Conversion Complete")}},
+                      ReplaceRow{"SameFileOk",
+                                 Dir("music"),
+                                 Dir("music"),
+                                 "song.mid",
+                                 true,
+                                 {BoxAnswer::Ok},
+                                 true,
+                                 {Ask("song.mid - Replace existing file?"), Plain("Conversion Complete")}},
+                      ReplaceRow{"SameFileOptionOff",
+                                 Dir("music"),
+                                 Dir("music"),
+                                 "song.mid",
+                                 false,
+                                 {},
+                                 true,
+                                 {Plain("Conversion Complete")}},
+                      ReplaceRow{"KarFileGetsMidBeside",
+                                 Dir("music"),
+                                 Dir("music"),
+                                 "song.kar",
+                                 true,
+                                 {},
+                                 true,
+                                 {Plain("Conversion Complete")}},
+                      ReplaceRow{"OtherDirectoryNeverAsks",
+                                 Dir("music"),
+                                 Dir("out"),
+                                 "song.mid",
+                                 true,
+                                 {},
+                                 true,
+                                 {Plain("Conversion Complete")}}),
     [](const ::testing::TestParamInfo<ReplaceRow>& info) { return std::string(info.param.name); });
 
 #ifdef _WIN32
 const ReplaceRow CaseRows[] = {
     // Windows file names ignore case, every letter's.
-    ReplaceRow{"CaseFolds", Dir("MUSIC"), Dir("music"), "SONG.MID", true, {BoxAnswer::Ok}, true,
-                   {Ask("SONG.MID - Replace existing file?"), Plain("Conversion Complete")}},
-    ReplaceRow{"AccentedCaseFolds", Dir("m\xc3\xbcsic"), Dir("m\xc3\x9csic"), "song.mid", true, {BoxAnswer::Ok},
-                   true, {Ask("song.mid - Replace existing file?"), Plain("Conversion Complete")}},
+    ReplaceRow{"CaseFolds",
+               Dir("MUSIC"),
+               Dir("music"),
+               "SONG.MID",
+               true,
+               {BoxAnswer::Ok},
+               true,
+               {Ask("SONG.MID - Replace existing file?"), Plain("Conversion Complete")}},
+    ReplaceRow{"AccentedCaseFolds",
+               Dir("m\xc3\xbcsic"),
+               Dir("m\xc3\x9csic"),
+               "song.mid",
+               true,
+               {BoxAnswer::Ok},
+               true,
+               {Ask("song.mid - Replace existing file?"), Plain("Conversion Complete")}},
 };
 #else
 const ReplaceRow CaseRows[] = {
     // Elsewhere UPPER.MID is not UPPER.mid: the new file is written beside it, no question.
-    ReplaceRow{"CaseIsExact", Dir("music"), Dir("music"), "UPPER.MID", true, {}, true,
-                   {Plain("Conversion Complete")}},
-    ReplaceRow{"DirectoryCaseIsExact", Dir("MUSIC"), Dir("music"), "song.mid", true, {}, true,
-                   {Plain("Conversion Complete")}},
+    ReplaceRow{"CaseIsExact", Dir("music"), Dir("music"), "UPPER.MID", true, {}, true, {Plain("Conversion Complete")}},
+    ReplaceRow{
+        "DirectoryCaseIsExact", Dir("MUSIC"), Dir("music"), "song.mid", true, {}, true, {Plain("Conversion Complete")}},
 };
 #endif
 
@@ -488,9 +537,9 @@ TEST_P(StopTest, StopDuringFileKConvertsExactlyKFiles) {
     const std::vector<std::string> names{"a.mid", "b.mid", "c.mid", "d.mid", "e.mid"};
     const int total = static_cast<int>(names.size());
     testing::TempDir in, out;
-    const testing::Bytes format1 =
-        testing::Concat({testing::Header(1, 2, 96), testing::Track(testing::Hex("00 FF 2F 00")),
-                         testing::Track(testing::Hex("00 90 3C 40 60 80 3C 40 00 FF 2F 00"))});
+    const testing::Bytes format1 = testing::Concat(
+        {testing::Header(1, 2, 96), testing::Track(testing::Hex("00 FF 2F 00")),
+         testing::Track(testing::Hex("00 90 3C 40 60 80 3C 40 00 FF 2F 00"))});
     for (const std::string& name : names) testing::WriteFile(in / name, format1);
     FakeWindow window;
     window.directory = Text(in.Path());
@@ -544,8 +593,12 @@ TEST(ResultsInOneList, MixedBatchListsEveryLineWithCountsAndShowsNoPerFileBox) {
     window.answers = {BoxAnswer::Ok, BoxAnswer::Ok, BoxAnswer::Cancel, BoxAnswer::Ok,
                       BoxAnswer::Ok, BoxAnswer::Ok, BoxAnswer::Ok};
     FakeEngine engine;
-    engine.steps = {Code(0), Code(2), Code(3), Throws<MalformedFile>(std::string("no MThd header")),
-                    Throws<FileTooLarge>(std::uint64_t{1} << 30), Code(0)};
+    engine.steps = {Code(0),
+                    Code(2),
+                    Code(3),
+                    Throws<MalformedFile>(std::string("no MThd header")),
+                    Throws<FileTooLarge>(std::uint64_t{1} << 30),
+                    Code(0)};
     RunBatch(BatchKind::Smf0, window, engine);
 
     EXPECT_EQ(engine.calls.size(), 6U);
@@ -613,8 +666,9 @@ TEST(ResultsInOneList, SavedTextHasEveryLineThenTheCounts) {
     list.Add({FileOutcome::Kind::Converted, 0, "a.mid converted to type 0"});
     list.Add(FailedOutcome("b.mid", std::bad_alloc()));
     list.lines.push_back("Conversion Complete");
-    const std::string expected = "a.mid converted to type 0\nb.mid - Out of memory\nConversion Complete\n"
-                                 "1 converted, 0 refused, 1 failed\n";
+    const std::string expected =
+        "a.mid converted to type 0\nb.mid - Out of memory\nConversion Complete\n"
+        "1 converted, 0 refused, 1 failed\n";
     EXPECT_EQ(ResultsText(list), expected);
 
     testing::TempDir dir;
@@ -639,8 +693,7 @@ TEST(KaraokeCopy, ToANewNameAndOntoAnExistingFile) {
         engine.copies = {{true, ""}};
         RunBatch(BatchKind::Karaoke, window, engine);
         EXPECT_EQ(engine.calls.back(), Call("copy", In(Dir("music"), "a.mid"), In(Dir("out"), "a.kar")));
-        EXPECT_EQ(window.boxes,
-                  (std::vector<Box>{Plain("a.mid converted to karaoke"), Plain("Operation Complete")}));
+        EXPECT_EQ(window.boxes, (std::vector<Box>{Plain("a.mid converted to karaoke"), Plain("Operation Complete")}));
     }
     {
         // a.kar in its own directory: the prompt first, then the copy finds the file there.
@@ -656,9 +709,9 @@ TEST(KaraokeCopy, ToANewNameAndOntoAnExistingFile) {
                                     Call("type1", In(Dir("music"), "a.kar"), In(Dir("music"), "a.kar")),
                                     Call("copy", In(Dir("music"), "a.kar"), In(Dir("music"), "a.kar")),
                                 }));
-        EXPECT_EQ(window.boxes, (std::vector<Box>{Ask("a.kar - Replace existing file?"),
-                                                  Plain("a.kar - Output file already exists"),
-                                                  Plain("Operation Complete")}));
+        EXPECT_EQ(window.boxes,
+                  (std::vector<Box>{Ask("a.kar - Replace existing file?"), Plain("a.kar - Output file already exists"),
+                                    Plain("Operation Complete")}));
     }
 }
 
@@ -725,15 +778,14 @@ TEST_P(BatchEndingErrorTest, EndsAtThatFileWithOnlyTheErrorReport) {
     EXPECT_EQ(window.boxes.back(), Plain("Conversion Complete"));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, BatchEndingErrorTest,
-    ::testing::Values(ErrorRow{"DiskFull", Throws<IoError>(101), "Disk full"},
-                      ErrorRow{"InvalidFilename", Throws<IoError>(3), "Invalid filename"},
-                      ErrorRow{"AccessDenied", Throws<IoError>(5), "File access denied"},
-                      ErrorRow{"OtherIoError", Throws<IoError>(13), "I/O error 13"},
-                      ErrorRow{"OutOfMemory", Throws<OutOfMemory>(), "Out of memory"},
-                      ErrorRow{"BadAlloc", Throws<std::bad_alloc>(), "Out of memory"}),
-    [](const ::testing::TestParamInfo<ErrorRow>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cases, BatchEndingErrorTest,
+                         ::testing::Values(ErrorRow{"DiskFull", Throws<IoError>(101), "Disk full"},
+                                           ErrorRow{"InvalidFilename", Throws<IoError>(3), "Invalid filename"},
+                                           ErrorRow{"AccessDenied", Throws<IoError>(5), "File access denied"},
+                                           ErrorRow{"OtherIoError", Throws<IoError>(13), "I/O error 13"},
+                                           ErrorRow{"OutOfMemory", Throws<OutOfMemory>(), "Out of memory"},
+                                           ErrorRow{"BadAlloc", Throws<std::bad_alloc>(), "Out of memory"}),
+                         [](const ::testing::TestParamInfo<ErrorRow>& info) { return std::string(info.param.name); });
 
 TEST(RunHandler, PassesQuietlyWhenNothingIsThrown) {
     FakeWindow window;
@@ -773,24 +825,23 @@ TEST_P(PathTest, ComposesInputAndOutputPaths) {
     EXPECT_EQ(engine.calls[0], Call(row.kind == BatchKind::Smf0 ? "type0" : "type1", row.inputPath, row.outputPath));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, PathTest,
-    ::testing::Values(
-        PathRow{"InputAtRoot", Root, Dir("out"), BatchKind::Smf0, "song.mid", Root + "song.mid",
-                In(Dir("out"), "song.mid")},
-        PathRow{"OutputAtRoot", Dir("music"), Root, BatchKind::Smf1, "song.mid", In(Dir("music"), "song.mid"),
-                Root + "song.mid"},
-        PathRow{"KaraokeAtRoot", Dir("music"), Root, BatchKind::Karaoke, "song.mid", In(Dir("music"), "song.mid"),
-                Root + "song.kar"},
-        PathRow{"NoDot", Dir("music"), Dir("out"), BatchKind::Smf0, "song", In(Dir("music"), "song"),
-                In(Dir("out"), "song.mid")},
-        PathRow{"NoDotKaraoke", Dir("music"), Dir("out"), BatchKind::Karaoke, "song", In(Dir("music"), "song"),
-                In(Dir("out"), "song.kar")},
-        PathRow{"SeveralDots", Dir("music"), Dir("out"), BatchKind::Smf0, "my.song.mid",
-                In(Dir("music"), "my.song.mid"), In(Dir("out"), "my.mid")},
-        PathRow{"OnlyAnExtension", Dir("music"), Dir("out"), BatchKind::Smf1, ".mid", In(Dir("music"), ".mid"),
-                In(Dir("out"), ".mid")}),
-    [](const ::testing::TestParamInfo<PathRow>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cases, PathTest,
+                         ::testing::Values(PathRow{"InputAtRoot", Root, Dir("out"), BatchKind::Smf0, "song.mid",
+                                                   Root + "song.mid", In(Dir("out"), "song.mid")},
+                                           PathRow{"OutputAtRoot", Dir("music"), Root, BatchKind::Smf1, "song.mid",
+                                                   In(Dir("music"), "song.mid"), Root + "song.mid"},
+                                           PathRow{"KaraokeAtRoot", Dir("music"), Root, BatchKind::Karaoke, "song.mid",
+                                                   In(Dir("music"), "song.mid"), Root + "song.kar"},
+                                           PathRow{"NoDot", Dir("music"), Dir("out"), BatchKind::Smf0, "song",
+                                                   In(Dir("music"), "song"), In(Dir("out"), "song.mid")},
+                                           PathRow{"NoDotKaraoke", Dir("music"), Dir("out"), BatchKind::Karaoke, "song",
+                                                   In(Dir("music"), "song"), In(Dir("out"), "song.kar")},
+                                           PathRow{"SeveralDots", Dir("music"), Dir("out"), BatchKind::Smf0,
+                                                   "my.song.mid", In(Dir("music"), "my.song.mid"),
+                                                   In(Dir("out"), "my.mid")},
+                                           PathRow{"OnlyAnExtension", Dir("music"), Dir("out"), BatchKind::Smf1, ".mid",
+                                                   In(Dir("music"), ".mid"), In(Dir("out"), ".mid")}),
+                         [](const ::testing::TestParamInfo<PathRow>& info) { return std::string(info.param.name); });
 
 // ---- The output-name rule ------------------------------------------------------------
 
@@ -829,15 +880,29 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, OutputNameRuleTest,
     ::testing::Values(
         // x.kar would give x.mid, another input: neither is written, and no question.
-        NameRuleRow{"OutputIsAnotherInput", BatchKind::Smf0, true, {"x.kar", "x.mid"}, {}, {},
+        NameRuleRow{"OutputIsAnotherInput",
+                    BatchKind::Smf0,
+                    true,
+                    {"x.kar", "x.mid"},
+                    {},
+                    {},
                     {Plain("x.kar - output name x.mid is another input of this batch, not converted"),
                      Plain("x.mid - same output name as x.kar, not converted"), Plain("Conversion Complete")}},
         // The first file claims the name even though the engine refuses it.
-        NameRuleRow{"FirstClaimsWhateverItsOutcome", BatchKind::Smf0, false, {"a.b.c.mid", "a.x.mid", "b.mid"},
-                    {Code(2), Code(0)}, {"a.b.c.mid", "b.mid"},
+        NameRuleRow{"FirstClaimsWhateverItsOutcome",
+                    BatchKind::Smf0,
+                    false,
+                    {"a.b.c.mid", "a.x.mid", "b.mid"},
+                    {Code(2), Code(0)},
+                    {"a.b.c.mid", "b.mid"},
                     {Plain("a.b.c.mid - Not a Type 1 Midifile"),
                      Plain("a.x.mid - same output name as a.b.c.mid, not converted"), Plain("Conversion Complete")}},
-        NameRuleRow{"KaraokeNamesToo", BatchKind::Karaoke, false, {"song.mid", "song.kar"}, {Code(0)}, {"song.mid"},
+        NameRuleRow{"KaraokeNamesToo",
+                    BatchKind::Karaoke,
+                    false,
+                    {"song.mid", "song.kar"},
+                    {Code(0)},
+                    {"song.mid"},
                     {Plain("song.kar - same output name as song.mid, not converted"), Plain("Operation Complete")}}),
     [](const ::testing::TestParamInfo<NameRuleRow>& info) { return std::string(info.param.name); });
 
@@ -993,21 +1058,21 @@ TEST(About, InformationBoxWithTheAboutText) {
 
 TEST(RealEngine, Smf0BatchWritesTheOutputAndReportsRefusals) {
     testing::TempDir in, out;
-    const testing::Bytes format1 =
-        testing::Concat({testing::Header(1, 2, 96), testing::Track(testing::Hex("00 FF 2F 00")),
-                         testing::Track(testing::Hex("00 90 3C 40 60 80 3C 40 00 FF 2F 00"))});
+    const testing::Bytes format1 = testing::Concat(
+        {testing::Header(1, 2, 96), testing::Track(testing::Hex("00 FF 2F 00")),
+         testing::Track(testing::Hex("00 90 3C 40 60 80 3C 40 00 FF 2F 00"))});
     testing::WriteFile(in / "song.mid", format1);
-    testing::WriteFile(in / "zero.mid", testing::Concat({testing::Header(0, 1, 96),
-                                                         testing::Track(testing::Hex("00 FF 2F 00"))}));
+    testing::WriteFile(in / "zero.mid",
+                       testing::Concat({testing::Header(0, 1, 96), testing::Track(testing::Hex("00 FF 2F 00"))}));
     FakeWindow window;
     window.directory = Text(in.Path());
     window.output = Text(out.Path());
     window.SetFiles({"song.mid", "zero.mid"});
     window.promptBetweenFiles = true;
     RunBatch(BatchKind::Smf0, window, RealEngineCalls());
-    EXPECT_EQ(window.boxes, (std::vector<Box>{Plain("song.mid converted to type 0"),
-                                              Plain("zero.mid - Not a Type 1 Midifile"),
-                                              Plain("Conversion Complete")}));
+    EXPECT_EQ(window.boxes,
+              (std::vector<Box>{Plain("song.mid converted to type 0"), Plain("zero.mid - Not a Type 1 Midifile"),
+                                Plain("Conversion Complete")}));
     EXPECT_EQ(out.Entries(), std::vector<std::string>{"song.mid"});
     const testing::Bytes written = testing::ReadFile(out / "song.mid");
     ASSERT_GE(written.size(), 14U);
@@ -1049,14 +1114,16 @@ TEST(Session, BoxesComeOnTheServingThreadAndTheBatchEndsThere) {
     FakeEngine engine;
     engine.steps = {Code(0)};
     ServingThread serving;
-    BatchSession session(window, engine, 2, [&] { serving.Wake(); }, [&] { serving.ended = true; });
+    BatchSession session(
+        window, engine, 2, [&] { serving.Wake(); }, [&] { serving.ended = true; });
     ASSERT_TRUE(session.Start(TakeSnapshot(window, BatchKind::Smf0)));
     EXPECT_FALSE(session.Start(TakeSnapshot(window, BatchKind::Smf0))) << "one batch at a time";
     serving.ServeUntilEnded(session);
     EXPECT_FALSE(session.Running());
     EXPECT_EQ(window.boxes, (std::vector<Box>{Ask("a.mid - Replace existing file?"),
                                               Ask("b.mid - Replace existing file?"), Plain("Conversion Complete")}));
-    EXPECT_EQ(engine.calls, std::vector<std::string>{Call("type0", In(Dir("music"), "b.mid"), In(Dir("music"), "b.mid"))});
+    EXPECT_EQ(engine.calls,
+              std::vector<std::string>{Call("type0", In(Dir("music"), "b.mid"), In(Dir("music"), "b.mid"))});
     EXPECT_EQ(session.Progress(), (BatchProgress{2, 2, {}, true}));
 }
 
@@ -1070,7 +1137,8 @@ TEST(Session, StopEndsTheBatchBetweenFiles) {
         return 0;
     }};
     ServingThread serving;
-    BatchSession session(window, engine, 1, [&] { serving.Wake(); }, [&] { serving.ended = true; });
+    BatchSession session(
+        window, engine, 1, [&] { serving.Wake(); }, [&] { serving.ended = true; });
     running = &session;
     ASSERT_TRUE(session.Start(TakeSnapshot(window, BatchKind::Smf0)));
     serving.ServeUntilEnded(session);
@@ -1085,7 +1153,8 @@ TEST(Session, ClosingWhileABoxWaitsAnswersItWithCancelUnshown) {
     FakeEngine engine;  // any engine call fails the test: both questions are answered Cancel
     std::atomic<bool> woken{false};
     {
-        BatchSession session(window, engine, 1, [&] { woken = true; }, [] {});
+        BatchSession session(
+            window, engine, 1, [&] { woken = true; }, [] {});
         ASSERT_TRUE(session.Start(TakeSnapshot(window, BatchKind::Smf0)));
         while (!woken) std::this_thread::yield();
         EXPECT_TRUE(session.CallPending());

@@ -8,7 +8,7 @@ namespace quorvel::testing {
 
 // What one run of quorvel-cli gave back.
 struct CliRun {
-    int status = -1;  // the exit status, -1 when the process did not exit normally
+    int status = -1;     // the exit status, -1 when the process did not exit normally
     std::string out;     // standard output, each CR LF read as LF
     std::string err;     // standard error, the same way
     std::string rawOut;  // standard output, bytes as written (CR LF line ends on Windows)
@@ -22,8 +22,7 @@ struct CliRun {
 // line quoted so that the program's CommandLineToArgvW gives back every argument.
 // POSIX only: a fileSizeLimit of 0 or more caps every file the program writes at that
 // many bytes, as a full disk would (RLIMIT_FSIZE, SIGXFSZ ignored).
-CliRun RunCli(const std::vector<std::string>& arguments, const std::filesystem::path& cwd,
-              long fileSizeLimit = -1);
+CliRun RunCli(const std::vector<std::string>& arguments, const std::filesystem::path& cwd, long fileSizeLimit = -1);
 
 #ifndef _WIN32
 // A quorvel-cli started and not yet waited for.

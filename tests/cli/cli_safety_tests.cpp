@@ -72,8 +72,9 @@ bool WaitForALine(const std::string& name) {
 // A read-only output is never replaced, with -f or without, by a conversion or by the
 // karaoke copy: the line says "File access denied".
 TEST(ReadOnlyOutput, IsRefusedWithAndWithoutForce) {
-    const std::vector<std::vector<std::string>> runs = {
-        {"smf0", "-o", "out", "a.mid"}, {"smf0", "-f", "-o", "out", "a.mid"}, {"kar", "-f", "-o", "out", "a.mid"}};
+    const std::vector<std::vector<std::string>> runs = {{"smf0", "-o", "out", "a.mid"},
+                                                        {"smf0", "-f", "-o", "out", "a.mid"},
+                                                        {"kar", "-f", "-o", "out", "a.mid"}};
     for (const auto& arguments : runs) {
         SCOPED_TRACE(arguments[0] + " " + arguments[1]);
         TempDir dir;

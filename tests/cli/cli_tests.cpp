@@ -113,19 +113,18 @@ TEST_P(EveryBatch, GivesTheWindowsTextsAndTheEnginesBytes) {
 
 INSTANTIATE_TEST_SUITE_P(
     Batches, EveryBatch,
-    ::testing::Values(
-        BatchCase{"smf0",
-                  {"a.mid converted to type 0", "b.mid - Not a Type 1 Midifile", "Conversion Complete"},
-                  1,
-                  {{"a.mid", "merge a"}}},
-        BatchCase{"smf1",
-                  {"a.mid - Not a Type 0 Midifile", "b.mid converted to type 1", "Operation Complete"},
-                  1,
-                  {{"b.mid", "split b"}}},
-        BatchCase{"kar",
-                  {"a.mid converted to karaoke", "b.mid converted to karaoke", "Operation Complete"},
-                  0,
-                  {{"a.kar", "copy a"}, {"b.kar", "split b"}}}),
+    ::testing::Values(BatchCase{"smf0",
+                                {"a.mid converted to type 0", "b.mid - Not a Type 1 Midifile", "Conversion Complete"},
+                                1,
+                                {{"a.mid", "merge a"}}},
+                      BatchCase{"smf1",
+                                {"a.mid - Not a Type 0 Midifile", "b.mid converted to type 1", "Operation Complete"},
+                                1,
+                                {{"b.mid", "split b"}}},
+                      BatchCase{"kar",
+                                {"a.mid converted to karaoke", "b.mid converted to karaoke", "Operation Complete"},
+                                0,
+                                {{"a.kar", "copy a"}, {"b.kar", "split b"}}}),
     [](const auto& info) { return std::string(info.param.batch); });
 
 TEST(Batch, QuietPrintsOnlyProblemsAndTheFinalText) {
@@ -170,8 +169,8 @@ TEST(Batch, AnOutputThatIsAnotherInputIsNotWrittenEvenWithForce) {
               (std::vector<std::string>{"x.kar - output name x.mid is another input of this batch, not converted",
                                         "x.mid - same output name as x.kar, not converted", "Conversion Complete"}));
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(Snapshot(dir.Path()), (std::map<std::string, std::string>{{"x.kar", AsString(kar)},
-                                                                        {"x.mid", AsString(mid)}}));
+    EXPECT_EQ(Snapshot(dir.Path()),
+              (std::map<std::string, std::string>{{"x.kar", AsString(kar)}, {"x.mid", AsString(mid)}}));
 }
 
 #ifndef _WIN32
@@ -205,8 +204,8 @@ TEST(Force, ExistingOutputIsKeptWithoutForceAndReplacedWithIt) {
     WriteFile(dir / "out" / "a.mid", old);
 
     const CliRun kept = RunCli({"smf0", "-o", "out", "a.mid"}, dir.Path());
-    EXPECT_EQ(kept.Lines(), (std::vector<std::string>{"a.mid - a.mid exists in out, not replaced (use -f)",
-                                                      "Conversion Complete"}));
+    EXPECT_EQ(kept.Lines(),
+              (std::vector<std::string>{"a.mid - a.mid exists in out, not replaced (use -f)", "Conversion Complete"}));
     EXPECT_EQ(kept.status, 1);
     EXPECT_EQ(ReadFile(dir / "out" / "a.mid"), old);
 
@@ -222,9 +221,9 @@ TEST(Force, ConvertingAFileOntoItselfNeedsForce) {
     WriteFile(dir / "b.mid", song);
 
     const CliRun kept = RunCli({"smf1", "b.mid"}, dir.Path());
-    EXPECT_EQ(kept.Lines(), (std::vector<std::string>{
-                                "b.mid - would be replaced by its own output, not converted (use -f)",
-                                "Operation Complete"}));
+    EXPECT_EQ(kept.Lines(),
+              (std::vector<std::string>{"b.mid - would be replaced by its own output, not converted (use -f)",
+                                        "Operation Complete"}));
     EXPECT_EQ(kept.status, 1);
     EXPECT_EQ(ReadFile(dir / "b.mid"), song);
 
@@ -243,8 +242,8 @@ TEST(Force, KaraokeCopyReplacesAnExistingFileOnlyWithForce) {
     WriteFile(dir / "out" / "a.kar", Text("old"));
 
     const CliRun kept = RunCli({"kar", "-o", "out", "a.mid"}, dir.Path());
-    EXPECT_EQ(kept.Lines(), (std::vector<std::string>{"a.mid - a.kar exists in out, not replaced (use -f)",
-                                                      "Operation Complete"}));
+    EXPECT_EQ(kept.Lines(),
+              (std::vector<std::string>{"a.mid - a.kar exists in out, not replaced (use -f)", "Operation Complete"}));
     EXPECT_EQ(kept.status, 1);
     EXPECT_EQ(ReadFile(dir / "out" / "a.kar"), Text("old"));
 
@@ -279,8 +278,8 @@ TEST(Force, KaraokeCopyOnAFullDiskLeavesNoPartialFile) {
         std::vector<std::string> arguments = {"kar", "-o", "out", "a.mid", "b.mid"};
         if (force) arguments.insert(arguments.begin() + 1, "-f");
         const CliRun run = RunCli(arguments, dir.Path(), 16384);
-        EXPECT_EQ(run.Lines(), (std::vector<std::string>{"a.mid - Disk full", "b.mid converted to karaoke",
-                                                         "Operation Complete"}));
+        EXPECT_EQ(run.Lines(),
+                  (std::vector<std::string>{"a.mid - Disk full", "b.mid converted to karaoke", "Operation Complete"}));
         EXPECT_EQ(run.status, 1);
         std::map<std::string, std::string> expected = {{"b.kar", AsString(b)}};
         if (force) expected["a.kar"] = "old";
@@ -316,11 +315,9 @@ TEST(Arguments, ADirectoryStandsForItsMidAndKarFilesSortedIgnoringCase) {
     fs::create_directory(dir / "out");
 
     const CliRun run = RunCli({"smf0", "-o", "out", "z.mid", "in"}, dir.Path());
-    EXPECT_EQ(run.Lines(),
-              (std::vector<std::string>{"z.mid converted to type 0", "a.mid converted to type 0",
-                                        "B.MID converted to type 0",
-                                        "c.kar converted to type 0", "d.Mid converted to type 0",
-                                        "Conversion Complete"}));
+    EXPECT_EQ(run.Lines(), (std::vector<std::string>{"z.mid converted to type 0", "a.mid converted to type 0",
+                                                     "B.MID converted to type 0", "c.kar converted to type 0",
+                                                     "d.Mid converted to type 0", "Conversion Complete"}));
 }
 
 TEST(Arguments, AnEmptyDirectoryGivesNoFilesSelected) {
@@ -358,8 +355,7 @@ INSTANTIATE_TEST_SUITE_P(
                       UsageCase{"ZeroJobs", {"smf0", "-j", "0", "a.mid"}},
                       UsageCase{"JobsNotANumber", {"smf0", "-j", "many", "a.mid"}},
                       UsageCase{"MissingOutputDirectory", {"smf0", "-o", "nowhere", "a.mid"}},
-                      UsageCase{"EmptyFileName", {"kar", "a.mid", ""}},
-                      UsageCase{"EmptyInfoFileName", {"info", ""}},
+                      UsageCase{"EmptyFileName", {"kar", "a.mid", ""}}, UsageCase{"EmptyInfoFileName", {"info", ""}},
                       UsageCase{"MemoryLimitBelowOneMebibyte", {"smf0", "--max-memory", "512K", "a.mid"}},
                       UsageCase{"MemoryLimitWithAnUnknownUnit", {"info", "--max-memory", "2T", "a.mid"}},
                       UsageCase{"MemoryLimitNotANumber", {"smf1", "--max-memory", "lots", "a.mid"}}),

@@ -24,7 +24,8 @@ using Json = nlohmann::json;
 // Format 1, two tracks: merges cleanly; key makes each file's bytes its own.
 Bytes Song(int key) {
     const auto k = static_cast<std::uint8_t>(key);
-    return Concat({Header(1, 2, 96), Track(Concat({Hex("00 90"), Bytes{k}, Hex("40 60"), Bytes{k}, Hex("00 00 FF 2F 00")})),
+    return Concat({Header(1, 2, 96),
+                   Track(Concat({Hex("00 90"), Bytes{k}, Hex("40 60"), Bytes{k}, Hex("00 00 FF 2F 00")})),
                    Track(Hex("00 91 30 50 30 30 00 00 FF 2F 00"))});
 }
 
@@ -34,7 +35,8 @@ std::string AsString(const Bytes& bytes) { return std::string(bytes.begin(), byt
 std::map<std::string, std::string> Files(const fs::path& root) {
     std::map<std::string, std::string> files;
     for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator(); ++it)
-        if (it->is_regular_file()) files[fs::relative(it->path(), root).generic_string()] = AsString(ReadFile(it->path()));
+        if (it->is_regular_file())
+            files[fs::relative(it->path(), root).generic_string()] = AsString(ReadFile(it->path()));
     return files;
 }
 
@@ -42,8 +44,8 @@ std::map<std::string, std::string> Files(const fs::path& root) {
 std::map<std::string, std::string> Everything(const fs::path& root) {
     std::map<std::string, std::string> entries;
     for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator(); ++it)
-        entries[fs::relative(it->path(), root).generic_string()] =
-            it->is_directory() ? "folder" : AsString(ReadFile(it->path()));
+        entries[fs::relative(it->path(), root).generic_string()] = it->is_directory() ? "folder"
+                                                                                      : AsString(ReadFile(it->path()));
     return entries;
 }
 
@@ -81,8 +83,8 @@ void AddFiles(const fs::path& in, const std::string& folder, int count, int& key
         const Bytes song = Song(key++ % 96 + 16);
         WriteFile(in / name, song);
         tree.order.push_back(name);
-        tree.merged[name.substr(0, name.rfind('/') + 1) + batch::RemoveExt(SongName(i)) + ".mid"] =
-            AsString(RunType0(song).output);
+        tree.merged[name.substr(0, name.rfind('/') + 1) + batch::RemoveExt(SongName(i)) + ".mid"] = AsString(
+            RunType0(song).output);
     }
 }
 
@@ -185,7 +187,8 @@ TEST(Tree, RecursiveRunsMirrorTheTreeWithAnyJobsAndDryRunsWriteNothing) {
     const CliRun kept = RunCli({"smf0", "-r", "--dry-run", "-q", "-o", "out", "in"}, dir.Path());
     EXPECT_EQ(kept.status, 1);
     ASSERT_EQ(kept.Lines().size(), tree.order.size() + 1);
-    EXPECT_EQ(kept.Lines()[8], Native("Artist 0/song 000.mid - song 000.mid exists in out/Artist 0, not replaced (use -f)"));
+    EXPECT_EQ(kept.Lines()[8],
+              Native("Artist 0/song 000.mid - song 000.mid exists in out/Artist 0, not replaced (use -f)"));
     EXPECT_EQ(kept.Lines().back(), "Dry run: 0 of " + count + " files would be converted, nothing written");
     const CliRun replacing = RunCli({"smf0", "-r", "--dry-run", "-f", "-o", "out", "in"}, dir.Path());
     EXPECT_EQ(replacing.status, 0);
@@ -248,9 +251,9 @@ TEST(Recursive, OutputFoldersAreMadeForOutputsOnly) {
     EXPECT_EQ(run.Lines()[0], "b.mid converted to type 0");
     EXPECT_EQ(run.Lines()[1], Native("refused/deeper/zero.mid - Not a Type 1 Midifile"));
     EXPECT_EQ(run.Lines()[2].rfind(Native("sub/a.mid - cannot make the folder out/sub: "), 0), 0u) << run.Lines()[2];
-    EXPECT_EQ(Everything(dir / "out"), (std::map<std::string, std::string>{
-                                           {"b.mid", AsString(RunType0(Song(60)).output)},
-                                           {"sub", "a file where the folder would go"}}));
+    EXPECT_EQ(Everything(dir / "out"),
+              (std::map<std::string, std::string>{{"b.mid", AsString(RunType0(Song(60)).output)},
+                                                  {"sub", "a file where the folder would go"}}));
 }
 
 // What each field holds is the unit tests' business; here the command and its status.

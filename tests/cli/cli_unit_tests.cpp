@@ -27,8 +27,8 @@ TEST(InputNames, MidAndKarMatchInAnyCase) {
     const struct {
         const char* name;
         bool matches;
-    } rows[] = {{"a.mid", true}, {"A.MID", true}, {"b.Kar", true}, {".mid", true},  {"a.midi", false},
-                {"a.mid.txt", false}, {"mid", false}, {"a_mid", false}, {"", false}, {"x.kar ", false}};
+    } rows[] = {{"a.mid", true},      {"A.MID", true}, {"b.Kar", true},  {".mid", true}, {"a.midi", false},
+                {"a.mid.txt", false}, {"mid", false},  {"a_mid", false}, {"", false},    {"x.kar ", false}};
     for (const auto& row : rows) EXPECT_EQ(cli::HasMidiExtension(row.name), row.matches) << row.name;
 }
 
@@ -72,8 +72,15 @@ TEST(PrintedNames, ControlCharactersAndBytesOutsideUtf8AreEscaped) {
         {"tab, line feed, carriage return", "a\tb\nc\rd", "a\\tb\\nc\\rd"},
         {"escape and other C0", std::string("\x1b[2J\x01") + '\0', "\\x1b[2J\\x01\\x00"},
         {"delete", "a\x7f", "a\\x7f"},
-        {"C1 control in UTF-8", "a\xC2\x9B" "1m", "a\\xc2\\x9b1m"},
-        {"no-break space is text", "a\xC2\xA0" "b", "a\xC2\xA0" "b"},
+        {"C1 control in UTF-8",
+         "a\xC2\x9B"
+         "1m",
+         "a\\xc2\\x9b1m"},
+        {"no-break space is text",
+         "a\xC2\xA0"
+         "b",
+         "a\xC2\xA0"
+         "b"},
         {"stray and truncated bytes", "\xFF\xE2\x82", "\\xff\\xe2\\x82"},
         {"overlong form and surrogate", "\xC0\xAF\xED\xA0\x80", "\\xc0\\xaf\\xed\\xa0\\x80"},
 #ifndef _WIN32
@@ -109,10 +116,10 @@ TEST(RecursiveInputs, FilesFirstThenSubfoldersByNameDepthFirst) {
     const std::string argument = batch::Utf8FromPath(root);
 
     const std::vector<cli::InputFile> files = cli::ExpandInputs({argument}, true);
-    EXPECT_EQ(ShownNames(files), (std::vector<std::string>{"A.kar", "b.mid", Native("a.mid/inner.mid"),
-                                                           Native("Sub/z.mid"), Native("Sub/deep/c.kar"),
-                                                           Native("Sub/deep/Y.MID"), Native("Sub/deep/deeper/w.mid"),
-                                                           Native("sub2/x.mid")}));
+    EXPECT_EQ(ShownNames(files),
+              (std::vector<std::string>{"A.kar", "b.mid", Native("a.mid/inner.mid"), Native("Sub/z.mid"),
+                                        Native("Sub/deep/c.kar"), Native("Sub/deep/Y.MID"),
+                                        Native("Sub/deep/deeper/w.mid"), Native("sub2/x.mid")}));
     ASSERT_EQ(files.size(), 8u);
     EXPECT_EQ(files[6].folder, Native("Sub/deep/deeper"));
     EXPECT_EQ(files[6].displayName, "w.mid");
@@ -143,8 +150,8 @@ TEST(RecursiveInputs, LinksToFoldersAreNotFollowedAndUnreadableFoldersAreReporte
 
         const std::vector<cli::InputFile> files = cli::ExpandInputs({root.string()}, true);
         fs::permissions(root / "locked", fs::perms::owner_all);
-        EXPECT_EQ(ShownNames(files), (std::vector<std::string>{"a/inner/song.mid", "b/tune.mid", "c/last.mid",
-                                                               "locked (error)"}));
+        EXPECT_EQ(ShownNames(files),
+                  (std::vector<std::string>{"a/inner/song.mid", "b/tune.mid", "c/last.mid", "locked (error)"}));
         ASSERT_EQ(files.size(), 4u);
         EXPECT_EQ(files[3].error.value_or(""), "cannot list the directory: Permission denied");
     });
@@ -157,10 +164,10 @@ TEST(JsonOutcomes, EachKindHasItsName) {
         Kind kind;
         const char* name;
         const char* dryRun;
-    } rows[] = {{Kind::Converted, "converted", "would-fail"}, {Kind::Copied, "copied", "would-fail"},
-                {Kind::Refused, "refused", "would-refuse"},   {Kind::Malformed, "malformed", "would-refuse"},
+    } rows[] = {{Kind::Converted, "converted", "would-fail"},  {Kind::Copied, "copied", "would-fail"},
+                {Kind::Refused, "refused", "would-refuse"},    {Kind::Malformed, "malformed", "would-refuse"},
                 {Kind::TooLarge, "too-large", "would-refuse"}, {Kind::Failed, "failed", "would-fail"},
-                {Kind::Skipped, "skipped", "would-skip"},     {Kind::Declined, "skipped", "would-skip"}};
+                {Kind::Skipped, "skipped", "would-skip"},      {Kind::Declined, "skipped", "would-skip"}};
     for (const auto& row : rows) {
         EXPECT_EQ(cli::OutcomeName(row.kind), row.name);
         EXPECT_EQ(cli::DryRunRefusalName(row.kind), row.dryRun) << row.name;

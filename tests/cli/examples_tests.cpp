@@ -38,27 +38,25 @@ TEST_P(Examples, ConvertAsTheirKindsSay) {
 
 INSTANTIATE_TEST_SUITE_P(
     Batches, Examples,
-    ::testing::Values(ExampleCase{"smf0",
-                                  {"band.mid converted to type 0", "groove.mid - Not a Type 1 Midifile",
-                                   "karaoke.kar converted to type 0", "sing-along.mid - Not a Type 1 Midifile",
-                                   "Conversion Complete"},
-                                  1},
-                      ExampleCase{"smf1",
-                                  {"band.mid - Not a Type 0 Midifile", "groove.mid converted to type 1",
-                                   "karaoke.kar - Not a Type 0 Midifile", "sing-along.mid converted to type 1",
-                                   "Operation Complete"},
-                                  1},
-                      ExampleCase{"kar",
-                                  {"band.mid converted to karaoke", "groove.mid converted to karaoke",
-                                   "karaoke.kar converted to karaoke", "sing-along.mid converted to karaoke",
-                                   "Operation Complete"},
-                                  0}),
+    ::testing::Values(
+        ExampleCase{"smf0",
+                    {"band.mid converted to type 0", "groove.mid - Not a Type 1 Midifile",
+                     "karaoke.kar converted to type 0", "sing-along.mid - Not a Type 1 Midifile",
+                     "Conversion Complete"},
+                    1},
+        ExampleCase{"smf1",
+                    {"band.mid - Not a Type 0 Midifile", "groove.mid converted to type 1",
+                     "karaoke.kar - Not a Type 0 Midifile", "sing-along.mid converted to type 1", "Operation Complete"},
+                    1},
+        ExampleCase{"kar",
+                    {"band.mid converted to karaoke", "groove.mid converted to karaoke",
+                     "karaoke.kar converted to karaoke", "sing-along.mid converted to karaoke", "Operation Complete"},
+                    0}),
     [](const auto& info) { return std::string(info.param.batch); });
 
 TEST(ExampleFiles, HoldWhatTheDemoShows) {
     const fs::path examples = QUORVEL_EXAMPLES_DIR;
-    const CliRun run =
-        RunCli({"info", "band.mid", "sing-along.mid", "karaoke.kar", "groove.mid"}, examples);
+    const CliRun run = RunCli({"info", "band.mid", "sing-along.mid", "karaoke.kar", "groove.mid"}, examples);
     EXPECT_EQ(run.status, 0) << run.out;
     EXPECT_NE(run.out.find("band.mid: format 1, 4 tracks"), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("channels used: 1, 2, 10"), std::string::npos) << run.out;

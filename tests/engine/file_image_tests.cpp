@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-
 #include "quorvel/engine/errors.hpp"
 #include "file_image.hpp"
 #include "smf_test_support.hpp"
@@ -56,8 +55,8 @@ TEST_P(LoadInputSizes, FillsWholePagesAndPlacesTheOutputBehindThem) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, LoadInputSizes,
-                         ::testing::Values(SizeCase{0, 0}, SizeCase{100, 1}, SizeCase{16384, 1},
-                                           SizeCase{16385, 2}, SizeCase{3 * 16384 + 5, 4}));
+                         ::testing::Values(SizeCase{0, 0}, SizeCase{100, 1}, SizeCase{16384, 1}, SizeCase{16385, 2},
+                                           SizeCase{3 * 16384 + 5, 4}));
 
 TEST(FileImagePositions, PageBoundariesMapToNeighbouringSlots) {
     Bytes input(16385, 0x11);
@@ -95,8 +94,7 @@ TEST(FileImageCopy, CountZeroChangesNothingAndLongRunsCrossPages) {
     const engine::Position source = 16384 - 100;
     const engine::Position destination = base + FileImage::PageSize - 50;
     image.CopyBytes(source, destination, 255);
-    for (int i = 0; i < 255; ++i)
-        ASSERT_EQ(image.GetByte(destination + i), image.GetByte(source + i)) << "byte " << i;
+    for (int i = 0; i < 255; ++i) ASSERT_EQ(image.GetByte(destination + i), image.GetByte(source + i)) << "byte " << i;
     // And a run far longer than a page.
     image.CopyBytes(1, base + 1, 40000);
     for (int i = 0; i < 40000; i += 333) ASSERT_EQ(image.GetByte(base + 1 + i), image.GetByte(1 + i));
@@ -128,7 +126,8 @@ TEST(FileImageSave, AnOutputGrownInStepsIsWrittenWhole) {
     const std::int64_t size = 6'000'000;
     for (std::int64_t done = 0; done < size; done += 100000) {
         image.GrowOutput(done + 100000);
-        for (std::int64_t i = done + 1; i <= done + 100000; ++i) image.PutByte(base + i, static_cast<std::uint8_t>(i % 251));
+        for (std::int64_t i = done + 1; i <= done + 100000; ++i)
+            image.PutByte(base + i, static_cast<std::uint8_t>(i % 251));
     }
     EXPECT_LT(image.HeldBytes(), static_cast<std::uint64_t>(size + (4 << 20) + 2 * FileImage::PageSize));
     image.OutputSize = size;
@@ -143,7 +142,9 @@ class UnsizedFileOps final : public engine::FileOps {
 public:
     int OpenRead(const std::filesystem::path& name) override { return system_.OpenRead(name); }
     int CreateNew(const std::filesystem::path& name) override { return system_.CreateNew(name); }
-    std::ptrdiff_t Read(int handle, void* buffer, std::size_t size) override { return system_.Read(handle, buffer, size); }
+    std::ptrdiff_t Read(int handle, void* buffer, std::size_t size) override {
+        return system_.Read(handle, buffer, size);
+    }
     std::ptrdiff_t Write(int handle, const void* buffer, std::size_t size) override {
         return system_.Write(handle, buffer, size);
     }
@@ -178,7 +179,8 @@ TEST(FileImageCapacity, AnImagePastTheMemoryLimitIsRefused) {
         image.LoadInput();
         EXPECT_EQ(image.InputPages(), 63);
         const Bytes expected = Pattern(63 * FileImage::PageSize - 1);
-        for (std::size_t i = 0; i < expected.size(); i += 4093) ASSERT_EQ(image.GetByte(static_cast<engine::Position>(i + 1)), expected[i]);
+        for (std::size_t i = 0; i < expected.size(); i += 4093)
+            ASSERT_EQ(image.GetByte(static_cast<engine::Position>(i + 1)), expected[i]);
         EXPECT_EQ(image.GetByte(static_cast<engine::Position>(expected.size())), expected.back());
         EXPECT_EQ(image.GetByte(static_cast<engine::Position>(expected.size() + 1)), 0);
         image.OutputSize = 1;

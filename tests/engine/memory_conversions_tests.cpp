@@ -102,7 +102,9 @@ Ended Catch(Convert convert) {
 }
 
 Ended FromBytes(const BytesCase& c) {
-    return Catch([&] { return c.kind == Kind::Merge ? engine::ConvertToType0(c.input) : engine::ConvertToType1(c.input); });
+    return Catch([&] {
+        return c.kind == Kind::Merge ? engine::ConvertToType0(c.input) : engine::ConvertToType1(c.input);
+    });
 }
 
 Ended FromDisk(const BytesCase& c) {
@@ -131,11 +133,12 @@ INSTANTIATE_TEST_SUITE_P(
     BothConversions, ConvertBytes,
     ::testing::Values(
         BytesCase{"MergeOfTwoTracks", Kind::Merge,
-                  Concat({Header(1, 2, 96), Track(Concat({Meta(0, 0x51, Hex("07 A1 20")), kEnd})), Track(Concat({kNotes, kEnd}))}),
+                  Concat({Header(1, 2, 96), Track(Concat({Meta(0, 0x51, Hex("07 A1 20")), kEnd})),
+                          Track(Concat({kNotes, kEnd}))}),
                   "result 0"},
         BytesCase{"MergeOfFormat0", Kind::Merge, Concat({Header(0, 1, 96), Track(Concat({kNotes, kEnd}))}), "result 2"},
-        BytesCase{"MergeOfTrackRunningPastItsChunk", Kind::Merge,
-                  Concat({Header(1, 1, 96), Track(Hex("00 90 3C"))}), "MalformedFile: Malformed Midifile: "},
+        BytesCase{"MergeOfTrackRunningPastItsChunk", Kind::Merge, Concat({Header(1, 1, 96), Track(Hex("00 90 3C"))}),
+                  "MalformedFile: Malformed Midifile: "},
         BytesCase{"SplitOfTwoChannels", Kind::Split,
                   Concat({Header(0, 1, 96), Track(Concat({kNotes, Hex("00 91 40 40 30 81 40 00"), kEnd}))}),
                   "result 0"},

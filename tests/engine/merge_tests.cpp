@@ -18,10 +18,9 @@ TEST(MergeWorkedExample, TwoTracksInterleaveByTime) {
     ASSERT_EQ(input.size(), 61u);
     const Conversion result = RunType0(input);
     ASSERT_EQ(result.code, 0);
-    EXPECT_EQ(ToHex(result.output),
-              ToHex(Hex("4D 54 68 64 00 00 00 06 00 00 00 01 00 60"
-                        "4D 54 72 6B 00 00 00 12"
-                        "00 90 3C 40 00 30 50 30 3C 00 30 80 30 00 00 FF 2F 00")));
+    EXPECT_EQ(ToHex(result.output), ToHex(Hex("4D 54 68 64 00 00 00 06 00 00 00 01 00 60"
+                                              "4D 54 72 6B 00 00 00 12"
+                                              "00 90 3C 40 00 30 50 30 3C 00 30 80 30 00 00 FF 2F 00")));
 }
 
 // A karaoke file: track 2's marker turns track 3's texts into lyrics with line breaks.
@@ -29,23 +28,29 @@ TEST(MergeWorkedExample, KaraokeTextsBecomeLyrics) {
     const Bytes input = Concat({
         Hex("4D 54 68 64 00 00 00 06 00 01 00 03 00 60"),
         Hex("4D 54 72 6B 00 00 00 0B 00 FF 51 03 07 A1 20 00 FF 2F 00"),
-        Hex("4D 54 72 6B 00 00 00 25 00 FF 01 13"), Text("@KMIDI KARAOKE FILE"),
-        Hex("00 FF 01 06"), Text("@V0100"), Hex("00 FF 2F 00"),
-        Hex("4D 54 72 6B 00 00 00 27 00 FF 01 07"), Text("@TTitle"),
-        Hex("60 FF 01 04"), Text("\\Hel"), Hex("30 FF 01 02"), Text("lo"),
-        Hex("30 FF 01 06"), Text("/World"), Hex("00 FF 2F 00"),
+        Hex("4D 54 72 6B 00 00 00 25 00 FF 01 13"),
+        Text("@KMIDI KARAOKE FILE"),
+        Hex("00 FF 01 06"),
+        Text("@V0100"),
+        Hex("00 FF 2F 00"),
+        Hex("4D 54 72 6B 00 00 00 27 00 FF 01 07"),
+        Text("@TTitle"),
+        Hex("60 FF 01 04"),
+        Text("\\Hel"),
+        Hex("30 FF 01 02"),
+        Text("lo"),
+        Hex("30 FF 01 06"),
+        Text("/World"),
+        Hex("00 FF 2F 00"),
     });
     ASSERT_EQ(input.size(), 125u);
     const Conversion result = RunType0(input);
     ASSERT_EQ(result.code, 0);
     EXPECT_EQ(ToHex(result.output),
               ToHex(Concat({Hex("4D 54 68 64 00 00 00 06 00 00 00 01 00 60 4D 54 72 6B 00 00 00 36"),
-                            Hex("00 FF 51 03 07 A1 20"),
-                            Hex("00 FF 01 07 2A 20 54 69 74 6C 65"),
-                            Hex("00 FF 05 01 0D 60 FF 05 03 48 65 6C"),
-                            Hex("30 FF 05 02 6C 6F"),
-                            Hex("00 FF 05 01 0D 30 FF 05 05 57 6F 72 6C 64"),
-                            Hex("00 FF 2F 00")})));
+                            Hex("00 FF 51 03 07 A1 20"), Hex("00 FF 01 07 2A 20 54 69 74 6C 65"),
+                            Hex("00 FF 05 01 0D 60 FF 05 03 48 65 6C"), Hex("30 FF 05 02 6C 6F"),
+                            Hex("00 FF 05 01 0D 30 FF 05 05 57 6F 72 6C 64"), Hex("00 FF 2F 00")})));
 }
 
 }  // namespace
@@ -102,9 +107,9 @@ TEST(MergeTracks, SameTimeEventsComeOneTrackAtATime) {
 TEST(MergeTracks, NamesOfLaterTracksAndOneBytePortEventsAreLeftOut) {
     const Bytes t1 = Concat({Meta(0, 0x03, Text("Song")), Meta(0, 0x21, Hex("01")), kEnd});
     const Bytes t2 = Concat({Meta(0, 0x03, Text("Bass")), Meta(0, 0x21, Hex("01 02")), Hex("00 90 30 50"), kEnd});
-    EXPECT_EQ(MergedHex(Format1({t1, t2})),
-              ToHex(Format0Output(Concat({Meta(0, 0x03, Text("Song")), Meta(0, 0x21, Hex("01 02")),
-                                          Hex("00 90 30 50")}))));
+    EXPECT_EQ(
+        MergedHex(Format1({t1, t2})),
+        ToHex(Format0Output(Concat({Meta(0, 0x03, Text("Song")), Meta(0, 0x21, Hex("01 02")), Hex("00 90 30 50")}))));
 }
 
 TEST(MergeTracks, RunningStatusAcrossTracksAndAfterMeta) {
@@ -241,10 +246,13 @@ INSTANTIATE_TEST_SUITE_P(
                       "status byte F2 is not allowed in track 1"},
         MalformedCase{"nostatus", Concat({Header(1, 1, 96), Track(Concat({Hex("00 3C 40"), kEnd}))}),
                       "a data byte stands where track 1 needs a status byte"},
-        MalformedCase{"statusaftermetaonly", Concat({Header(1, 1, 96), Track(Concat({Meta(0, 1, Text("a")), Hex("00 3C 40"), kEnd}))}),
+        MalformedCase{"statusaftermetaonly",
+                      Concat({Header(1, 1, 96), Track(Concat({Meta(0, 1, Text("a")), Hex("00 3C 40"), kEnd}))}),
                       "a data byte stands where track 1 needs a status byte"},
         // A dropped port event carries its time into the next written one: 2^28 ticks.
-        MalformedCase{"gaptoolong", Concat({Header(1, 1, 96), Track(Concat({Hex("00 90 3C 40 FF FF FF 7F FF 21 01 00 01 80 3C 00"), kEnd}))}),
+        MalformedCase{"gaptoolong",
+                      Concat({Header(1, 1, 96),
+                              Track(Concat({Hex("00 90 3C 40 FF FF FF 7F FF 21 01 00 01 80 3C 00"), kEnd}))}),
                       "a gap of 268435456 ticks is too long to be written (at most 268435455)"}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -256,7 +264,11 @@ const Bytes kMarker = Meta(0, 0x01, Text("@KMIDI KARAOKE FILE"));
 
 TEST(MergeKaraoke, TheMarkerWorksOnlyExactlyAndOnlyInTrackTwo) {
     const Bytes lyricText = Meta(0, 0x01, Text("la"));
-    struct Case { const char* name; Bytes track2; bool karaoke; };
+    struct Case {
+        const char* name;
+        Bytes track2;
+        bool karaoke;
+    };
     const Case cases[] = {
         {"exact", kMarker, true},
         {"lower case", Meta(0, 0x01, Text("@kmidi karaoke file")), false},
@@ -264,7 +276,8 @@ TEST(MergeKaraoke, TheMarkerWorksOnlyExactlyAndOnlyInTrackTwo) {
         {"as a lyric", Meta(0, 0x05, Text("@KMIDI KARAOKE FILE")), false},
     };
     for (const Case& c : cases) {
-        const std::string out = MergedHex(KaraokeFile(c.track2, Concat({Hex("10"), Bytes(lyricText.begin() + 1, lyricText.end())})));
+        const std::string out = MergedHex(
+            KaraokeFile(c.track2, Concat({Hex("10"), Bytes(lyricText.begin() + 1, lyricText.end())})));
         const Bytes expected = c.karaoke ? Concat({Hex("10 FF 05 02"), Text("la")})
                                          : Concat({c.track2, Hex("10 FF 01 02"), Text("la")});
         EXPECT_EQ(out, ToHex(Format0Output(expected))) << c.name;
@@ -275,8 +288,8 @@ TEST(MergeKaraoke, TheMarkerWorksOnlyExactlyAndOnlyInTrackTwo) {
 }
 
 TEST(MergeKaraoke, TrackTwoBeforeTheMarkerIsKeptAndAfterItDropped) {
-    const Bytes track2 = Concat({Meta(0, 0x01, Text("before")), Hex("10"),
-                                 Bytes(kMarker.begin() + 1, kMarker.end()), Meta(0, 0x01, Text("after"))});
+    const Bytes track2 = Concat({Meta(0, 0x01, Text("before")), Hex("10"), Bytes(kMarker.begin() + 1, kMarker.end()),
+                                 Meta(0, 0x01, Text("after"))});
     const Bytes track3 = Concat({Meta(0, 0x01, Text("early")), Hex("20 FF 01 04"), Text("late")});
     EXPECT_EQ(MergedHex(KaraokeFile(track2, track3)),
               ToHex(Format0Output(Concat({Meta(0, 0x01, Text("before")), Meta(0, 0x01, Text("early")),
@@ -284,7 +297,11 @@ TEST(MergeKaraoke, TrackTwoBeforeTheMarkerIsKeptAndAfterItDropped) {
 }
 
 TEST(MergeKaraoke, ShortTextsAndLineBreaks) {
-    struct Case { const char* name; Bytes event; Bytes expected; };
+    struct Case {
+        const char* name;
+        Bytes event;
+        Bytes expected;
+    };
     const Case cases[] = {
         {"slash alone", Meta(0, 0x01, Text("/")), Hex("00 FF 05 01 0D 00 FF 05 00")},
         {"backslash", Meta(0, 0x01, Text("\\ab")), Hex("00 FF 05 01 0D 00 FF 05 02 61 62")},
@@ -356,12 +373,14 @@ namespace {
 // Bytes of the header that the reader passes over do not reach the output.
 TEST(OutputHeader, StatesLengthSixAndAPlainFormatWord) {
     const Bytes merged = RunType0(Concat({Hex("4D 54 68 64 00 00 01 06 00 01 00 01 E7 28"),
-                                          Track(Hex("00 90 3C 40 00 FF 2F 00"))})).output;
+                                          Track(Hex("00 90 3C 40 00 FF 2F 00"))}))
+                             .output;
     ASSERT_GE(merged.size(), 14u);
     EXPECT_EQ(ToHex(Bytes(merged.begin(), merged.begin() + 14)), "4D 54 68 64 00 00 00 06 00 00 00 01 E7 28");
 
     const Bytes split = RunType1(Concat({Hex("4D 54 68 64 00 FF 00 06 01 00 00 01 00 60"),
-                                         Track(Hex("00 90 3C 40 00 FF 2F 00"))})).output;
+                                         Track(Hex("00 90 3C 40 00 FF 2F 00"))}))
+                            .output;
     ASSERT_GE(split.size(), 14u);
     EXPECT_EQ(ToHex(Bytes(split.begin(), split.begin() + 14)), "4D 54 68 64 00 00 00 06 00 01 00 02 00 60");
 }

@@ -33,7 +33,13 @@ struct Stream : SmfStream {
 const Bytes kGoodHeader = Hex("4D 54 68 64 00 00 00 06 00 01 00 02 00 60");
 
 TEST(CheckHeader, AcceptsWhatTheConversionsCanRead) {
-    struct Case { const char* name; Bytes bytes; int format; int tracks; int division; };
+    struct Case {
+        const char* name;
+        Bytes bytes;
+        int format;
+        int tracks;
+        int division;
+    };
     const Case cases[] = {
         {"plain format 1", kGoodHeader, 1, 2, 96},
         {"upper length bytes ignored", Hex("4D 54 68 64 00 00 01 06 00 01 00 02 00 60"), 1, 2, 96},
@@ -53,7 +59,11 @@ TEST(CheckHeader, AcceptsWhatTheConversionsCanRead) {
 }
 
 TEST(CheckHeader, RejectsBrokenHeadersWithAReason) {
-    struct Case { const char* name; Bytes bytes; const char* reason; };
+    struct Case {
+        const char* name;
+        Bytes bytes;
+        const char* reason;
+    };
     const Case cases[] = {
         {"empty file", {}, "the file is shorter than a MIDI header"},
         {"13 bytes", Hex("4D 54 68 64 00 00 00 06 00 01 00 02 00"), "the file is shorter than a MIDI header"},
@@ -106,10 +116,18 @@ TEST(ReadTrackHeader, RejectsOtherChunksAndMissingOnes) {
 }
 
 TEST(ReadVarLen, DecodesAndMovesBothCursors) {
-    struct Case { Bytes bytes; std::int32_t value; int size; };
+    struct Case {
+        Bytes bytes;
+        std::int32_t value;
+        int size;
+    };
     const Case cases[] = {
-        {Hex("00"), 0, 1},           {Hex("7F"), 127, 1},          {Hex("81 00"), 128, 2},
-        {Hex("80 00"), 0, 2},        {Hex("FF 7F"), 16383, 2},     {Hex("81 80 00"), 16384, 3},
+        {Hex("00"), 0, 1},
+        {Hex("7F"), 127, 1},
+        {Hex("81 00"), 128, 2},
+        {Hex("80 00"), 0, 2},
+        {Hex("FF 7F"), 16383, 2},
+        {Hex("81 80 00"), 16384, 3},
         {Hex("FF FF FF 7F"), 268435455, 4},
     };
     for (const Case& c : cases) {
@@ -163,11 +181,16 @@ TEST(ReadStatus, DataByteKeepsRunningStatusEvenAfterMeta) {
 // then "end" or the fault.
 TEST(ReadEvent, RunningStatusAndTheEndOfTheChunk) {
     using engine::DeltaAtChunkEnd;
-    struct Case { const char* name; Bytes body; DeltaAtChunkEnd atEnd; std::string trace; };
+    struct Case {
+        const char* name;
+        Bytes body;
+        DeltaAtChunkEnd atEnd;
+        std::string trace;
+    };
     const Case cases[] = {
         {"running status", Hex("00 90 3C 40 10 3C 00"), DeltaAtChunkEnd::EndsTrack, "90 90 end"},
-        {"kept across meta and sysex", Hex("00 91 3C 40 00 FF 01 00 00 F0 01 F7 00 3C 00"),
-         DeltaAtChunkEnd::EndsTrack, "91 FF F0 91 end"},
+        {"kept across meta and sysex", Hex("00 91 3C 40 00 FF 01 00 00 F0 01 F7 00 3C 00"), DeltaAtChunkEnd::EndsTrack,
+         "91 FF F0 91 end"},
         {"none before a channel event", Hex("00 FF 01 00 00 3C 00"), DeltaAtChunkEnd::EndsTrack,
          "FF a data byte stands where track 1 needs a status byte"},
         {"a delta ends the track", Hex("00 C0 05 10"), DeltaAtChunkEnd::EndsTrack, "C0 end"},
@@ -196,16 +219,17 @@ TEST(ReadEvent, RunningStatusAndTheEndOfTheChunk) {
 }
 
 TEST(EventLengths, ChannelAndSystemEventsAreSkippedWhole) {
-    struct Case { const char* name; Bytes bytes; std::int32_t length; std::uint8_t lastByte; };
+    struct Case {
+        const char* name;
+        Bytes bytes;
+        std::int32_t length;
+        std::uint8_t lastByte;
+    };
     const Case cases[] = {
-        {"tempo", Hex("FF 51 03 07 A1 20"), 5, 0x20},
-        {"end of track", Hex("FF 2F 00"), 2, 0x00},
-        {"sysex", Hex("F0 05 7E 7F 09 01 F7"), 6, 0xF7},
-        {"escape", Hex("F7 02 F3 01"), 3, 0x01},
-        {"note on", Hex("90 3C 40"), 2, 0x40},
-        {"program change", Hex("C5 07"), 1, 0x07},
-        {"channel pressure", Hex("D0 7F"), 1, 0x7F},
-        {"pitch bend", Hex("E0 00 40"), 2, 0x40},
+        {"tempo", Hex("FF 51 03 07 A1 20"), 5, 0x20},    {"end of track", Hex("FF 2F 00"), 2, 0x00},
+        {"sysex", Hex("F0 05 7E 7F 09 01 F7"), 6, 0xF7}, {"escape", Hex("F7 02 F3 01"), 3, 0x01},
+        {"note on", Hex("90 3C 40"), 2, 0x40},           {"program change", Hex("C5 07"), 1, 0x07},
+        {"channel pressure", Hex("D0 7F"), 1, 0x7F},     {"pitch bend", Hex("E0 00 40"), 2, 0x40},
     };
     for (const Case& c : cases) {
         Stream s(Concat({c.bytes, Hex("00")}));
@@ -260,10 +284,18 @@ TEST(CheckTrackEnd, OnlyANegativeRemainderIsMalformed) {
 }
 
 TEST(Writers, VarLenSizeAndEncoding) {
-    struct Case { std::int32_t value; const char* hex; };
-    const Case cases[] = {{0, "00"},           {127, "7F"},          {128, "81 00"},
-                          {16383, "FF 7F"},    {16384, "81 80 00"},  {2097151, "FF FF 7F"},
-                          {2097152, "81 80 80 00"}, {268435455, "FF FF FF 7F"},
+    struct Case {
+        std::int32_t value;
+        const char* hex;
+    };
+    const Case cases[] = {{0, "00"},
+                          {127, "7F"},
+                          {128, "81 00"},
+                          {16383, "FF 7F"},
+                          {16384, "81 80 00"},
+                          {2097151, "FF FF 7F"},
+                          {2097152, "81 80 80 00"},
+                          {268435455, "FF FF FF 7F"},
                           {268435456, "81 80 80 80 00"}};
     for (const Case& c : cases) {
         Stream s(kGoodHeader);
@@ -283,8 +315,8 @@ TEST(Writers, TrackHeaderAndMetaText) {
     s.WriteMetaText(0, 3, "Words");
     EXPECT_EQ(s.OutPos, p + 8 + 9);
     s.WriteMetaText(200, 1, std::string(130, 'a'));
-    const Bytes expected = Concat({Hex("4D 54 72 6B 00 00 03 E8 00 FF 03 05"), Text("Words"),
-                                   Hex("81 48 FF 01 81 02"), Bytes(130, 'a')});
+    const Bytes expected = Concat({Hex("4D 54 72 6B 00 00 03 E8 00 FF 03 05"), Text("Words"), Hex("81 48 FF 01 81 02"),
+                                   Bytes(130, 'a')});
     EXPECT_EQ(ToHex(s.Written()), ToHex(expected));
 }
 

@@ -19,10 +19,18 @@ TEST(SplitWorkedExample, ChannelsLyricsAndKaraokeHeader) {
     const Bytes expected = Concat({
         Hex("4D 54 68 64 00 00 00 06 00 01 00 05 00 60"),
         Hex("4D 54 72 6B 00 00 00 0C 00 FF 03 04 53 6F 6E 67 60 FF 2F 00"),
-        Hex("4D 54 72 6B 00 00 00 2B 00 FF 03 0C"), Text("Soft karaoke"),
-        Hex("00 FF 01 13"), Text("@KMIDI KARAOKE FILE"), Hex("00 FF 2F 00"),
-        Hex("4D 54 72 6B 00 00 00 2A 00 FF 03 05"), Text("Words"), Hex("00 FF 01 08"), Text("@TLyrics"),
-        Hex("00 FF 01 06"), Text("@LENGL"), Hex("60 FF 01 03 48 69 2F 00 FF 2F 00"),
+        Hex("4D 54 72 6B 00 00 00 2B 00 FF 03 0C"),
+        Text("Soft karaoke"),
+        Hex("00 FF 01 13"),
+        Text("@KMIDI KARAOKE FILE"),
+        Hex("00 FF 2F 00"),
+        Hex("4D 54 72 6B 00 00 00 2A 00 FF 03 05"),
+        Text("Words"),
+        Hex("00 FF 01 08"),
+        Text("@TLyrics"),
+        Hex("00 FF 01 06"),
+        Text("@LENGL"),
+        Hex("60 FF 01 03 48 69 2F 00 FF 2F 00"),
         Hex("4D 54 72 6B 00 00 00 0B 00 90 3C 64 60 3C 00 00 FF 2F 00"),
         Hex("4D 54 72 6B 00 00 00 0B 00 91 40 64 60 40 00 00 FF 2F 00"),
     });
@@ -54,9 +62,8 @@ std::string SplitHex(const Bytes& input) {
 
 TEST(SplitTracks, WithoutLyricsOneTrackPerChannelInChannelOrder) {
     const Bytes input = Format0(Concat({Hex("00 9F 3C 40  00 C3 05  10 92 30 50  10 8F 3C 00"), kEnd}));
-    EXPECT_EQ(SplitHex(input),
-              ToHex(Concat({Header(1, 4, 96), Track(Hex("20 FF 2F 00")), OutTrack(Hex("10 92 30 50")),
-                            OutTrack(Hex("00 C3 05")), OutTrack(Hex("00 9F 3C 40 20 8F 3C 00"))})));
+    EXPECT_EQ(SplitHex(input), ToHex(Concat({Header(1, 4, 96), Track(Hex("20 FF 2F 00")), OutTrack(Hex("10 92 30 50")),
+                                             OutTrack(Hex("00 C3 05")), OutTrack(Hex("00 9F 3C 40 20 8F 3C 00"))})));
 }
 
 TEST(SplitTracks, LyricsWithoutChannelsGiveThreeTracks) {
@@ -87,17 +94,15 @@ TEST(SplitTracks, AChannelEventWithAHighFirstDataByteKeepsItsStatus) {
 TEST(SplitTracks, LongGapsAddUpPerChannel) {
     const Bytes input = Format0(Concat({Hex("00 90 3C 40"), VarLen(200000), Hex("91 30 40"), VarLen(100000),
                                         Hex("80 3C 00"), kEnd}));
-    EXPECT_EQ(SplitHex(input),
-              ToHex(Concat({Header(1, 3, 96), Track(Concat({VarLen(300000), Hex("FF 2F 00")})),
-                            OutTrack(Concat({Hex("00 90 3C 40"), VarLen(300000), Hex("80 3C 00")})),
-                            OutTrack(Concat({VarLen(200000), Hex("91 30 40")}))})));
+    EXPECT_EQ(SplitHex(input), ToHex(Concat({Header(1, 3, 96), Track(Concat({VarLen(300000), Hex("FF 2F 00")})),
+                                             OutTrack(Concat({Hex("00 90 3C 40"), VarLen(300000), Hex("80 3C 00")})),
+                                             OutTrack(Concat({VarLen(200000), Hex("91 30 40")}))})));
 }
 
 TEST(SplitTracks, TheLongestGapIsWrittenInFourBytes) {
     const Bytes input = Format0(Concat({Hex("00 90 3C 40  7F FF 01 01 41  FF FF FF 00 80 3C 00"), kEnd}));
-    EXPECT_EQ(SplitHex(input),
-              ToHex(Concat({Header(1, 2, 96), Track(Hex("7F FF 01 01 41  FF FF FF 00 FF 2F 00")),
-                            OutTrack(Hex("00 90 3C 40  FF FF FF 7F 80 3C 00"))})));
+    EXPECT_EQ(SplitHex(input), ToHex(Concat({Header(1, 2, 96), Track(Hex("7F FF 01 01 41  FF FF FF 00 FF 2F 00")),
+                                             OutTrack(Hex("00 90 3C 40  FF FF FF 7F 80 3C 00"))})));
 }
 
 TEST(SplitTracks, LongMetaAndSysexEventsReachTrackOneWhole) {
@@ -112,8 +117,8 @@ TEST(SplitTracks, LongMetaAndSysexEventsReachTrackOneWhole) {
 
 TEST(SplitTracks, WithoutEndOfTrackTrackOneEndsWithItsLastEvent) {
     const Bytes input = Format0(Concat({Meta(0, 0x01, Text("x")), Hex("00 90 3C 40")}));
-    EXPECT_EQ(SplitHex(input), ToHex(Concat({Header(1, 2, 96), Track(Meta(0, 0x01, Text("x"))),
-                                             OutTrack(Hex("00 90 3C 40"))})));
+    EXPECT_EQ(SplitHex(input),
+              ToHex(Concat({Header(1, 2, 96), Track(Meta(0, 0x01, Text("x"))), OutTrack(Hex("00 90 3C 40"))})));
 }
 
 TEST(SplitTracks, AnEmptyTrackOneGetsAnEndOfTrackAndIsCounted) {
@@ -124,14 +129,19 @@ TEST(SplitTracks, AnEmptyTrackOneGetsAnEndOfTrackAndIsCounted) {
 }
 
 TEST(SplitRefusals, ResultCodesWriteNothing) {
-    struct Case { const char* name; Bytes input; int code; };
+    struct Case {
+        const char* name;
+        Bytes input;
+        int code;
+    };
     const Case cases[] = {
         {"format 1", Concat({Header(1, 1, 96), Track(kEnd)}), 2},
         {"format 0 with two tracks", Concat({Header(0, 2, 96), Track(kEnd), Track(kEnd)}), 2},
         {"trailing bytes", Concat({Format0(kEnd), Hex("00")}), 3},
         {"a further chunk", Concat({Format0(kEnd), Track(kEnd)}), 3},
         {"declared length past the end", Concat({Header(0, 1, 96), Hex("4D 54 72 6B 00 00 00 08"), kEnd}), 4},
-        {"event cut by the end of the file", Concat({Header(0, 1, 96), Hex("4D 54 72 6B 00 00 00 40 00 FF 01 30 61")}), 4},
+        {"event cut by the end of the file", Concat({Header(0, 1, 96), Hex("4D 54 72 6B 00 00 00 40 00 FF 01 30 61")}),
+         4},
         {"length of 2^31", Concat({Header(0, 1, 96), Hex("4D 54 72 6B 80 00 00 00"), kEnd}), 4},
     };
     for (const Case& c : cases) {
@@ -145,12 +155,18 @@ TEST(SplitRefusals, ResultCodesWriteNothing) {
 }
 
 TEST(SplitRefusals, MalformedTracksThrowAndWriteNothing) {
-    struct Case { const char* name; Bytes input; const char* reason; };
+    struct Case {
+        const char* name;
+        Bytes input;
+        const char* reason;
+    };
     const Case cases[] = {
-        {"event past the chunk", Concat({Format0(Hex("00 90 3C")), Hex("40")}), "an event runs past the end of track 1"},
+        {"event past the chunk", Concat({Format0(Hex("00 90 3C")), Hex("40")}),
+         "an event runs past the end of track 1"},
         {"delta without event", Concat({Format0(Hex("00 90 3C 40 10")), Hex("80 3C 00")}),
          "a delta time ends track 1 without its event"},
-        {"data byte first", Format0(Concat({Hex("00 3C 40"), kEnd})), "a data byte stands where track 1 needs a status byte"},
+        {"data byte first", Format0(Concat({Hex("00 3C 40"), kEnd})),
+         "a data byte stands where track 1 needs a status byte"},
         {"data byte after meta only", Format0(Concat({Meta(0, 1, Text("a")), Hex("00 3C 40"), kEnd})),
          "a data byte stands where track 1 needs a status byte"},
         {"undefined status", Format0(Concat({Hex("00 F4 00"), kEnd})), "status byte F4 is not allowed in track 1"},

@@ -59,8 +59,8 @@ std::vector<SweepPlace> SweepOrder(const ReadSmf& in) {
 }
 
 struct MergeExpectation {
-    std::vector<ReadEvent> written;               // in output order
-    std::vector<std::vector<ReadEvent>> kept;     // per input track, as written
+    std::vector<ReadEvent> written;            // in output order
+    std::vector<std::vector<ReadEvent>> kept;  // per input track, as written
 };
 
 // What the merge writes, from the rules: each track's last event, the names of tracks
@@ -78,8 +78,8 @@ MergeExpectation ExpectedMerge(const ReadSmf& in) {
         ReadEvent e = events[place.index];
         const bool last = place.index + 1 == events.size();
         const bool meta = e.status == MetaStatus;
-        const bool dropped =
-            meta && ((e.metaType == MetaTrackName && n != 1) || (e.metaType == MetaPort && e.data.size() == 1));
+        const bool dropped = meta && ((e.metaType == MetaTrackName && n != 1) ||
+                                      (e.metaType == MetaPort && e.data.size() == 1));
         if (meta && !karaoke && n == 2) karaoke = IsKaraokeMarker(e);
         bool lineBreak = false;
         if (meta && karaoke && n == 3) {

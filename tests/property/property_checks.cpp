@@ -31,8 +31,7 @@ void RequireSameSequence(const std::vector<ReadEvent>& got, const std::vector<Re
                 Describe(want[common]));
 }
 
-void RequireSameEventsInAnyOrder(std::vector<ReadEvent> got, std::vector<ReadEvent> want,
-                                 const std::string& what) {
+void RequireSameEventsInAnyOrder(std::vector<ReadEvent> got, std::vector<ReadEvent> want, const std::string& what) {
     std::sort(got.begin(), got.end(), EventLess);
     std::sort(want.begin(), want.end(), EventLess);
     std::vector<ReadEvent> missing;

@@ -18,8 +18,7 @@ void RequireSameSequence(const std::vector<ReadEvent>& got, const std::vector<Re
 
 // The events must be equal as multisets: each wanted event present as often as wanted,
 // nothing else present.
-void RequireSameEventsInAnyOrder(std::vector<ReadEvent> got, std::vector<ReadEvent> want,
-                                 const std::string& what);
+void RequireSameEventsInAnyOrder(std::vector<ReadEvent> got, std::vector<ReadEvent> want, const std::string& what);
 
 // `part` must appear in `whole` in its own order (not necessarily next to each other).
 void RequireSubsequence(const std::vector<ReadEvent>& whole, const std::vector<ReadEvent>& part,

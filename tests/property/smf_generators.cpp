@@ -3,7 +3,6 @@
 #include <iterator>
 #include <string_view>
 
-
 namespace quorvel::property {
 namespace {
 
@@ -52,7 +51,8 @@ rc::Gen<Bytes> Payload(rc::Gen<std::uint8_t> byte) {
 rc::Gen<Bytes> BulkPayload() {
     return gen::map(gen::pair(gen::inRange<std::size_t>(4000, 30000), AnyByte()), [](const auto& lengthAndStart) {
         Bytes data(lengthAndStart.first);
-        for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<std::uint8_t>(lengthAndStart.second + i * 7);
+        for (std::size_t i = 0; i < data.size(); ++i)
+            data[i] = static_cast<std::uint8_t>(lengthAndStart.second + i * 7);
         return data;
     });
 }
@@ -96,10 +96,11 @@ rc::Gen<Event> SysexEvent() {
 rc::Gen<Bytes> LyricText() {
     return gen::weightedOneOf<Bytes>({
         {3, Payload(TextByte())},
-        {2, gen::map(Payload(TextByte()), [](Bytes text) {
-             text.push_back(0x0D);
-             return text;
-         })},
+        {2, gen::map(Payload(TextByte()),
+                     [](Bytes text) {
+                         text.push_back(0x0D);
+                         return text;
+                     })},
     });
 }
 
@@ -124,7 +125,8 @@ rc::Gen<Event> MetaEvent(bool lyrics) {
         case 3: return MakeMeta(delta, 0x51, *gen::container<Bytes>(3, AnyByte()));
         case 4: return MakeMeta(delta, 0x58, *gen::container<Bytes>(4, gen::cast<std::uint8_t>(gen::inRange(0, 0x80))));
         case 5: return MakeMeta(delta, 0x59, *gen::container<Bytes>(2, AnyByte()));
-        case 6: return MakeMeta(delta, MetaPort, *gen::container<Bytes>(1, gen::cast<std::uint8_t>(gen::inRange(0, 16))));
+        case 6:
+            return MakeMeta(delta, MetaPort, *gen::container<Bytes>(1, gen::cast<std::uint8_t>(gen::inRange(0, 16))));
         case 7: {
             // Port events of another length are copied, not dropped.
             const std::size_t length = *gen::element<std::size_t>(0, 2, 3);
@@ -148,8 +150,8 @@ rc::Gen<Event> AnyEvent(bool lyrics) {
 // without system-exclusive and meta events in between), so that running status is
 // common. Picks values, so it runs inside a gen::exec.
 void RepeatStatuses(std::vector<Event>& events) {
-    const auto repeat = *gen::container<std::vector<bool>>(
-        events.size(), gen::weightedElement<bool>({{2, true}, {1, false}}));
+    const auto repeat = *gen::container<std::vector<bool>>(events.size(),
+                                                           gen::weightedElement<bool>({{2, true}, {1, false}}));
     std::uint8_t previous = 0;
     for (std::size_t i = 0; i < events.size(); ++i) {
         Event& e = events[i];
@@ -312,12 +314,12 @@ rc::Gen<SmfFile> Format0File() {
         const bool bare = *gen::weightedElement<bool>({{1, true}, {8, false}});
         if (bare) {
             // Channel events and lyrics only, no end-of-track event: no event for track 1.
-            events = *gen::container<std::vector<Event>>(
-                count, gen::weightedOneOf<Event>({{6, ChannelEvent()}, {1, Lyric()}}));
+            events = *gen::container<std::vector<Event>>(count, gen::weightedOneOf<Event>({{6, ChannelEvent()},
+                                                                                           {1, Lyric()}}));
         } else {
             events = *gen::container<std::vector<Event>>(
-                count, gen::weightedOneOf<Event>({{8, ChannelEvent()}, {1, SysexEvent()}, {2, MetaEvent(false)},
-                                                  {2, Lyric()}}));
+                count, gen::weightedOneOf<Event>(
+                           {{8, ChannelEvent()}, {1, SysexEvent()}, {2, MetaEvent(false)}, {2, Lyric()}}));
             events.push_back(EndOfTrack(*Delta()));
         }
         RepeatStatuses(events);
@@ -357,8 +359,8 @@ rc::Gen<SmfFile> KaraokeFile() {
 
         const auto texts = static_cast<std::size_t>(*gen::inRange(0, 25));
         std::vector<Event> third = *gen::container<std::vector<Event>>(
-            texts, gen::weightedOneOf<Event>({{6, KaraokeText()}, {2, ChannelEvent()}, {1, SysexEvent()},
-                                              {2, MetaEvent(true)}}));
+            texts, gen::weightedOneOf<Event>(
+                       {{6, KaraokeText()}, {2, ChannelEvent()}, {1, SysexEvent()}, {2, MetaEvent(true)}}));
         RepeatStatuses(third);
         third.push_back(EndOfTrack(*Delta()));
         KeepWithinTimeLimit(third);

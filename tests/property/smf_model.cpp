@@ -146,8 +146,8 @@ Bytes Encode(const SmfFile& file) {
 }
 
 void showValue(const SmfFile& file, std::ostream& os) {
-    os << "format " << file.format << ", " << file.tracks.size() << " track(s), "
-       << Encode(file).size() << " bytes:\n" << testing::ToHex(Encode(file));
+    os << "format " << file.format << ", " << file.tracks.size() << " track(s), " << Encode(file).size() << " bytes:\n"
+       << testing::ToHex(Encode(file));
 }
 
 bool SameEvent(const ReadEvent& a, const ReadEvent& b) {

@@ -104,9 +104,10 @@ RC_GTEST_PROP(SplitProperties, HeaderCountsTheChunksAndLengthsAreExact, ()) {
     const Bytes markerText(marker.begin(), marker.end());
     std::size_t markers = 0;
     for (const auto& chunk : run.out.chunks)
-        markers += static_cast<std::size_t>(std::count_if(chunk.events.begin(), chunk.events.end(), [&](const ReadEvent& e) {
-            return e.status == MetaStatus && e.metaType == MetaText && e.data == markerText;
-        }));
+        markers += static_cast<std::size_t>(
+            std::count_if(chunk.events.begin(), chunk.events.end(), [&](const ReadEvent& e) {
+                return e.status == MetaStatus && e.metaType == MetaText && e.data == markerText;
+            }));
     RC_ASSERT(markers == (sorted.lyrics.empty() ? 0u : 1u));
 }
 
@@ -148,7 +149,8 @@ RC_GTEST_PROP(SplitProperties, MergeOfSplitGivesBackTheChannelEvents, ()) {
         if (IsChannelStatus(e.status)) channels[e.status & 0x0F].push_back(e);
     const Sorted sorted = SortInput(run.in);
     for (std::size_t c = 0; c < 16; ++c)
-        RequireSameSequence(channels[c], sorted.channels[c], "channel " + std::to_string(c + 1) + " after the round trip");
+        RequireSameSequence(channels[c], sorted.channels[c],
+                            "channel " + std::to_string(c + 1) + " after the round trip");
 }
 
 }  // namespace

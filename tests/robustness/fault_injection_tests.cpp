@@ -18,11 +18,11 @@ using Op = FaultyFileOps::Op;
 struct Fault {
     const char* name;
     Op op;
-    int nth;         // which call of op fails, 1-based
-    int error;       // the errno it fails with
+    int nth;                 // which call of op fails, 1-based
+    int error;               // the errno it fails with
     std::ptrdiff_t partial;  // for Write: deliver this many bytes, then fail every later call
-    bool largeInput; // an output of two pages
-    int code;        // the IoError code expected
+    bool largeInput;         // an output of two pages
+    int code;                // the IoError code expected
     std::string text;
 };
 
@@ -56,8 +56,8 @@ void ExpectSameFiles(const std::map<std::string, Bytes>& before, const std::map<
     for (const auto& [name, bytes] : after) namesAfter.push_back(name);
     ASSERT_EQ(namesAfter, namesBefore) << "files in the output directory";
     for (const auto& [name, bytes] : before)
-        EXPECT_TRUE(after.at(name) == bytes) << name << " changed: " << after.at(name).size() << " bytes, was "
-                                             << bytes.size();
+        EXPECT_TRUE(after.at(name) == bytes)
+            << name << " changed: " << after.at(name).size() << " bytes, was " << bytes.size();
 }
 
 class FaultInjection : public ::testing::TestWithParam<Fault> {};
@@ -146,7 +146,8 @@ TEST(FaultInjectionControl, InputThatCannotBeOpenedGivesResultOne) {
     for (const ConversionKind& kind : ConversionKinds()) {
         for (const int error : {ENOENT, EACCES, EMFILE, EIO, ENAMETOOLONG}) {
             for (const bool inPlace : {false, true}) {
-                SCOPED_TRACE(std::string(kind.name) + ", errno " + std::to_string(error) + (inPlace ? ", in place" : ""));
+                SCOPED_TRACE(std::string(kind.name) + ", errno " + std::to_string(error) +
+                             (inPlace ? ", in place" : ""));
                 TempDir dir;
                 const auto out = inPlace ? dir / "in.mid" : dir / "out.mid";
                 WriteFile(dir / "in.mid", kind.smallInput);

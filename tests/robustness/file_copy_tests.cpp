@@ -23,10 +23,10 @@ using engine::ReplacePolicy;
 // The system's files, with a failing write and a step run just before the final move.
 class CopyOps final : public engine::FileOps {
 public:
-    int failingWrite = 0;          // 1-based call of Write that fails; 0: none
-    std::ptrdiff_t partial = -1;   // that call delivers this many bytes instead of failing
+    int failingWrite = 0;         // 1-based call of Write that fails; 0: none
+    std::ptrdiff_t partial = -1;  // that call delivers this many bytes instead of failing
     int error = ENOSPC;
-    bool baseNoReplace = false;    // RenameNoReplace as FileOps does it for every other FileOps
+    bool baseNoReplace = false;  // RenameNoReplace as FileOps does it for every other FileOps
     std::function<void()> beforeMove;
 
     int OpenRead(const fs::path& name) override { return System().OpenRead(name); }

@@ -33,11 +33,11 @@ const Bytes kEarlier = Text("an earlier output file");
 // The system's files, recording the calls of the last step and running hooks in them.
 class SeamOps final : public engine::FileOps {
 public:
-    std::function<void()> beforeMove;          // runs just before the final move
-    std::function<void()> onWrite;             // runs before each write
-    int collisions = 0;                        // CreateNew answers -EEXIST this many times first
-    std::vector<std::string> calls;            // "flush", "close", "move", "flush folder"
-    std::vector<fs::path> created, removed;    // names CreateNew was asked for; Remove was called with
+    std::function<void()> beforeMove;        // runs just before the final move
+    std::function<void()> onWrite;           // runs before each write
+    int collisions = 0;                      // CreateNew answers -EEXIST this many times first
+    std::vector<std::string> calls;          // "flush", "close", "move", "flush folder"
+    std::vector<fs::path> created, removed;  // names CreateNew was asked for; Remove was called with
 
     int OpenRead(const fs::path& name) override { return System().OpenRead(name); }
     int CreateNew(const fs::path& name) override {
@@ -115,8 +115,8 @@ TEST(NeverReplace, AFileAppearingBeforeTheLastStepStays) {
         ops.beforeMove = [&] { WriteFile(dir / "out.mid", kEarlier); };
         EXPECT_THROW(c.convert(dir / "in.mid", dir / "out.mid", ReplacePolicy::NeverReplace, ops),
                      engine::OutputFileExists);
-        EXPECT_EQ(Snapshot(dir.Path()), (std::map<std::string, Bytes>{{"in.mid", c.kind.smallInput},
-                                                                      {"out.mid", kEarlier}}));
+        EXPECT_EQ(Snapshot(dir.Path()),
+                  (std::map<std::string, Bytes>{{"in.mid", c.kind.smallInput}, {"out.mid", kEarlier}}));
     }
 }
 
@@ -212,8 +212,7 @@ TEST(TemporaryFilesDeathTest, RemovingThemAbandonsAWriteInProgress) {
     WriteFile(dir / "in.mid", kind.largeInput);
     WriteFile(dir / "out.mid", kEarlier);
     EXPECT_EXIT(std::exit(AbandonedWriteStatus(dir, kind)), ::testing::ExitedWithCode(0), "");
-    EXPECT_EQ(Snapshot(dir.Path()),
-              (std::map<std::string, Bytes>{{"in.mid", kind.largeInput}, {"out.mid", kEarlier}}));
+    EXPECT_EQ(Snapshot(dir.Path()), (std::map<std::string, Bytes>{{"in.mid", kind.largeInput}, {"out.mid", kEarlier}}));
 }
 
 // A read-only output (no write permission at all, so root is refused too) is never
@@ -301,9 +300,9 @@ TEST(ReplacedFile, IsFlushedBeforeTheMoveANewFileIsNot) {
         if (existing) WriteFile(dir / "out.mid", kEarlier);
         SeamOps ops;
         ASSERT_EQ(kind.convert(dir / "in.mid", dir / "out.mid", ops), 0);
-        const std::vector<std::string> expected =
-            existing ? std::vector<std::string>{"close", "flush", "close", "move", "flush folder"}
-                     : std::vector<std::string>{"close", "close", "move"};
+        const std::vector<std::string> expected = existing ? std::vector<std::string>{"close", "flush", "close", "move",
+                                                                                      "flush folder"}
+                                                           : std::vector<std::string>{"close", "close", "move"};
         EXPECT_EQ(ops.calls, expected);  // the first close is the input's
     }
 }

@@ -104,8 +104,7 @@ TEST(InPlace, MalformedInputStaysAsItWas) {
         Bytes broken = kind.smallInput;
         broken[21] = static_cast<std::uint8_t>(broken[21] - 1);
         WriteFile(dir / "song.mid", broken);
-        EXPECT_THROW(kind.convert(dir / "song.mid", dir / "song.mid", engine::SystemFileOps()),
-                     engine::MalformedFile);
+        EXPECT_THROW(kind.convert(dir / "song.mid", dir / "song.mid", engine::SystemFileOps()), engine::MalformedFile);
         EXPECT_EQ(Snapshot(dir.Path()), (std::map<std::string, Bytes>{{"song.mid", broken}}));
     }
 }
@@ -117,8 +116,7 @@ TEST(InPlace, MalformedInputStaysAsItWas) {
 // exit status; the parent checks the directory.
 enum ChildExit { kDiskFullReported = 0, kReturned = 10, kOtherIoError = 11, kOtherException = 12, kNoLimit = 13 };
 
-int ConvertUnderFileSizeLimit(const ConversionKind& kind, const fs::path& in, const fs::path& out,
-                              rlim_t limit) {
+int ConvertUnderFileSizeLimit(const ConversionKind& kind, const fs::path& in, const fs::path& out, rlim_t limit) {
     std::cout.flush();
     const pid_t pid = ::fork();
     if (pid == 0) {

@@ -28,18 +28,12 @@ TEST(IoErrorMapping, ErrnoValuesMapOntoTheTable) {
         int code;
         const char* text;
     } table[] = {
-        {"ENOENT", ENOENT, 2, "File not found"},
-        {"ENAMETOOLONG", ENAMETOOLONG, 3, "Invalid filename"},
-        {"ENOTDIR", ENOTDIR, 3, "Invalid filename"},
-        {"EISDIR", EISDIR, 3, "Invalid filename"},
-        {"EINVAL", EINVAL, 3, "Invalid filename"},
-        {"EILSEQ", EILSEQ, 3, "Invalid filename"},
-        {"EMFILE", EMFILE, 4, "Too many open files"},
-        {"ENFILE", ENFILE, 4, "Too many open files"},
-        {"EACCES", EACCES, 5, "File access denied"},
-        {"EPERM", EPERM, 5, "File access denied"},
-        {"EROFS", EROFS, 5, "File access denied"},
-        {"ENOSPC", ENOSPC, 101, "Disk full"},
+        {"ENOENT", ENOENT, 2, "File not found"},      {"ENAMETOOLONG", ENAMETOOLONG, 3, "Invalid filename"},
+        {"ENOTDIR", ENOTDIR, 3, "Invalid filename"},  {"EISDIR", EISDIR, 3, "Invalid filename"},
+        {"EINVAL", EINVAL, 3, "Invalid filename"},    {"EILSEQ", EILSEQ, 3, "Invalid filename"},
+        {"EMFILE", EMFILE, 4, "Too many open files"}, {"ENFILE", ENFILE, 4, "Too many open files"},
+        {"EACCES", EACCES, 5, "File access denied"},  {"EPERM", EPERM, 5, "File access denied"},
+        {"EROFS", EROFS, 5, "File access denied"},    {"ENOSPC", ENOSPC, 101, "Disk full"},
         {"EFBIG", EFBIG, 101, "Disk full"},
 #ifdef EDQUOT
         {"EDQUOT", EDQUOT, 101, "Disk full"},
@@ -58,9 +52,10 @@ TEST(IoErrorMapping, ErrnoValuesMapOntoTheTable) {
 // EIO is 5, EINTR 4, ESRCH 3 and ENETUNREACH 101).
 TEST(IoErrorMapping, OtherErrnoValuesKeepTheirOwnNumber) {
     const Mapping table[] = {
-        {"EIO", EIO, EIO},       {"EINTR", EINTR, EINTR},    {"ESRCH", ESRCH, ESRCH},
-        {"ENETUNREACH", ENETUNREACH, ENETUNREACH},           {"EBADF", EBADF, EBADF},
-        {"EBUSY", EBUSY, EBUSY}, {"EXDEV", EXDEV, EXDEV},    {"ENOMEM", ENOMEM, ENOMEM},
+        {"EIO", EIO, EIO},       {"EINTR", EINTR, EINTR},
+        {"ESRCH", ESRCH, ESRCH}, {"ENETUNREACH", ENETUNREACH, ENETUNREACH},
+        {"EBADF", EBADF, EBADF}, {"EBUSY", EBUSY, EBUSY},
+        {"EXDEV", EXDEV, EXDEV}, {"ENOMEM", ENOMEM, ENOMEM},
         {"ELOOP", ELOOP, ELOOP}, {"ETXTBSY", ETXTBSY, ETXTBSY},
     };
     for (const Mapping& m : table) {
@@ -76,9 +71,9 @@ TEST(IoErrorMapping, CodesHaveTheirTexts) {
         int code;
         const char* text;
     } table[] = {
-        {2, "File not found"},  {3, "Invalid filename"}, {4, "Too many open files"}, {5, "File access denied"},
-        {101, "Disk full"},     {0, "I/O error 0"},      {1, "I/O error 1"},         {6, "I/O error 6"},
-        {13, "I/O error 13"},   {100, "I/O error 100"},  {102, "I/O error 102"},     {-7, "I/O error -7"},
+        {2, "File not found"}, {3, "Invalid filename"}, {4, "Too many open files"}, {5, "File access denied"},
+        {101, "Disk full"},    {0, "I/O error 0"},      {1, "I/O error 1"},         {6, "I/O error 6"},
+        {13, "I/O error 13"},  {100, "I/O error 100"},  {102, "I/O error 102"},     {-7, "I/O error -7"},
     };
     for (const auto& row : table) {
         EXPECT_EQ(IoErrorText(row.code), row.text) << row.code;

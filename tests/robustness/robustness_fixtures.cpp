@@ -53,13 +53,11 @@ ConversionKind Make(const char* name, ConvertFn convert, ConvertBytesFn convertB
 const std::vector<ConversionKind>& ConversionKinds() {
     static const std::vector<ConversionKind> kinds = [] {
         const Bytes tempo = Meta(0, 0x51, Hex("07 A1 20"));
-        const Bytes format1 = Concat({Header(1, 2, 96), Track(Concat({tempo, kEnd})),
-                                      Track(Concat({Notes(0), kEnd}))});
+        const Bytes format1 = Concat({Header(1, 2, 96), Track(Concat({tempo, kEnd})), Track(Concat({Notes(0), kEnd}))});
         const Bytes format1Large = Concat({Header(1, 2, 96), Track(Concat({tempo, kEnd})),
                                            Track(Concat({Notes(1), LongSysex(), kEnd}))});
         const Bytes format0 = Concat({Header(0, 1, 96), Track(Concat({tempo, Notes(0), Notes(3), kEnd}))});
-        const Bytes format0Large =
-            Concat({Header(0, 1, 96), Track(Concat({tempo, Notes(2), LongSysex(), kEnd}))});
+        const Bytes format0Large = Concat({Header(0, 1, 96), Track(Concat({tempo, Notes(2), LongSysex(), kEnd}))});
         return std::vector<ConversionKind>{
             Make("ConvertToType0", static_cast<ConvertFn>(&engine::ConvertToType0),
                  static_cast<ConvertBytesFn>(&engine::ConvertToType0), format1, format1Large, format0, 2),

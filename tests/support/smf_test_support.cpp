@@ -28,10 +28,9 @@ TempDir::~TempDir() {
     // Restore write permission on anything a test made read-only, so it can go.
     for (auto it = std::filesystem::recursive_directory_iterator(path_, ec);
          !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec))
-        std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
-                                     std::filesystem::perm_options::add, ec);
-    std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
-                                 std::filesystem::perm_options::add, ec);
+        std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all, std::filesystem::perm_options::add,
+                                     ec);
+    std::filesystem::permissions(path_, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ec);
     std::filesystem::remove_all(path_, ec);
 }
 
@@ -56,10 +55,20 @@ Bytes ReadFile(const std::filesystem::path& path) {
 }
 
 Bytes Header(int format, int tracks, int division) {
-    return {'M', 'T', 'h', 'd', 0, 0, 0, 6,
-            0, static_cast<std::uint8_t>(format),
-            static_cast<std::uint8_t>(tracks >> 8), static_cast<std::uint8_t>(tracks),
-            static_cast<std::uint8_t>(division >> 8), static_cast<std::uint8_t>(division)};
+    return {'M',
+            'T',
+            'h',
+            'd',
+            0,
+            0,
+            0,
+            6,
+            0,
+            static_cast<std::uint8_t>(format),
+            static_cast<std::uint8_t>(tracks >> 8),
+            static_cast<std::uint8_t>(tracks),
+            static_cast<std::uint8_t>(division >> 8),
+            static_cast<std::uint8_t>(division)};
 }
 
 Bytes Track(const Bytes& events) {
@@ -67,8 +76,13 @@ Bytes Track(const Bytes& events) {
     // Sized once and filled in place (GCC 12 at -O3 misreads an insert behind a short
     // vector as an out-of-bounds copy).
     Bytes out(8 + events.size());
-    const std::uint8_t head[8] = {'M', 'T', 'r', 'k', static_cast<std::uint8_t>(n >> 24),
-                                  static_cast<std::uint8_t>(n >> 16), static_cast<std::uint8_t>(n >> 8),
+    const std::uint8_t head[8] = {'M',
+                                  'T',
+                                  'r',
+                                  'k',
+                                  static_cast<std::uint8_t>(n >> 24),
+                                  static_cast<std::uint8_t>(n >> 16),
+                                  static_cast<std::uint8_t>(n >> 8),
                                   static_cast<std::uint8_t>(n)};
     std::copy(std::begin(head), std::end(head), out.begin());
     std::copy(events.begin(), events.end(), out.begin() + 8);
@@ -150,9 +164,7 @@ Conversion RunType1(const Bytes& input) {
     return Run(input, [](const auto& in, const auto& out, auto& ops) { return engine::ConvertToType1(in, out, ops); });
 }
 
-bool FaultyFileOps::Fails(Op op) {
-    return op == op_ && ++calls_[static_cast<int>(op)] == nth_;
-}
+bool FaultyFileOps::Fails(Op op) { return op == op_ && ++calls_[static_cast<int>(op)] == nth_; }
 
 int FaultyFileOps::OpenRead(const std::filesystem::path& name) {
     return Fails(Op::OpenRead) ? -error_ : engine::SystemFileOps().OpenRead(name);
@@ -165,11 +177,13 @@ std::ptrdiff_t FaultyFileOps::Read(int handle, void* buffer, std::size_t size) {
 }
 std::ptrdiff_t FaultyFileOps::Write(int handle, const void* buffer, std::size_t size) {
     if (!Fails(Op::Write)) {
-        const bool diskFull = op_ == Op::Write && partial_ >= 0 && error_ != 0 && calls_[static_cast<int>(Op::Write)] > nth_;
+        const bool diskFull = op_ == Op::Write && partial_ >= 0 && error_ != 0 &&
+                              calls_[static_cast<int>(Op::Write)] > nth_;
         return diskFull ? -error_ : engine::SystemFileOps().Write(handle, buffer, size);
     }
     if (partial_ < 0) return -error_;
-    return engine::SystemFileOps().Write(handle, buffer, std::min<std::size_t>(size, static_cast<std::size_t>(partial_)));
+    return engine::SystemFileOps().Write(handle, buffer,
+                                         std::min<std::size_t>(size, static_cast<std::size_t>(partial_)));
 }
 int FaultyFileOps::Close(int handle) {
     const bool fail = Fails(Op::Close);

@@ -218,7 +218,8 @@ public:
         const auto count = SendMessageW(list, LB_GETCOUNT, 0, 0);
         for (LRESULT i = 0; i < count; ++i) {
             std::wstring text(static_cast<std::size_t>(SendMessageW(list, LB_GETTEXTLEN, i, 0)) + 1, L'\0');
-            text.resize(static_cast<std::size_t>(SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text.data()))));
+            text.resize(static_cast<std::size_t>(SendMessageW(list, LB_GETTEXT, i,
+                                                              reinterpret_cast<LPARAM>(text.data()))));
             texts.push_back(Narrow(text));
         }
         return texts;
@@ -228,8 +229,8 @@ public:
         const LRESULT current = SendMessageW(combo, CB_GETCURSEL, 0, 0);
         if (current < 0) return {};
         std::wstring text(static_cast<std::size_t>(SendMessageW(combo, CB_GETLBTEXTLEN, current, 0)) + 1, L'\0');
-        text.resize(static_cast<std::size_t>(
-            SendMessageW(combo, CB_GETLBTEXT, current, reinterpret_cast<LPARAM>(text.data()))));
+        text.resize(static_cast<std::size_t>(SendMessageW(combo, CB_GETLBTEXT, current,
+                                                          reinterpret_cast<LPARAM>(text.data()))));
         return Narrow(text);
     }
     bool Checked(int command) const {
@@ -260,7 +261,8 @@ TEST(Win32Window, ShowsTheAboutBoxFirstThenTheMainWindowCentredWithItsControls) 
     RunningWindow window(songs.dir.Path());
     const Box about = window.ExpectBox(L"Information");
     std::wstring expected;  // each carriage return shown as a line break
-    for (const wchar_t c : Widen(batch::AboutText())) expected += c == L'\r' ? std::wstring(L"\r\n") : std::wstring(1, c);
+    for (const wchar_t c : Widen(batch::AboutText()))
+        expected += c == L'\r' ? std::wstring(L"\r\n") : std::wstring(1, c);
     EXPECT_EQ(about.text, expected);
     EXPECT_EQ(about.icon, LoadIconW(nullptr, IDI_INFORMATION));
     EXPECT_FALSE(about.hasCancel);
@@ -279,9 +281,12 @@ TEST(Win32Window, ShowsTheAboutBoxFirstThenTheMainWindowCentredWithItsControls) 
     EXPECT_LE(std::abs((frame.top + frame.bottom) - (monitor.rcWork.top + monitor.rcWork.bottom)), 2);
 
     const std::pair<int, const wchar_t*> captions[] = {
-        {GroupBox1, L"Input File(s)"},           {GroupBox2, L"Output Directory"},
-        {Button2, L"Convert to SMF 0 (.MID)"},   {Button1, L"Convert to SMF 1 (.MID)"},
-        {Button5, L"Convert to Karaoke  (.KAR)"}, {Button3, L"Exit"},
+        {GroupBox1, L"Input File(s)"},
+        {GroupBox2, L"Output Directory"},
+        {Button2, L"Convert to SMF 0 (.MID)"},
+        {Button1, L"Convert to SMF 1 (.MID)"},
+        {Button5, L"Convert to Karaoke  (.KAR)"},
+        {Button3, L"Exit"},
         {Button4, L"Select all"},
     };
     for (const auto& [id, caption] : captions) EXPECT_EQ(WithoutMnemonic(TextOf(window.Control(id))), caption) << id;
@@ -335,7 +340,8 @@ TEST(Win32Window, SelectAllThenSmf0WritesWhatTheCommandLineWritesIntoAnEmptyFold
     for (const auto& entry : fs::directory_iterator(written)) names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, cliOut.Entries());
-    for (const std::string& name : cliOut.Entries()) EXPECT_EQ(ReadFile(written / name), ReadFile(cliOut / name)) << name;
+    for (const std::string& name : cliOut.Entries())
+        EXPECT_EQ(ReadFile(written / name), ReadFile(cliOut / name)) << name;
 }
 
 TEST(Win32Window, TheReplacementPromptSkipsOnCancelAndConvertsOnOk) {
@@ -476,7 +482,8 @@ TEST(Win32Window, ADriveThatIsNotReadyIsReportedAndTheTreeStaysWhereItWas) {
     const LRESULT count = SendMessageW(drives, CB_GETCOUNT, 0, 0);
     for (LRESULT i = 0; i < count; ++i) {
         wchar_t text[MAX_PATH + 8] = {};
-        if (SendMessageW(drives, CB_GETLBTEXTLEN, i, 0) < MAX_PATH) SendMessageW(drives, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
+        if (SendMessageW(drives, CB_GETLBTEXTLEN, i, 0) < MAX_PATH)
+            SendMessageW(drives, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
         if (std::wstring_view(text).starts_with(L"q:")) missing = i;
     }
     ASSERT_GE(missing, 0) << "drive Q: is not listed: run-window-tests points it at a missing folder";

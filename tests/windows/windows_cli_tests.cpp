@@ -28,8 +28,8 @@ using batch::Utf8FromPath;
 
 // Format 1, two tracks: merges cleanly; key tells files apart.
 Bytes Song(std::uint8_t key = 0x3C) {
-    return Concat({Header(1, 2, 96), Track(Concat({Hex("00 90"), Bytes{key}, Hex("40 60"), Bytes{key},
-                                                   Hex("00 00 FF 2F 00")})),
+    return Concat({Header(1, 2, 96),
+                   Track(Concat({Hex("00 90"), Bytes{key}, Hex("40 60"), Bytes{key}, Hex("00 00 FF 2F 00")})),
                    Track(Hex("00 91 30 50 30 30 00 00 FF 2F 00"))});
 }
 
@@ -103,7 +103,8 @@ TEST(PathForms, DriveLettersBackslashesAndLongFormAllWork) {
         fs::remove(dir / "out" / "a.mid");
         const CliRun run = RunCli({"smf0", "-o", row.output, row.input}, dir.Path());
         EXPECT_EQ(run.Lines(), (std::vector<std::string>{"a.mid converted to type 0", "Conversion Complete"}))
-            << row.name << "\n" << run.err;
+            << row.name << "\n"
+            << run.err;
         EXPECT_EQ(ReadFile(dir / "out" / "a.mid"), RunType0(Song()).output) << row.name;
     }
 }
@@ -138,8 +139,7 @@ TEST(CaseOnlyNames, ShareTheirOutputWhateverLettersDifferInCase) {
     fs::create_directory(dir / "out");
     for (const char* name : {"Song.mid", "Ärger.mid"}) WriteFile(Under(dir, std::string("in/") + name), Song());
     // Windows opens in\SONG.MID as in\Song.mid: the names, not the files, decide.
-    const CliRun run = RunCli({"smf0", "-o", "out", "in\\Song.mid", "in\\SONG.MID", "in\\Ärger.mid",
-                               "in\\äRGER.MID"},
+    const CliRun run = RunCli({"smf0", "-o", "out", "in\\Song.mid", "in\\SONG.MID", "in\\Ärger.mid", "in\\äRGER.MID"},
                               dir.Path());
     EXPECT_EQ(run.Lines(), (std::vector<std::string>{
                                "Song.mid converted to type 0",

@@ -68,10 +68,10 @@ public:
     virtual void SetOptionChecked(BatchOption option, bool checked) = 0;
 
     // Modal boxes; each returns when the user has closed it.
-    virtual void PlainMessage(std::string_view title, std::string_view text) = 0;       // no icon, OK
-    virtual BoxAnswer Confirm(std::string_view title, std::string_view text) = 0;       // question, OK / Cancel
-    virtual void InformationMessage(std::string_view title, std::string_view text) = 0; // information, OK
-    virtual void ErrorReport(std::string_view title, std::string_view text) = 0;        // error sign, OK
+    virtual void PlainMessage(std::string_view title, std::string_view text) = 0;        // no icon, OK
+    virtual BoxAnswer Confirm(std::string_view title, std::string_view text) = 0;        // question, OK / Cancel
+    virtual void InformationMessage(std::string_view title, std::string_view text) = 0;  // information, OK
+    virtual void ErrorReport(std::string_view title, std::string_view text) = 0;         // error sign, OK
 
     // Where the batch is: before each file, and once finished; it must not wait for the
     // user. A window driven by a BatchSession leaves this to the session, which keeps

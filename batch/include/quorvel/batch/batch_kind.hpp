@@ -19,16 +19,16 @@ using EngineEntry = int (EngineCalls::*)(const std::filesystem::path& inName, co
 // (KindRows), its engine entry on EngineCalls, and its button or subcommand.
 struct BatchKindRow {
     BatchKind kind;
-    std::string_view extension;     // of its outputs: ".mid" or ".kar"
-    std::string_view caption;       // of its button: "Convert to SMF 0 (.MID)", ...
-    char mnemonic;                  // the caption's character that a window underlines
-    std::string_view subcommand;    // of quorvel-cli: "smf0", "smf1", "kar"
-    std::string_view summary;       // what the subcommand does, as its help says
-    EngineEntry convert;            // the conversion of one file
+    std::string_view extension;                     // of its outputs: ".mid" or ".kar"
+    std::string_view caption;                       // of its button: "Convert to SMF 0 (.MID)", ...
+    char mnemonic;                                  // the caption's character that a window underlines
+    std::string_view subcommand;                    // of quorvel-cli: "smf0", "smf1", "kar"
+    std::string_view summary;                       // what the subcommand does, as its help says
+    EngineEntry convert;                            // the conversion of one file
     std::span<const std::string_view> resultTexts;  // the text of each result code, by code (0 unused)
-    int copyCode;                   // a result code on which the input is copied instead; -1 for none
-    std::string_view successPattern;  // "%s converted to type 0", ...
-    std::string_view completionText;  // "Conversion Complete" or "Operation Complete"
+    int copyCode;                                   // a result code on which the input is copied instead; -1 for none
+    std::string_view successPattern;                // "%s converted to type 0", ...
+    std::string_view completionText;                // "Conversion Complete" or "Operation Complete"
 };
 
 // Every batch, in the order the windows show their buttons' captions and the command

@@ -13,8 +13,8 @@ namespace quorvel::batch {
 // One input of a batch: a file picked in a window, named on the command line, or found
 // in a folder named there.
 struct BatchInput {
-    std::filesystem::path path;        // as it is opened
-    std::string displayName;           // the file's name without its directory (UTF-8)
+    std::filesystem::path path;  // as it is opened
+    std::string displayName;     // the file's name without its directory (UTF-8)
     // A folder that could not be listed: the input stands for it, with this reason.
     std::optional<std::string> error;
     // Recursive listings: the file's folder relative to the folder named, UTF-8 with the

@@ -58,8 +58,7 @@ std::string ErrorText(const std::exception& error);
 // shows it ("song.mid - Not a Type 1 Midifile", "song.mid converted to type 0").
 // MalformedFile and FileTooLarge become outcomes; IoError and OutOfMemory propagate
 // (FailedOutcome words them for a front end that goes on or lists them).
-FileOutcome ConvertFile(BatchKind kind, const std::filesystem::path& inputPath,
-                        const std::filesystem::path& outputPath, const std::string& displayName,
-                        EngineCalls& engine = RealEngineCalls());
+FileOutcome ConvertFile(BatchKind kind, const std::filesystem::path& inputPath, const std::filesystem::path& outputPath,
+                        const std::string& displayName, EngineCalls& engine = RealEngineCalls());
 
 }  // namespace quorvel::batch

@@ -19,8 +19,7 @@ std::string RemoveExt(std::string_view name);
 
 // directory and name joined by one separator; a directory that already ends with one
 // (a root such as C:\ or /) gets none added.
-std::string ComposePath(std::string_view directory, std::string_view name,
-                        char separator = PathSeparator);
+std::string ComposePath(std::string_view directory, std::string_view name, char separator = PathSeparator);
 
 // A file name as the file system spells it, cut at its first "." (as RemoveExt), with
 // extension (ASCII, such as ".mid") appended: song.x.mid gives song.kar.

@@ -35,8 +35,7 @@ enum class SplitResult : int {
 // 3 when it declares more than 256 tracks; on those codes nothing on disk changes.
 // Throws MalformedFile, FileTooLarge, IoError or OutOfMemory; outName is then untouched.
 int ConvertToType0(const std::filesystem::path& inName, const std::filesystem::path& outName);
-int ConvertToType0(const std::filesystem::path& inName, const std::filesystem::path& outName,
-                   FileOps& ops);
+int ConvertToType0(const std::filesystem::path& inName, const std::filesystem::path& outName, FileOps& ops);
 // As above, with what the last step does when a file is at outName (also one that
 // appears while the conversion runs): the forms above replace it; NeverReplace leaves
 // it and throws OutputFileExists. A read-only file there is never replaced (IoError 5).
@@ -55,8 +54,7 @@ int ConvertToType0(const std::filesystem::path& inName, const std::filesystem::p
 // On those codes nothing on disk changes.
 // Throws MalformedFile, FileTooLarge, IoError or OutOfMemory; outName is then untouched.
 int ConvertToType1(const std::filesystem::path& inName, const std::filesystem::path& outName);
-int ConvertToType1(const std::filesystem::path& inName, const std::filesystem::path& outName,
-                   FileOps& ops);
+int ConvertToType1(const std::filesystem::path& inName, const std::filesystem::path& outName, FileOps& ops);
 // As above, with a replace policy: as for ConvertToType0.
 int ConvertToType1(const std::filesystem::path& inName, const std::filesystem::path& outName, ReplacePolicy policy,
                    FileOps& ops = SystemFileOps());
