@@ -266,7 +266,7 @@ void TMidiForm::Wire() {
 
 void TMidiForm::FormCreate() {
     About1Click();
-    // ConversionMessages is a constant table (messages.hpp), complete before any batch.
+    // The texts of the result codes are constant, in the batch kinds' rows (batch_kind.cpp).
     FileListBox1->SetMask(FilterComboBox1->Mask());
 }
 

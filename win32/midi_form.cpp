@@ -564,7 +564,7 @@ void TMidiForm::RereadFiles(bool keepSelection) {
 
 void TMidiForm::FormCreate() {
     About1Click();
-    // ConversionMessages is a constant table (messages.hpp), complete before any batch.
+    // The texts of the result codes are constant, in the batch kinds' rows (batch_kind.cpp).
     const LRESULT current = SendMessageW(filter_, CB_GETCURSEL, 0, 0);
     if (current >= 0 && static_cast<std::size_t>(current) < filterEntries_.size())
         SetFileMask(filterEntries_[static_cast<std::size_t>(current)].second);

@@ -82,7 +82,7 @@ std::filesystem::path OutputPathOf(const BatchInput& input, const std::filesyste
 // Plans a batch before any conversion starts: every output path (OutputPathOf), what
 // stands at it (OutputTarget), and which files are not converted and why:
 // - an input that could not be listed (failed) or is not a plain file (refused);
-// - the output-name rule (OutputNameRefusals: an output that is another input of the
+// - the output-name rule (CheckOutputNames: an output that is another input of the
 //   batch, or that an earlier input already claims; skipped), whatever the policy;
 // - a read-only file at the output ("File access denied", a file error), whatever the
 //   policy;
