@@ -114,16 +114,17 @@ BatchRequest TakeSnapshot(const BatchWindow& window, BatchKind kind);
 // promptBeforeOverwriting is on and Replace when it is off, names as they are) and runs
 // the plan (RunPlan, on request.jobs workers). Before each file it reports progress, and
 // Stop is asked for between files; after Stop the final message reads "Stopped after N
-// of M files". A file with something at its output name is asked about first (Confirm,
-// "song.mid - Replace existing file?"); Cancel skips it without a box. Results go in
+// of M files". With promptBeforeOverwriting, a file whose output name a file (or the
+// input itself) stands at is asked about first (Confirm, "song.mid - Replace existing
+// file?"); Cancel skips it without a box. Results go in
 // per-file boxes and a final box or, with resultsInOneList, in one list (every file's
 // line, the final message last) and no box but the replacement question. A refused,
 // malformed or too large file is reported and the batch goes on. A file error (an
 // exception from the engine, a read-only output) ends the batch at that file with its
 // line ("ok1.mid - Invalid filename"): the list's last line, or without the list the
 // error report box, and no final message. No selected file gives only "No Files Selected".
-// Calls the window's boxes, ShowResults, StopRequested and ShowProgress from the calling
-// thread only, ShowProgress and StopRequested also from the workers.
+// The boxes and ShowResults are called on the calling thread; ShowProgress and
+// StopRequested on it and on the workers.
 void RunBatch(const BatchRequest& request, BatchWindow& window, EngineCalls& engine);
 
 // TakeSnapshot and RunBatch in one, on the caller's thread.
