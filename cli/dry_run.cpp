@@ -1,6 +1,8 @@
 #include "dry_run.hpp"
 
+#include <filesystem>
 #include <string>
+#include <system_error>
 
 #include "quorvel/batch/messages.hpp"
 #include "batch_runner.hpp"
@@ -19,7 +21,11 @@ int RunDryRun(const std::vector<InputFile>& inputs, const BatchOptions& options,
             text += report.File(file, DryRunRefusalName(file.refusal->kind), false, -1, file.refusal->text);
             continue;
         }
-        const bool replacing = file.target != batch::OutputTarget::Nothing;
+        // The input itself counts only where it exists: a missing input is no file to replace.
+        std::error_code ec;
+        const bool replacing = file.target == batch::OutputTarget::File ||
+                               (file.target == batch::OutputTarget::Input &&
+                                std::filesystem::exists(file.outputPath, ec));
         const std::string line = batch::FormatMessage(replacing ? "%s - would replace %s in %s"
                                                                 : "%s - would write %s in %s",
                                                       {file.shownName, file.outputName, file.outputIn});
