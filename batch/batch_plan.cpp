@@ -20,13 +20,16 @@ std::string Shown(std::string_view name, NameStyle style) {
 }
 
 // What stands at an output name that is not the input's own: nothing, a plain file
-// (read-only or not), a folder or something else.
+// (read-only or not), a folder or something else; exists tells whether the name itself
+// is taken (also by a link to nothing).
 OutputTarget TargetAt(const fs::path& output, bool& exists) {
     std::error_code ec;
     const fs::file_status link = fs::symlink_status(output, ec);
     exists = fs::exists(link);
     if (!exists) return OutputTarget::Nothing;
     const fs::file_status status = fs::is_symlink(link) ? fs::status(output, ec) : link;
+    // A link to nothing: the output is written where it leads, and nothing is replaced.
+    if (!fs::exists(status)) return OutputTarget::Nothing;
     if (fs::is_directory(status)) return OutputTarget::Folder;
     if (!fs::is_regular_file(status)) return OutputTarget::Other;
 #ifdef _WIN32

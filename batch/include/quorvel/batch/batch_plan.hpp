@@ -35,12 +35,12 @@ enum class ReplacementPolicy {
 
 // What stands at an output name when the batch is planned.
 enum class OutputTarget {
-    Nothing,
+    Nothing,       // nothing, or a symbolic link to nothing (the output is written where it leads)
     File,          // a plain file (a symbolic link to one followed)
     Input,         // the input itself: the file would be converted onto itself
     ReadOnlyFile,  // a plain file without write permission: never replaced
     Folder,        // a folder (a symbolic link to one followed)
-    Other,         // anything else that is not a plain file (a device, a pipe, a dangling link)
+    Other,         // anything else that is not a plain file (a device, a pipe, a socket)
 };
 
 // How lines name files: as they are (the windows) or escaped to stay on one line and
