@@ -34,7 +34,7 @@ FileOutcome OutputTaken(const PlannedFile& file) {
 // from a folder below the one named) when missing, then runs the engine. Every exception
 // becomes a failed outcome, so nothing escapes.
 FileOutcome ConvertPlanned(const PlannedFile& file, BatchKind kind, EngineCalls& engine, ReplacementPolicy policy,
-                           OutputFolders& folders) noexcept {
+                           bool replaceAgreed, OutputFolders& folders) noexcept {
     const std::string& name = file.shownName;
     try {
         try {
@@ -44,7 +44,7 @@ FileOutcome ConvertPlanned(const PlannedFile& file, BatchKind kind, EngineCalls&
                     return {Kind::Failed, -1,
                             FormatMessage("%s - cannot make the folder %s: %s", {name, file.outputIn, ec.message()})};
             }
-            FileOutcome outcome = ConvertFile(kind, file.input.path, file.outputPath, name, engine);
+            FileOutcome outcome = ConvertFile(kind, file.input.path, file.outputPath, name, engine, replaceAgreed);
             if (policy == ReplacementPolicy::Refuse && outcome.kind == Kind::Failed &&
                 outcome.text == FormatMessage("%s - %s", {name, engine::OutputFileExists().what()}))
                 return OutputTaken(file);  // the karaoke copy found the name taken
@@ -98,12 +98,12 @@ void RunPlan(const std::vector<PlannedFile>& plan, BatchKind kind, EngineCalls& 
             return {i, std::nullopt};  // no new file after a stop
         }
         options.started(i);
-        FileOutcome outcome = file.refusal ? *file.refusal
-                              : file.ask && !options.confirm(file)
-                                  ? DeclinedOutcome(file)
-                                  : ConvertPlanned(file, kind, engine, options.policy, folders);
+        std::optional<FileOutcome> outcome = file.refusal;
+        if (!outcome && file.ask && !options.confirm(file)) outcome = DeclinedOutcome(file);
+        // A file asked about and not declined: the user agreed to replace.
+        if (!outcome) outcome = ConvertPlanned(file, kind, engine, options.policy, file.ask, folders);
         leave();
-        if (options.endOnFileError && outcome.fileError) ended = true;
+        if (options.endOnFileError && outcome->fileError) ended = true;
         if (options.dropRunningOnStop && options.stopRequested()) return {i, std::nullopt};
         return {i, std::move(outcome)};
     };

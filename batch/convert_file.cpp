@@ -37,7 +37,7 @@ FileOutcome FailedOutcome(std::string_view displayName, const std::exception& er
 }
 
 FileOutcome ConvertFile(BatchKind kind, const std::filesystem::path& inputPath, const std::filesystem::path& outputPath,
-                        const std::string& displayName, EngineCalls& engine) {
+                        const std::string& displayName, EngineCalls& engine, bool replaceAgreed) {
     const BatchKindRow& row = Row(kind);
     int code;
     try {
@@ -49,9 +49,11 @@ FileOutcome ConvertFile(BatchKind kind, const std::filesystem::path& inputPath, 
     }
     if (code == 0) return {FileOutcome::Kind::Converted, 0, FormatMessage(row.successPattern, {displayName})};
     if (code == row.copyCode) {
-        // The input goes under the new name unchanged, and never over an existing file.
-        if (const std::optional<std::string> reason = engine.CopyFileFailIfExists(inputPath, outputPath))
-            return {FileOutcome::Kind::Failed, code, FormatMessage("%s - %s", {displayName, *reason})};
+        // The input goes under the new name unchanged, over an existing file only when the
+        // user agreed to replace it.
+        const std::optional<std::string> reason = replaceAgreed ? engine.CopyFileReplacing(inputPath, outputPath)
+                                                                : engine.CopyFileFailIfExists(inputPath, outputPath);
+        if (reason) return {FileOutcome::Kind::Failed, code, FormatMessage("%s - %s", {displayName, *reason})};
         return {FileOutcome::Kind::Copied, code, FormatMessage(row.successPattern, {displayName})};
     }
     return {FileOutcome::Kind::Refused, code, FormatMessage("%s - %s", {displayName, ResultText(row, code)})};

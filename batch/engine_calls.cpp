@@ -20,15 +20,24 @@ public:
     }
     std::optional<std::string> CopyFileFailIfExists(const std::filesystem::path& inName,
                                                     const std::filesystem::path& outName) override {
+        return Copy(inName, outName, copy_);
+    }
+    std::optional<std::string> CopyFileReplacing(const std::filesystem::path& inName,
+                                                 const std::filesystem::path& outName) override {
+        return Copy(inName, outName, ReplacePolicy::Replace);
+    }
+
+private:
+    static std::optional<std::string> Copy(const std::filesystem::path& inName, const std::filesystem::path& outName,
+                                           ReplacePolicy policy) {
         try {
-            engine::CopyFileAtomically(inName, outName, copy_);
+            engine::CopyFileAtomically(inName, outName, policy);
             return std::nullopt;
         } catch (const engine::EngineError& e) {
             return e.what();
         }
     }
 
-private:
     const ReplacePolicy conversions_;
     const ReplacePolicy copy_;
 };

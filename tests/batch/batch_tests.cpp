@@ -175,7 +175,17 @@ public:
     }
     std::optional<std::string> CopyFileFailIfExists(const std::filesystem::path& in,
                                                     const std::filesystem::path& out) override {
-        calls.push_back("copy " + Text(in) + " -> " + Text(out));
+        return Copy("copy", in, out);
+    }
+    std::optional<std::string> CopyFileReplacing(const std::filesystem::path& in,
+                                                 const std::filesystem::path& out) override {
+        return Copy("replacing copy", in, out);
+    }
+
+private:
+    std::optional<std::string> Copy(std::string_view kind, const std::filesystem::path& in,
+                                    const std::filesystem::path& out) {
+        calls.push_back(std::string(kind) + " " + Text(in) + " -> " + Text(out));
         if (copies.empty()) {
             ADD_FAILURE() << "unexpected copy";
             return "unexpected copy";
@@ -186,7 +196,6 @@ public:
         return r.reason;
     }
 
-private:
     int Next() {
         if (steps.empty()) {
             ADD_FAILURE() << "unexpected engine call";
@@ -524,6 +533,10 @@ public:
         ADD_FAILURE() << "unexpected copy";
         return std::string("unexpected copy");
     }
+    std::optional<std::string> CopyFileReplacing(const std::filesystem::path& in,
+                                                 const std::filesystem::path& out) override {
+        return CopyFileFailIfExists(in, out);
+    }
 
 private:
     FakeWindow& window_;
@@ -696,22 +709,22 @@ TEST(KaraokeCopy, ToANewNameAndOntoAnExistingFile) {
         EXPECT_EQ(window.boxes, (std::vector<Box>{Plain("a.mid converted to karaoke"), Plain("Operation Complete")}));
     }
     {
-        // a.kar in its own directory: the prompt first, then the copy finds the file there.
+        // a.kar in its own directory: the prompt first; after OK the copy may replace, and
+        // the file is its own copy.
         FakeWindow window;
         window.output = window.directory;
         window.SetFiles({"a.kar"});
         window.answers = {BoxAnswer::Ok};
         FakeEngine engine;
         engine.steps = {Code(2)};
-        engine.copies = {{false, "Output file already exists"}};
+        engine.copies = {{true, ""}};  // a file is its own copy already
         RunBatch(BatchKind::Karaoke, window, engine);
         EXPECT_EQ(engine.calls, (std::vector<std::string>{
                                     Call("type1", In(Dir("music"), "a.kar"), In(Dir("music"), "a.kar")),
-                                    Call("copy", In(Dir("music"), "a.kar"), In(Dir("music"), "a.kar")),
+                                    Call("replacing copy", In(Dir("music"), "a.kar"), In(Dir("music"), "a.kar")),
                                 }));
-        EXPECT_EQ(window.boxes,
-                  (std::vector<Box>{Ask("a.kar - Replace existing file?"), Plain("a.kar - Output file already exists"),
-                                    Plain("Operation Complete")}));
+        EXPECT_EQ(window.boxes, (std::vector<Box>{Ask("a.kar - Replace existing file?"),
+                                                  Plain("a.kar converted to karaoke"), Plain("Operation Complete")}));
     }
 }
 

@@ -444,6 +444,9 @@ public:
     std::optional<std::string> CopyFileFailIfExists(const fs::path& in, const fs::path& out) override {
         return batch::RealEngineCalls().CopyFileFailIfExists(in, out);
     }
+    std::optional<std::string> CopyFileReplacing(const fs::path& in, const fs::path& out) override {
+        return batch::RealEngineCalls().CopyFileReplacing(in, out);
+    }
 };
 
 TEST(Win32Window, StopInTheProgressWindowEndsALongBatchBetweenFiles) {

@@ -58,7 +58,10 @@ std::string ErrorText(const std::exception& error);
 // shows it ("song.mid - Not a Type 1 Midifile", "song.mid converted to type 0").
 // MalformedFile and FileTooLarge become outcomes; IoError and OutOfMemory propagate
 // (FailedOutcome words them for a front end that goes on or lists them).
+// replaceAgreed: the user agreed to replace what is at the output name, so the karaoke
+// copy replaces it too (otherwise it never does).
 FileOutcome ConvertFile(BatchKind kind, const std::filesystem::path& inputPath, const std::filesystem::path& outputPath,
-                        const std::string& displayName, EngineCalls& engine = RealEngineCalls());
+                        const std::string& displayName, EngineCalls& engine = RealEngineCalls(),
+                        bool replaceAgreed = false);
 
 }  // namespace quorvel::batch

@@ -20,6 +20,11 @@ public:
     // file already exists", "Disk full", ...).
     virtual std::optional<std::string> CopyFileFailIfExists(const std::filesystem::path& inName,
                                                             const std::filesystem::path& outName) = 0;
+    // Copies inName to outName, replacing a file of that name (the user agreed to it), so
+    // that outName ends up whole: the new bytes or, on failure, the old ones. Returns
+    // nothing when it copied, otherwise why not.
+    virtual std::optional<std::string> CopyFileReplacing(const std::filesystem::path& inName,
+                                                         const std::filesystem::path& outName) = 0;
 };
 
 // The real engine and file system, by the window's rule: a conversion replaces an
