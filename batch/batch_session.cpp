@@ -2,8 +2,6 @@
 
 #include <utility>
 
-#include "quorvel/batch/batch_run.hpp"
-
 namespace quorvel::batch {
 
 // The window as the batch's thread sees it: boxes and the results list run on the
