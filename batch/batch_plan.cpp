@@ -127,6 +127,4 @@ std::string ReplaceQuestion(const PlannedFile& file) {
     return FormatMessage("%s - Replace existing file?", {file.shownName});
 }
 
-FileOutcome DeclinedOutcome(const PlannedFile& file) { return DeclinedOutcome(file.shownName); }
-
 }  // namespace quorvel::batch

@@ -99,7 +99,7 @@ void RunPlan(const std::vector<PlannedFile>& plan, BatchKind kind, EngineCalls& 
         }
         options.started(i);
         std::optional<FileOutcome> outcome = file.refusal;
-        if (!outcome && file.ask && !options.confirm(file)) outcome = DeclinedOutcome(file);
+        if (!outcome && file.ask && !options.confirm(file)) outcome = DeclinedOutcome(file.shownName);
         // A file asked about and not declined: the user agreed to replace.
         if (!outcome) outcome = ConvertPlanned(file, kind, engine, options.policy, file.ask, folders);
         leave();

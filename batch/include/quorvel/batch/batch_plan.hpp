@@ -95,7 +95,4 @@ std::vector<PlannedFile> PlanBatch(const std::vector<BatchInput>& inputs, const 
 // The question a window asks before an output replaces what is at its name.
 std::string ReplaceQuestion(const PlannedFile& file);
 
-// The outcome of a file whose replacement the user declined.
-FileOutcome DeclinedOutcome(const PlannedFile& file);
-
 }  // namespace quorvel::batch
