@@ -2,12 +2,14 @@
 
 #include <atomic>
 #include <filesystem>
+#include <optional>
 #include <vector>
 
 #include "quorvel/batch/batch_plan.hpp"
 #include "quorvel/batch/batch_run.hpp"
 #include "quorvel/batch/convert_file.hpp"
 #include "quorvel/batch/messages.hpp"
+#include "quorvel/batch/window_folders.hpp"
 
 namespace quorvel::batch {
 namespace {
@@ -41,18 +43,27 @@ void RunBatch(const BatchRequest& request, BatchWindow& window, EngineCalls& eng
         return;
     }
     const std::filesystem::path inputDirectory = PathFromText(request.inputDirectory);
+    const std::filesystem::path outputDirectory = PathFromText(request.outputDirectory);
+    // A folder removed or renamed since the window read it: said plainly, before any file.
+    for (const std::string* folder : {&request.inputDirectory, &request.outputDirectory}) {
+        if (!FolderExists(PathFromText(*folder))) {
+            window.ErrorReport(ApplicationTitle, MissingFolderText(*folder));
+            return;
+        }
+    }
     std::vector<BatchInput> inputs;
     inputs.reserve(request.files.size());
     for (const BatchFile& file : request.files)
         inputs.push_back({inputDirectory / file.name, file.displayName, std::nullopt});
     const ReplacementPolicy policy = request.promptBeforeOverwriting ? ReplacementPolicy::Ask
                                                                      : ReplacementPolicy::Replace;
-    const std::vector<PlannedFile> plan = PlanBatch(inputs, {request.kind, PathFromText(request.outputDirectory),
-                                                             request.outputDirectory, policy, NameStyle::AsIs});
+    const std::vector<PlannedFile> plan = PlanBatch(inputs, {request.kind, outputDirectory, request.outputDirectory,
+                                                             policy, NameStyle::AsIs});
 
     // A box after each converted file: the next file starts only once it is closed.
     const bool boxPerFile = request.promptBetweenFiles && !request.resultsInOneList;
     std::atomic<int> done{0};
+    std::optional<bool> replaceRemaining;  // the check box's answer, once given
     RunOptions options;
     options.jobs = boxPerFile ? 1 : request.jobs;
     options.policy = policy;
@@ -60,46 +71,69 @@ void RunBatch(const BatchRequest& request, BatchWindow& window, EngineCalls& eng
     options.stopRequested = [&] { return window.StopRequested(); };
     options.started = [&](std::size_t i) { window.ShowProgress({done.load(), total, plan[i].shownName, false}); };
     options.confirm = [&](const PlannedFile& file) {
-        return window.Confirm(ConfirmTitle, ReplaceQuestion(file)) == BoxAnswer::Ok;
+        if (replaceRemaining) return *replaceRemaining;
+        const ReplaceAnswer answer = window.ConfirmReplace(ConfirmTitle, ReplaceQuestion(file),
+                                                           SameForRemainingCaption);
+        const bool replace = answer.answer == BoxAnswer::Ok;
+        if (answer.forRemaining) replaceRemaining = replace;
+        return replace;
     };
 
     ResultsList results;
-    bool ended = false;  // by a file error
+    results.folder = request.outputDirectory;
+    std::vector<bool> handled(plan.size(), false);
+    std::optional<FileOutcome> endingError;  // the file error that ended the batch
+    int boxesShown = 0;
     RunPlan(plan, request.kind, engine, options, [&](std::vector<RunResult>&& ready, std::size_t) {
         for (const RunResult& result : ready) {
             if (!result.outcome) continue;
             const FileOutcome& outcome = *result.outcome;
+            handled[result.index] = true;
             ++done;
+            results.Add(outcome);
             if (outcome.fileError) {
-                // The error ends the batch; its line names the file, in the list or a box.
-                ended = true;
-                window.ShowProgress({done.load(), total, {}, true});
-                if (request.resultsInOneList)
-                    results.Add(outcome);
-                else
-                    window.ErrorReport(ApplicationTitle, outcome.text);
-            } else if (request.resultsInOneList) {
-                results.Add(outcome);
-            } else if (outcome.AlwaysShown() ||
-                       (outcome.kind == FileOutcome::Kind::Converted && request.promptBetweenFiles)) {
+                if (!endingError) endingError = outcome;  // reported once the batch has ended
+            } else if (!request.resultsInOneList &&
+                       (outcome.AlwaysShown() ||
+                        (outcome.kind == FileOutcome::Kind::Converted && request.promptBetweenFiles))) {
                 window.PlainMessage(ApplicationTitle, outcome.text);
+                ++boxesShown;
             }
         }
     });
-    if (ended) {
-        if (request.resultsInOneList) window.ShowResults(results);
-        return;
+
+    // The files a stop or a file error left: each gets its line in the list, and the
+    // first is named in the box.
+    std::string firstNotTried;
+    for (std::size_t i = 0; i < plan.size(); ++i) {
+        if (handled[i]) continue;
+        if (firstNotTried.empty()) firstNotTried = plan[i].shownName;
+        ++results.counts.notTried;
+        if (request.resultsInOneList) results.lines.push_back(FormatMessage(NotTriedPattern, {plan[i].shownName}));
     }
-    const std::string finalText = done < total ? FormatMessage(StoppedPattern,
-                                                               {std::to_string(done.load()), std::to_string(total)})
-                                               : std::string(row.completionText);
+    const std::string doneText = std::to_string(done.load());
+    const std::string totalText = std::to_string(total);
+    std::string firstLine;  // the box's first line, or the list's last
+    if (endingError)
+        firstLine = request.resultsInOneList ? FormatMessage(EndedPattern, {doneText, totalText}) : endingError->text;
+    else if (done < total)
+        firstLine = FormatMessage(StoppedPattern, {doneText, totalText});
+    else
+        firstLine = std::string(row.completionText);
     window.ShowProgress({done.load(), total, {}, true});
     if (request.resultsInOneList) {
-        results.lines.push_back(finalText);
+        results.lines.push_back(std::move(firstLine));
         window.ShowResults(results);
-    } else {
-        window.PlainMessage(ApplicationTitle, finalText);
+        return;
     }
+    std::string text = std::move(firstLine);
+    if (total > 1) text += "\r" + CountsText(results.counts);
+    if (!firstNotTried.empty()) text += "\r" + FormatMessage(FirstNotTriedPattern, {firstNotTried});
+    if (boxesShown > 10) text += "\r" + std::string(OneListHintText);
+    if (endingError)
+        window.ErrorReport(ApplicationTitle, text);
+    else
+        window.PlainMessage(ApplicationTitle, text);
 }
 
 void RunBatch(BatchKind kind, BatchWindow& window, EngineCalls& engine) {

@@ -29,6 +29,7 @@ std::string CountsText(const ResultCounts& counts) {
     std::string text = FormatMessage(CountsPattern, {std::to_string(counts.converted), std::to_string(counts.refused),
                                                      std::to_string(counts.failed)});
     if (counts.skipped > 0) text += FormatMessage(SkippedCountPattern, {std::to_string(counts.skipped)});
+    if (counts.notTried > 0) text += FormatMessage(NotTriedCountPattern, {std::to_string(counts.notTried)});
     return text;
 }
 
@@ -36,10 +37,10 @@ std::string ResultsText(const ResultsList& results) {
     std::string text;
     for (const std::string& line : results.lines) {
         text += line;
-        text += '\n';
+        text += ResultsLineEnd;
     }
     text += CountsText(results.counts);
-    text += '\n';
+    text += ResultsLineEnd;
     return text;
 }
 

@@ -29,6 +29,12 @@ public:
         session_.OnWindowThread([&] { answer = session_.window_.Confirm(title, text); });
         return answer;
     }
+    ReplaceAnswer ConfirmReplace(std::string_view title, std::string_view text,
+                                 std::string_view checkCaption) override {
+        ReplaceAnswer answer;  // Cancel, for this file only, when the window is closing
+        session_.OnWindowThread([&] { answer = session_.window_.ConfirmReplace(title, text, checkCaption); });
+        return answer;
+    }
     void InformationMessage(std::string_view title, std::string_view text) override {
         session_.OnWindowThread([&] { session_.window_.InformationMessage(title, text); });
     }

@@ -83,12 +83,16 @@ std::vector<OutputNameCheck> CheckOutputNames(const std::vector<NamedOutput>& fi
     for (std::size_t i = 0; i < files.size(); ++i) {
         const NamedOutput& file = files[i];
         const fs::path::string_type key = keys.Of(file.output);
-        const auto [claim, first] = claimedBy.try_emplace(key, i);
         checks[i].ownInput = key == inputKeys[i];
-        if (key != inputKeys[i] && inputs.count(key) != 0)
+        // A file refused because its output is another input claims nothing: that other
+        // input keeps its own output name (converted in place where the policy allows).
+        if (key != inputKeys[i] && inputs.count(key) != 0) {
             checks[i].refusal = FormatMessage("%s - output name %s is another input of this batch, not converted",
                                               {file.displayName, file.outputName});
-        else if (!first)
+            continue;
+        }
+        const auto [claim, first] = claimedBy.try_emplace(key, i);
+        if (!first)
             checks[i].refusal = FormatMessage("%s - same output name as %s, not converted",
                                               {file.displayName, files[claim->second].displayName});
     }

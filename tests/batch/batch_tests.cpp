@@ -22,6 +22,7 @@
 #include "quorvel/batch/messages.hpp"
 #include "quorvel/batch/naming.hpp"
 #include "quorvel/batch/output_names.hpp"
+#include "quorvel/batch/window_folders.hpp"
 #include "smf_test_support.hpp"
 
 namespace quorvel::batch {
@@ -52,6 +53,8 @@ std::ostream& operator<<(std::ostream& out, const Box& box) {
 Box Plain(std::string text) { return {"plain", "Quorvel", std::move(text)}; }
 Box Ask(std::string text) { return {"confirm", "Confirm", std::move(text)}; }
 Box Error(std::string text) { return {"error", "Quorvel", std::move(text)}; }
+// The final box of a batch of more than one file: its first line, the counts under it.
+Box Final(const std::string& first, const std::string& counts) { return Plain(first + "\r" + counts); }
 
 // Directories in the platform's form.
 #ifdef _WIN32
@@ -59,9 +62,21 @@ const std::string Root = "C:\\";
 #else
 const std::string Root = "/";
 #endif
-std::string Dir(std::string_view name) { return Root + std::string(name); }
 std::filesystem::path U8(std::string_view text) {
     return std::filesystem::path(std::u8string(text.begin(), text.end()));
+}
+// The folders the tests name, made once in a folder of their own: a batch checks that its
+// folders exist before it starts. The files in them are the tests' business.
+std::string Dir(std::string_view name) {
+    static const testing::TempDir base;
+    static const bool made = [] {
+        for (const char* folder : {"music", "MUSIC", "out", "out1", "m\xc3\xbcsic", "m\xc3\x9csic"})
+            std::filesystem::create_directories(base.Path() / U8(folder));
+        return true;
+    }();
+    (void)made;
+    const std::u8string text = (base.Path() / U8(name)).u8string();
+    return std::string(text.begin(), text.end());
 }
 std::string In(std::string_view dir, std::string_view file) {
     return std::string(dir) + PathSeparator + std::string(file);
@@ -82,6 +97,8 @@ public:
     bool promptBeforeOverwriting = true;
     bool resultsInOneList = false;
     std::deque<BoxAnswer> answers;
+    // The replacement question's check box, one mark per question (unchecked when none is left).
+    std::deque<bool> checks;
     std::vector<Box> boxes;
     std::vector<BatchProgress> progress;
     std::vector<ResultsList> results;
@@ -126,6 +143,17 @@ public:
         const BoxAnswer answer = answers.front();
         answers.pop_front();
         return answer;
+    }
+    ReplaceAnswer ConfirmReplace(std::string_view title, std::string_view text,
+                                 std::string_view checkCaption) override {
+        EXPECT_EQ(checkCaption, "Do the same for the remaining files");
+        const BoxAnswer answer = Confirm(title, text);
+        bool checked = false;
+        if (!checks.empty()) {
+            checked = checks.front();
+            checks.pop_front();
+        }
+        return {answer, checked};
     }
     void InformationMessage(std::string_view title, std::string_view text) override {
         boxes.push_back({"information", std::string(title), std::string(text)});
@@ -266,7 +294,7 @@ TEST(MixedResults, Smf0ReportsEachRefusalAndGoesOn) {
                                 Plain("d.mid - Too many tracks encountered"),
                                 Plain("e.mid - Malformed Midifile: no MThd header"),
                                 Plain("f.mid - File too large (over the memory limit of 1 GiB)"),
-                                Plain("Conversion Complete"),
+                                Final("Conversion Complete", "2 converted, 5 refused, 0 failed"),
                             }));
 }
 
@@ -288,7 +316,7 @@ TEST(MixedResults, Smf1ShowsEveryCodeOneToSixAndSuccessesWhenAsked) {
                                 Plain("s4.mid - Pass 1 (beyond EOF)"),
                                 Plain("s5.mid - Pass 3 (no EOF)"),
                                 Plain("s6.mid - Pass 3 (beyond EOF)"),
-                                Plain("Operation Complete"),
+                                Final("Operation Complete", "1 converted, 6 refused, 0 failed"),
                             }));
 }
 
@@ -317,7 +345,7 @@ TEST(MixedResults, KaraokeCopiesOnCodeTwoAndReportsOtherCodesAsSmf1) {
                                 Plain("fmt1b.mid - Output file already exists"),
                                 Plain("bad.mid - Pass 1 (beyond EOF)"),
                                 Plain("broken.mid - Malformed Midifile: event past chunk end"),
-                                Plain("Operation Complete"),
+                                Final("Operation Complete", "2 converted, 2 refused, 1 failed"),
                             }));
 }
 
@@ -327,8 +355,9 @@ TEST(MixedResults, EveryFileFailingStillEndsWithTheCompletionText) {
     FakeEngine engine;
     engine.steps = {Code(2), Code(2)};
     RunBatch(BatchKind::Smf0, window, engine);
-    EXPECT_EQ(window.boxes, (std::vector<Box>{Plain("a.mid - Not a Type 1 Midifile"),
-                                              Plain("b.mid - Not a Type 1 Midifile"), Plain("Conversion Complete")}));
+    EXPECT_EQ(window.boxes,
+              (std::vector<Box>{Plain("a.mid - Not a Type 1 Midifile"), Plain("b.mid - Not a Type 1 Midifile"),
+                                Final("Conversion Complete", "0 converted, 2 refused, 0 failed")}));
 }
 
 // ---- "Prompt After Each File" ---------------------------------------------------------
@@ -359,21 +388,22 @@ TEST_P(PromptBetweenFilesTest, SuccessBoxOnlyWhenOn) {
 
 INSTANTIATE_TEST_SUITE_P(
     EveryBatch, PromptBetweenFilesTest,
-    ::testing::Values(OptionRow{BatchKind::Smf0, false, {Plain("Conversion Complete")}},
-                      OptionRow{BatchKind::Smf0,
-                                true,
-                                {Plain("one.mid converted to type 0"), Plain("two.mid converted to type 0"),
-                                 Plain("Conversion Complete")}},
-                      OptionRow{BatchKind::Smf1, false, {Plain("Operation Complete")}},
-                      OptionRow{BatchKind::Smf1,
-                                true,
-                                {Plain("one.mid converted to type 1"), Plain("two.mid converted to type 1"),
-                                 Plain("Operation Complete")}},
-                      OptionRow{BatchKind::Karaoke, false, {Plain("Operation Complete")}},
-                      OptionRow{BatchKind::Karaoke,
-                                true,
-                                {Plain("one.mid converted to karaoke"), Plain("two.mid converted to karaoke"),
-                                 Plain("Operation Complete")}}));
+    ::testing::Values(
+        OptionRow{BatchKind::Smf0, false, {Final("Conversion Complete", "2 converted, 0 refused, 0 failed")}},
+        OptionRow{BatchKind::Smf0,
+                  true,
+                  {Plain("one.mid converted to type 0"), Plain("two.mid converted to type 0"),
+                   Final("Conversion Complete", "2 converted, 0 refused, 0 failed")}},
+        OptionRow{BatchKind::Smf1, false, {Final("Operation Complete", "2 converted, 0 refused, 0 failed")}},
+        OptionRow{BatchKind::Smf1,
+                  true,
+                  {Plain("one.mid converted to type 1"), Plain("two.mid converted to type 1"),
+                   Final("Operation Complete", "2 converted, 0 refused, 0 failed")}},
+        OptionRow{BatchKind::Karaoke, false, {Final("Operation Complete", "2 converted, 0 refused, 0 failed")}},
+        OptionRow{BatchKind::Karaoke,
+                  true,
+                  {Plain("one.mid converted to karaoke"), Plain("two.mid converted to karaoke"),
+                   Final("Operation Complete", "2 converted, 0 refused, 0 failed")}}));
 
 // ---- The replacement test -------------------------------------------------------------
 
@@ -509,9 +539,53 @@ TEST(Replacement, CancelSkipsOnlyThatFile) {
                                 Ask("b.mid - Replace existing file?"),
                                 Ask("c.mid - Replace existing file?"),
                                 Plain("c.mid converted to type 1"),
-                                Plain("Operation Complete"),
+                                Final("Operation Complete", "2 converted, 0 refused, 0 failed, 1 skipped"),
                             }));
 }
+
+struct SameForRemainingRow {
+    const char* name;
+    std::deque<BoxAnswer> answers;
+    std::deque<bool> checks;
+    std::vector<std::string> converted;  // the inputs handed to the engine
+    int questions;
+};
+
+void PrintTo(const SameForRemainingRow& row, std::ostream* out) { *out << row.name; }
+
+class SameForRemainingTest : public ::testing::TestWithParam<SameForRemainingRow> {};
+
+// Every output of the batch is there already; the check box, once checked, answers the
+// questions of the files after it.
+TEST_P(SameForRemainingTest, TheCheckedAnswerHoldsForTheRestOfTheBatch) {
+    const SameForRemainingRow& row = GetParam();
+    FakeWindow window;
+    window.output = window.directory;
+    window.SetFiles({"a.mid", "b.mid", "c.mid", "d.mid"});
+    window.resultsInOneList = true;
+    window.answers = row.answers;
+    window.checks = row.checks;
+    FakeEngine engine;
+    for (std::size_t i = 0; i < row.converted.size(); ++i) engine.steps.push_back(Code(0));
+    RunBatch(BatchKind::Smf0, window, engine);
+    std::vector<std::string> converted;
+    for (const std::string& call : engine.calls) converted.push_back(call.substr(call.rfind(PathSeparator) + 1));
+    EXPECT_EQ(converted, row.converted);
+    EXPECT_EQ(window.boxes.size(), static_cast<std::size_t>(row.questions));
+    EXPECT_TRUE(window.answers.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SameForRemainingTest,
+    ::testing::Values(
+        SameForRemainingRow{"NeverChecked",
+                            {BoxAnswer::Ok, BoxAnswer::Cancel, BoxAnswer::Ok, BoxAnswer::Cancel},
+                            {},
+                            {"a.mid", "c.mid"},
+                            4},
+        SameForRemainingRow{"OkCheckedFirst", {BoxAnswer::Ok}, {true}, {"a.mid", "b.mid", "c.mid", "d.mid"}, 1},
+        SameForRemainingRow{"CancelCheckedSecond", {BoxAnswer::Ok, BoxAnswer::Cancel}, {false, true}, {"a.mid"}, 2}),
+    [](const ::testing::TestParamInfo<SameForRemainingRow>& info) { return std::string(info.param.name); });
 
 // ---- Progress and Stop ---------------------------------------------------------------
 
@@ -563,8 +637,12 @@ TEST_P(StopTest, StopDuringFileKConvertsExactlyKFiles) {
 
     EXPECT_EQ(engine.conversions, k);
     EXPECT_EQ(out.Entries(), std::vector<std::string>(names.begin(), names.begin() + k));
-    EXPECT_EQ(window.boxes, std::vector<Box>{Plain(k == total ? "Conversion Complete"
-                                                              : "Stopped after " + std::to_string(k) + " of 5 files")});
+    const std::string counts = std::to_string(k) + " converted, 0 refused, 0 failed";
+    EXPECT_EQ(window.boxes, std::vector<Box>{k == total ? Final("Conversion Complete", counts)
+                                                        : Final("Stopped after " + std::to_string(k) + " of 5 files",
+                                                                counts + ", " + std::to_string(total - k) +
+                                                                    " not tried\rFirst file not tried: " +
+                                                                    names[static_cast<std::size_t>(k)])});
     // Progress before each file, with the file's name, then once finished.
     std::vector<BatchProgress> expected;
     for (int i = 0; i < k; ++i) expected.push_back({i, total, names[static_cast<std::size_t>(i)], false});
@@ -591,8 +669,8 @@ TEST(Stop, SkippedFilesCountAsDoneAndTheListEndsWithTheStopLine) {
     ASSERT_EQ(window.results.size(), 1U);
     EXPECT_EQ(window.results[0].lines,
               (std::vector<std::string>{"a.mid - not replaced, skipped", "b.mid converted to type 1",
-                                        "Stopped after 2 of 3 files"}));
-    EXPECT_EQ(window.results[0].counts, (ResultCounts{1, 0, 0, 1}));
+                                        "c.mid - not tried", "Stopped after 2 of 3 files"}));
+    EXPECT_EQ(window.results[0].counts, (ResultCounts{1, 0, 0, 1, 1}));
 }
 
 // ---- Results in one list -------------------------------------------------------------
@@ -630,6 +708,7 @@ TEST(ResultsInOneList, MixedBatchListsEveryLineWithCountsAndShowsNoPerFileBox) {
                                        }));
     EXPECT_EQ(window.results[0].counts, (ResultCounts{2, 4, 0, 1}));
     EXPECT_EQ(CountsText(window.results[0].counts), "2 converted, 4 refused, 0 failed, 1 skipped");
+    EXPECT_EQ(window.results[0].folder, window.output) << "where saving the list starts";
 }
 
 TEST(ResultsInOneList, KaraokeCopiesCountAsConvertedAndAFailedCopyAsFailed) {
@@ -649,7 +728,7 @@ TEST(ResultsInOneList, KaraokeCopiesCountAsConvertedAndAFailedCopyAsFailed) {
     EXPECT_EQ(CountsText(window.results[0].counts), "1 converted, 1 refused, 1 failed");
 }
 
-TEST(ResultsInOneList, AFileErrorEndsTheBatchAsTheListsLastLine) {
+TEST(ResultsInOneList, AFileErrorEndsTheBatchWithTheFilesNotTriedListed) {
     FakeWindow window;
     window.SetFiles({"a.mid", "b.mid", "c.mid"});
     window.resultsInOneList = true;
@@ -659,8 +738,9 @@ TEST(ResultsInOneList, AFileErrorEndsTheBatchAsTheListsLastLine) {
     EXPECT_EQ(engine.calls.size(), 2U) << "c.mid must not be converted";
     EXPECT_TRUE(window.boxes.empty()) << "no error box: the list reports it";
     ASSERT_EQ(window.results.size(), 1U);
-    EXPECT_EQ(window.results[0].lines, (std::vector<std::string>{"a.mid converted to type 0", "b.mid - Disk full"}));
-    EXPECT_EQ(window.results[0].counts, (ResultCounts{1, 0, 1, 0}));
+    EXPECT_EQ(window.results[0].lines, (std::vector<std::string>{"a.mid converted to type 0", "b.mid - Disk full",
+                                                                 "c.mid - not tried", "Ended after 2 of 3 files"}));
+    EXPECT_EQ(window.results[0].counts, (ResultCounts{1, 0, 1, 0, 1}));
     ASSERT_FALSE(window.progress.empty());
     EXPECT_TRUE(window.progress.back().finished);
 }
@@ -679,9 +759,10 @@ TEST(ResultsInOneList, SavedTextHasEveryLineThenTheCounts) {
     list.Add({FileOutcome::Kind::Converted, 0, "a.mid converted to type 0"});
     list.Add(FailedOutcome("b.mid", std::bad_alloc()));
     list.lines.push_back("Conversion Complete");
-    const std::string expected =
-        "a.mid converted to type 0\nb.mid - Out of memory\nConversion Complete\n"
-        "1 converted, 0 refused, 1 failed\n";
+    std::string expected;
+    for (const char* line : {"a.mid converted to type 0", "b.mid - Out of memory", "Conversion Complete",
+                             "1 converted, 0 refused, 1 failed"})
+        expected += std::string(line) + std::string(ResultsLineEnd);
     EXPECT_EQ(ResultsText(list), expected);
 
     testing::TempDir dir;
@@ -693,6 +774,83 @@ TEST(ResultsInOneList, SavedTextHasEveryLineThenTheCounts) {
     // A folder that does not exist: a reason, and nothing written anywhere.
     EXPECT_NE(SaveResults(list, dir / "missing" / "results.txt"), std::nullopt);
     EXPECT_EQ(dir.Entries(), std::vector<std::string>{"results.txt"});
+}
+
+// ---- The final box ------------------------------------------------------------------
+
+TEST(FinalBox, PointsToTheOneListOptionOnlyAfterMoreThanTenBoxes) {
+    for (const int files : {10, 11}) {
+        FakeWindow window;
+        for (int i = 0; i < files; ++i) window.entries.push_back({"f" + std::to_string(i) + ".mid", true});
+        FakeEngine engine;
+        for (int i = 0; i < files; ++i) engine.steps.push_back(Code(2));
+        RunBatch(BatchKind::Smf0, window, engine);
+        ASSERT_EQ(window.boxes.size(), static_cast<std::size_t>(files) + 1);
+        std::string expected = "Conversion Complete\r0 converted, " + std::to_string(files) + " refused, 0 failed";
+        if (files > 10) expected += "\rOptions > Show Results in One List gathers these messages in one window.";
+        EXPECT_EQ(window.boxes.back(), Plain(expected)) << files << " files";
+    }
+}
+
+// ---- Folders that are gone --------------------------------------------------------------
+
+TEST(MissingFolder, ABatchIntoAFolderThatIsGoneSaysSoAndTouchesNothing) {
+    for (const bool inputGone : {false, true}) {
+        FakeWindow window;
+        window.SetFiles({"a.mid", "b.mid"});
+        std::string& gone = inputGone ? window.directory : window.output;
+        gone = In(Dir("out"), "removed");
+        FakeEngine engine;
+        RunBatch(BatchKind::Smf1, window, engine);
+        EXPECT_TRUE(engine.calls.empty());
+        EXPECT_EQ(window.boxes, std::vector<Box>{Error("The folder " + gone + " does not exist.")});
+    }
+}
+
+TEST(MissingFolder, TheTreeGoesToTheNearestFolderAboveThatExists) {
+    testing::TempDir dir;
+    std::filesystem::create_directories(dir / "a" / "b");
+    EXPECT_EQ(NearestExistingFolder(dir / "a" / "b"), dir / "a" / "b");
+    EXPECT_EQ(NearestExistingFolder(dir.Path() / "a" / "gone" / "deeper"), dir / "a");
+    testing::WriteFile(dir / "a" / "file", {1});
+    EXPECT_EQ(NearestExistingFolder(dir.Path() / "a" / "file"), dir / "a") << "a file is not a folder";
+}
+
+struct NewFolderRow {
+    const char* typed;
+    std::optional<std::string> failure;  // nullopt: made, under its trimmed name
+};
+
+TEST(NewFolder, MakesTheFolderOrSaysWhyNot) {
+    testing::TempDir dir;
+    testing::WriteFile(dir / "taken", {1});
+    const std::vector<NewFolderRow> rows = {
+        {"New Folder", std::nullopt},
+        {"  padded  ", std::nullopt},
+        {"", "Cannot make the folder \"\": the name is empty."},
+        {"   ", "Cannot make the folder \"\": the name is empty."},
+        {"..", "Cannot make the folder \"..\": not a name of its own."},
+        {"a/b", "Cannot make the folder \"a/b\": a name cannot contain /."},
+        {"New Folder", "Cannot make the folder \"New Folder\": a file or folder of that name is there already."},
+#ifdef _WIN32
+        {"what?", "Cannot make the folder \"what?\": a name cannot contain ?."},
+        {"dot.", "Cannot make the folder \"dot.\": a name cannot end with a dot."},
+#endif
+    };
+    for (const NewFolderRow& row : rows) {
+        const NewFolder result = MakeFolder(dir.Path(), row.typed);
+        EXPECT_EQ(result.failure, row.failure) << '"' << row.typed << '"';
+        if (!row.failure) {
+            EXPECT_TRUE(std::filesystem::is_directory(result.made)) << row.typed;
+            EXPECT_EQ(result.made.parent_path(), dir.Path());
+        }
+    }
+    // A plain file at the name: the file system's own reason, and the file stays.
+    const NewFolder onFile = MakeFolder(dir.Path(), "taken");
+    ASSERT_TRUE(onFile.failure.has_value());
+    EXPECT_EQ(onFile.failure->rfind("Cannot make the folder \"taken\": ", 0), 0U) << *onFile.failure;
+    EXPECT_TRUE(std::filesystem::is_regular_file(dir / "taken"));
+    EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"New Folder", "padded", "taken"}));
 }
 
 // ---- The karaoke copy -----------------------------------------------------------------
@@ -772,7 +930,7 @@ void PrintTo(const ErrorRow& row, std::ostream* out) { *out << row.name; }
 
 class BatchEndingErrorTest : public ::testing::TestWithParam<ErrorRow> {};
 
-TEST_P(BatchEndingErrorTest, EndsAtThatFileWithOnlyTheErrorReport) {
+TEST_P(BatchEndingErrorTest, EndsAtThatFileWithTheErrorReportNamingTheFirstFileNotTried) {
     FakeWindow window;
     window.SetFiles({"a.mid", "b.mid", "c.mid"});
     window.promptBetweenFiles = true;
@@ -781,14 +939,16 @@ TEST_P(BatchEndingErrorTest, EndsAtThatFileWithOnlyTheErrorReport) {
     // The batch itself reports the error, naming the file; nothing propagates.
     EXPECT_NO_THROW(RunBatch(BatchKind::Smf0, window, engine));
     EXPECT_EQ(engine.calls.size(), 2U) << "c.mid must not be converted";
-    EXPECT_EQ(window.boxes,
-              (std::vector<Box>{Plain("a.mid converted to type 0"), Error("b.mid - " + GetParam().report)}));
+    EXPECT_EQ(window.boxes, (std::vector<Box>{Plain("a.mid converted to type 0"),
+                                              Error("b.mid - " + GetParam().report +
+                                                    "\r1 converted, 0 refused, 1 failed, 1 not tried"
+                                                    "\rFirst file not tried: c.mid")}));
 
     // The window stays usable: the next batch runs normally.
     window.boxes.clear();
     engine.steps = {Code(0), Code(0), Code(0)};
     RunHandler(window, [&] { RunBatch(BatchKind::Smf0, window, engine); });
-    EXPECT_EQ(window.boxes.back(), Plain("Conversion Complete"));
+    EXPECT_EQ(window.boxes.back(), Final("Conversion Complete", "3 converted, 0 refused, 0 failed"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, BatchEndingErrorTest,
@@ -866,6 +1026,7 @@ struct NameRuleRow {
     std::deque<std::function<int()>> steps;
     std::vector<std::string> converted;  // inputs handed to the engine
     std::vector<Box> boxes;
+    std::deque<BoxAnswer> answers = {};
 };
 
 void PrintTo(const NameRuleRow& row, std::ostream* out) { *out << row.name; }
@@ -877,6 +1038,7 @@ TEST_P(OutputNameRuleTest, RefusesBeforeAnyPromptOrEngineCall) {
     FakeWindow window;
     if (row.sameDirectory) window.output = window.directory;
     for (const std::string& file : row.files) window.entries.push_back({file, true});
+    window.answers = row.answers;
     FakeEngine engine;
     engine.steps = row.steps;
     RunBatch(row.kind, window, engine);
@@ -892,15 +1054,18 @@ TEST_P(OutputNameRuleTest, RefusesBeforeAnyPromptOrEngineCall) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, OutputNameRuleTest,
     ::testing::Values(
-        // x.kar would give x.mid, another input: neither is written, and no question.
+        // x.kar would give x.mid, another input: it is not written and claims no name, so
+        // x.mid goes on by the usual rules (asked about, then converted in place).
         NameRuleRow{"OutputIsAnotherInput",
                     BatchKind::Smf0,
                     true,
                     {"x.kar", "x.mid"},
-                    {},
-                    {},
+                    {Code(0)},
+                    {"x.mid"},
                     {Plain("x.kar - output name x.mid is another input of this batch, not converted"),
-                     Plain("x.mid - same output name as x.kar, not converted"), Plain("Conversion Complete")}},
+                     Ask("x.mid - Replace existing file?"),
+                     Final("Conversion Complete", "1 converted, 0 refused, 0 failed, 1 skipped")},
+                    {BoxAnswer::Ok}},
         // The first file claims the name even though the engine refuses it.
         NameRuleRow{"FirstClaimsWhateverItsOutcome",
                     BatchKind::Smf0,
@@ -909,14 +1074,16 @@ INSTANTIATE_TEST_SUITE_P(
                     {Code(2), Code(0)},
                     {"a.b.c.mid", "b.mid"},
                     {Plain("a.b.c.mid - Not a Type 1 Midifile"),
-                     Plain("a.x.mid - same output name as a.b.c.mid, not converted"), Plain("Conversion Complete")}},
+                     Plain("a.x.mid - same output name as a.b.c.mid, not converted"),
+                     Final("Conversion Complete", "1 converted, 1 refused, 0 failed, 1 skipped")}},
         NameRuleRow{"KaraokeNamesToo",
                     BatchKind::Karaoke,
                     false,
                     {"song.mid", "song.kar"},
                     {Code(0)},
                     {"song.mid"},
-                    {Plain("song.kar - same output name as song.mid, not converted"), Plain("Operation Complete")}}),
+                    {Plain("song.kar - same output name as song.mid, not converted"),
+                     Final("Operation Complete", "1 converted, 0 refused, 0 failed, 1 skipped")}}),
     [](const ::testing::TestParamInfo<NameRuleRow>& info) { return std::string(info.param.name); });
 
 TEST(OutputNameRule, NamesCompareAsTheFileSystemDoes) {
@@ -1085,7 +1252,7 @@ TEST(RealEngine, Smf0BatchWritesTheOutputAndReportsRefusals) {
     RunBatch(BatchKind::Smf0, window, RealEngineCalls());
     EXPECT_EQ(window.boxes,
               (std::vector<Box>{Plain("song.mid converted to type 0"), Plain("zero.mid - Not a Type 1 Midifile"),
-                                Plain("Conversion Complete")}));
+                                Final("Conversion Complete", "1 converted, 1 refused, 0 failed")}));
     EXPECT_EQ(out.Entries(), std::vector<std::string>{"song.mid"});
     const testing::Bytes written = testing::ReadFile(out / "song.mid");
     ASSERT_GE(written.size(), 14U);
@@ -1133,8 +1300,9 @@ TEST(Session, BoxesComeOnTheServingThreadAndTheBatchEndsThere) {
     EXPECT_FALSE(session.Start(TakeSnapshot(window, BatchKind::Smf0))) << "one batch at a time";
     serving.ServeUntilEnded(session);
     EXPECT_FALSE(session.Running());
-    EXPECT_EQ(window.boxes, (std::vector<Box>{Ask("a.mid - Replace existing file?"),
-                                              Ask("b.mid - Replace existing file?"), Plain("Conversion Complete")}));
+    EXPECT_EQ(window.boxes,
+              (std::vector<Box>{Ask("a.mid - Replace existing file?"), Ask("b.mid - Replace existing file?"),
+                                Final("Conversion Complete", "1 converted, 0 refused, 0 failed, 1 skipped")}));
     EXPECT_EQ(engine.calls,
               std::vector<std::string>{Call("type0", In(Dir("music"), "b.mid"), In(Dir("music"), "b.mid"))});
     EXPECT_EQ(session.Progress(), (BatchProgress{2, 2, {}, true}));
@@ -1156,7 +1324,9 @@ TEST(Session, StopEndsTheBatchBetweenFiles) {
     ASSERT_TRUE(session.Start(TakeSnapshot(window, BatchKind::Smf0)));
     serving.ServeUntilEnded(session);
     EXPECT_EQ(engine.calls.size(), 1U);
-    EXPECT_EQ(window.boxes, std::vector<Box>{Plain("Stopped after 1 of 3 files")});
+    EXPECT_EQ(window.boxes, std::vector<Box>{Final("Stopped after 1 of 3 files",
+                                                   "1 converted, 0 refused, 0 failed, 2 not tried"
+                                                   "\rFirst file not tried: b.mid")});
 }
 
 TEST(Session, ClosingWhileABoxWaitsAnswersItWithCancelUnshown) {

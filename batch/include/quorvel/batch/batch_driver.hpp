@@ -39,6 +39,14 @@ struct BatchProgress {
 
 enum class BoxAnswer { Ok, Cancel };
 
+// The answer to the replacement question, and whether its check box ("Do the same for
+// the remaining files") was checked.
+struct ReplaceAnswer {
+    BoxAnswer answer = BoxAnswer::Cancel;
+    bool forRemaining = false;
+    bool operator==(const ReplaceAnswer&) const = default;
+};
+
 // What the batch driver needs of the main window. The Qt window implements it; tests
 // implement it with a scripted fake. Texts are UTF-8; directories are absolute, in the
 // platform's form, ending with a separator only at a root.
@@ -72,6 +80,12 @@ public:
     virtual BoxAnswer Confirm(std::string_view title, std::string_view text) = 0;        // question, OK / Cancel
     virtual void InformationMessage(std::string_view title, std::string_view text) = 0;  // information, OK
     virtual void ErrorReport(std::string_view title, std::string_view text) = 0;         // error sign, OK
+    // The replacement question: Confirm's box with a check box captioned checkCaption
+    // under the text, unchecked at first. A window without one answers through Confirm.
+    virtual ReplaceAnswer ConfirmReplace(std::string_view title, std::string_view text, std::string_view checkCaption) {
+        (void)checkCaption;
+        return {Confirm(title, text), false};
+    }
 
     // Where the batch is: before each file, and once finished; it must not wait for the
     // user. A window driven by a BatchSession leaves this to the session, which keeps
@@ -112,17 +126,26 @@ BatchRequest TakeSnapshot(const BatchWindow& window, BatchKind kind);
 
 // Runs one batch over the request's files: plans it (PlanBatch, with the Ask policy when
 // promptBeforeOverwriting is on and Replace when it is off, names as they are) and runs
-// the plan (RunPlan, on request.jobs workers). Before each file it reports progress, and
-// Stop is asked for between files; after Stop the final message reads "Stopped after N
-// of M files". With promptBeforeOverwriting, a file whose output name a file (or the
-// input itself) stands at is asked about first (Confirm, "song.mid - Replace existing
-// file?"); Cancel skips it without a box. Results go in
-// per-file boxes and a final box or, with resultsInOneList, in one list (every file's
-// line, the final message last) and no box but the replacement question. A refused,
-// malformed or too large file is reported and the batch goes on. A file error (an
-// exception from the engine, a read-only output) ends the batch at that file with its
-// line ("ok1.mid - Invalid filename"): the list's last line, or without the list the
-// error report box, and no final message. No selected file gives only "No Files Selected".
+// the plan (RunPlan, on request.jobs workers). No selected file gives only "No Files
+// Selected"; an input or output folder that is not there any more only its error box
+// ("The folder /out does not exist.").
+//
+// Before each file it reports progress, and Stop is asked for between files. With
+// promptBeforeOverwriting, a file whose output name a file (or the input itself) stands
+// at is asked about first (ConfirmReplace, "song.mid - Replace existing file?"); Cancel
+// skips it without a box; with the check box checked the answer holds for every later
+// file of the batch, which is not asked about.
+//
+// Results go in per-file boxes and a final box or, with resultsInOneList, in one list
+// (every file's line, the final message last) and no box but the replacement question.
+// The final box of a batch of more than one file has the counts under its first line,
+// and, after more than ten per-file boxes, a line that points to the one-list option.
+// A refused, malformed or too large file is reported and the batch goes on. A file
+// error (an exception from the engine, a read-only output) ends the batch after that
+// file: without the list its line, the counts and the first file not tried go in the
+// error report box; in the list its line stays in place, each file not tried gets its
+// line ("c.mid - not tried") and "Ended after N of M files" is last. Stop ends it with
+// "Stopped after N of M files", the counts and the first file not tried.
 // The boxes and ShowResults are called on the calling thread; ShowProgress and
 // StopRequested on it and on the workers.
 void RunBatch(const BatchRequest& request, BatchWindow& window, EngineCalls& engine);

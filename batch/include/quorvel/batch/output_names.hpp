@@ -32,8 +32,9 @@ struct OutputNameCheck {
     bool ownInput = false;
 };
 
-// The output-name rule of a batch, one entry per file, in order. Every file claims its
-// output in order, whatever becomes of it, so the outcome does not hang on any conversion.
+// The output-name rule of a batch, one entry per file, in order. Every file whose output
+// is not another input claims that output in order, whatever becomes of it, so the
+// outcome does not hang on any conversion.
 std::vector<OutputNameCheck> CheckOutputNames(const std::vector<NamedOutput>& files);
 
 }  // namespace quorvel::batch
