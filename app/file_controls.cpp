@@ -5,6 +5,9 @@
 #include <QFileInfo>
 #include <QItemSelection>
 #include <QHeaderView>
+#include <QKeyEvent>
+#include <QAbstractItemView>
+#include <QSignalBlocker>
 #include <QRegularExpression>
 #include <QStorageInfo>
 #include <QStyle>
@@ -127,13 +130,88 @@ DriveComboBox::DriveComboBox(QWidget* parent) : QComboBox(parent), roots_(DriveR
     setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     setMinimumContentsLength(12);
     addItems(roots_);
+    // A click or Enter in the open list is a choice; so is one made after arrowing.
+    connect(this, &QComboBox::activated, this, [this] {
+        pending_ = false;
+        emit DriveChosen();
+    });
 }
 
 QString DriveComboBox::Drive() const { return currentIndex() >= 0 ? roots_.at(currentIndex()) : QString(); }
 
 void DriveComboBox::ShowDriveOf(const QString& directory) {
     const QSignalBlocker quiet(this);
+    pending_ = false;
     setCurrentIndex(roots_.indexOf(DriveOf(directory, roots_)));
+}
+
+void DriveComboBox::keyPressEvent(QKeyEvent* event) {
+    if (view()->isVisible()) {
+        QComboBox::keyPressEvent(event);
+        return;
+    }
+    int index = currentIndex();
+    switch (event->key()) {
+    case Qt::Key_Up:
+    case Qt::Key_Left: index = std::max(0, index - 1); break;
+    case Qt::Key_Down:
+    case Qt::Key_Right: index = std::min(count() - 1, index + 1); break;
+    case Qt::Key_Home:
+    case Qt::Key_PageUp: index = 0; break;
+    case Qt::Key_End:
+    case Qt::Key_PageDown: index = count() - 1; break;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (pending_) {
+            ChoosePending();
+            event->accept();
+            return;
+        }
+        QComboBox::keyPressEvent(event);
+        return;
+    default: QComboBox::keyPressEvent(event); return;
+    }
+    event->accept();
+    if (index == currentIndex()) return;
+    const QSignalBlocker quiet(this);
+    setCurrentIndex(index);
+    pending_ = true;
+}
+
+void DriveComboBox::focusOutEvent(QFocusEvent* event) {
+    // The open list takes the focus while it is up; that is not leaving the selector.
+    if (!view()->isVisible()) ChoosePending();
+    QComboBox::focusOutEvent(event);
+}
+
+// The wheel would switch drives as the arrow keys did; it is left to the window.
+void DriveComboBox::wheelEvent(QWheelEvent* event) { event->ignore(); }
+
+void DriveComboBox::ChoosePending() {
+    if (!pending_) return;
+    pending_ = false;
+    emit DriveChosen();
+}
+
+PathLabel::PathLabel(QWidget* parent) : QLabel(parent) {
+    setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    setTextFormat(Qt::PlainText);
+    setTextInteractionFlags(Qt::TextSelectableByMouse);
+}
+
+void PathLabel::SetPath(const QString& path) {
+    path_ = path;
+    setToolTip(path);
+    Elide();
+}
+
+void PathLabel::resizeEvent(QResizeEvent* event) {
+    QLabel::resizeEvent(event);
+    Elide();
+}
+
+void PathLabel::Elide() {
+    setText(fontMetrics().elidedText(path_, Qt::ElideMiddle, std::max(0, contentsRect().width())));
 }
 
 DirectoryListBox::DirectoryListBox(QWidget* parent) : QTreeWidget(parent) {
@@ -157,6 +235,8 @@ void DirectoryListBox::SetDirectory(const QString& directory) {
     Rebuild();
     emit DirectoryChanged();
 }
+
+void DirectoryListBox::Reread() { Rebuild(); }
 
 void DirectoryListBox::MoveToDrive(const QString& root, const QStringList& roots) {
     const QString current = DriveOf(directory_, roots);

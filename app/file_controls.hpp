@@ -2,6 +2,7 @@
 
 #include <QComboBox>
 #include <QHash>
+#include <QLabel>
 #include <QListWidget>
 #include <QPointer>
 #include <QString>
@@ -36,7 +37,10 @@ QStringList DriveRoots();
 // The drive of a directory: the longest root of roots that contains it ("/" elsewhere).
 QString DriveOf(const QString& directory, const QStringList& roots);
 
-// Drive selector: one entry per drive root. Its change signal is currentIndexChanged.
+// Drive selector: one entry per drive root. DriveChosen is raised when the user has made
+// a choice: a click or Enter in the open list, or, after arrowing through the closed
+// selector, Enter or leaving it. The arrow keys alone only show the drive, so passing a
+// drive without a medium does not try to open it.
 class DriveComboBox : public QComboBox {
     Q_OBJECT
 public:
@@ -46,8 +50,35 @@ public:
     // Shows the drive of directory without raising the change signal.
     void ShowDriveOf(const QString& directory);
 
+signals:
+    void DriveChosen();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+
 private:
+    void ChoosePending();
     QStringList roots_;
+    bool pending_ = false;  // arrowed to a drive that is not chosen yet
+};
+
+// One line with the full path of a folder, elided in the middle when it does not fit,
+// the whole path in its tool tip. It never widens the window.
+class PathLabel : public QLabel {
+    Q_OBJECT
+public:
+    explicit PathLabel(QWidget* parent = nullptr);
+    void SetPath(const QString& path);
+    const QString& Path() const noexcept { return path_; }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void Elide();
+    QString path_;
 };
 
 // Directory tree: the current directory, its ancestors above it and its subdirectories
@@ -63,6 +94,8 @@ public:
     // Moves to a drive: to the directory last shown on it, or its root; only when the
     // tree is on another drive (see SameDirectory). Throws as SetDirectory.
     void MoveToDrive(const QString& root, const QStringList& roots);
+    // Reads the current directory's subfolders again (folders made or removed since).
+    void Reread();
 
 signals:
     void DirectoryChanged();

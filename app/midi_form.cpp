@@ -1,6 +1,7 @@
 #include "midi_form.hpp"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QApplication>
@@ -10,6 +11,7 @@
 #include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QInputDialog>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
@@ -26,6 +28,7 @@
 #include "progress_window.hpp"
 #include "qt_text.hpp"
 #include "quorvel/batch/messages.hpp"
+#include "quorvel/batch/window_folders.hpp"
 #include "results_window.hpp"
 #include "start_files.hpp"
 
@@ -56,16 +59,25 @@ void StoreResultsInOneList(bool on) {
 // only, so a box shows each carriage return as a line feed.
 QString ForDisplay(std::string_view text) { return ToQString(text).replace(QLatin1Char('\r'), QLatin1Char('\n')); }
 
-// Shows a modal box and tells whether it was closed by its OK button.
-bool ShowBox(QWidget* parent, QMessageBox::Icon icon, std::string_view title, std::string_view text, bool withCancel) {
+// Shows a modal box and tells whether it was closed by its OK button; with a check-box
+// caption the box has that check box under its text, and checked tells its state.
+bool ShowBox(QWidget* parent, QMessageBox::Icon icon, std::string_view title, std::string_view text, bool withCancel,
+             std::string_view checkCaption = {}, bool* checked = nullptr) {
     QMessageBox box(icon, ForDisplay(title), ForDisplay(text),
                     withCancel ? QMessageBox::Ok | QMessageBox::Cancel : QMessageBox::Ok, parent);
     box.setTextFormat(Qt::PlainText);
     box.setDefaultButton(QMessageBox::Ok);
     // Escape and the close box choose Cancel where there is one, OK otherwise.
     box.setEscapeButton(withCancel ? QMessageBox::Cancel : QMessageBox::Ok);
+    if (!checkCaption.empty()) box.setCheckBox(new QCheckBox(ToQString(checkCaption)));
     box.exec();
+    if (checked != nullptr) *checked = box.checkBox() != nullptr && box.checkBox()->isChecked();
     return box.clickedButton() == box.button(QMessageBox::Ok);
+}
+
+// A caption without its mnemonic mark and the dots of a command that asks first.
+QString PlainCaption(std::string_view caption) {
+    return ToQString(caption).remove(QLatin1Char('&')).remove(QStringLiteral("..."));
 }
 
 // A push button that Enter (or Return) presses while it has the focus, as Space does; a
@@ -94,8 +106,8 @@ QPushButton* MakeButton(const char* name, std::string_view caption, QWidget* par
     return button;
 }
 
-QAction* MakeOption(QMenu* menu, const char* name, const char* caption, bool checked) {
-    QAction* action = menu->addAction(QString::fromLatin1(caption));
+QAction* MakeOption(QMenu* menu, const char* name, std::string_view caption, bool checked) {
+    QAction* action = menu->addAction(ToQString(caption));
     action->setObjectName(QString::fromLatin1(name));
     action->setCheckable(true);
     action->setChecked(checked);
@@ -133,6 +145,7 @@ TMidiForm::TMidiForm(batch::EngineCalls& engine, QWidget* parent, unsigned jobs)
         }
     }
     FormCreate();
+    FileListBox1->setFocus();
 }
 
 TMidiForm::~TMidiForm() = default;
@@ -153,13 +166,15 @@ void TMidiForm::BuildControls() {
     outer->addWidget(MidiPanel);
     setCentralWidget(central);
 
-    GroupBox1 = new QGroupBox(QStringLiteral("Input File(s)"), MidiPanel);
+    GroupBox1 = new QGroupBox(ToQString(batch::InputGroupCaption), MidiPanel);
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
     DriveComboBox1 = new DriveComboBox(GroupBox1);
     DriveComboBox1->setObjectName(QStringLiteral("DriveComboBox1"));
     DirectoryListBox1 = new DirectoryListBox(GroupBox1);
     DirectoryListBox1->setObjectName(QStringLiteral("DirectoryListBox1"));
-    DirectoryListBox1->setMinimumHeight(px(113));
+    DirectoryListBox1->setMinimumHeight(px(97));
+    InputPath = new PathLabel(GroupBox1);
+    InputPath->setObjectName(QStringLiteral("InputPath"));
     FileListBox1 = new FileListBox(GroupBox1);
     FileListBox1->setObjectName(QStringLiteral("FileListBox1"));
     FileListBox1->setMinimumHeight(px(145));
@@ -169,28 +184,39 @@ void TMidiForm::BuildControls() {
     input->setContentsMargins(px(8), px(8), px(8), px(8));
     input->setSpacing(px(8));
     input->addWidget(DriveComboBox1);
-    input->addWidget(DirectoryListBox1, 113);
+    input->addWidget(DirectoryListBox1, 97);
+    input->addWidget(InputPath);
     input->addWidget(FileListBox1, 145);
     input->addWidget(FilterComboBox1);
 
-    GroupBox2 = new QGroupBox(QStringLiteral("Output Directory"), MidiPanel);
+    GroupBox2 = new QGroupBox(ToQString(batch::OutputGroupCaption), MidiPanel);
     GroupBox2->setObjectName(QStringLiteral("GroupBox2"));
     DriveComboBox2 = new DriveComboBox(GroupBox2);
     DriveComboBox2->setObjectName(QStringLiteral("DriveComboBox2"));
     DirectoryListBox2 = new DirectoryListBox(GroupBox2);
     DirectoryListBox2->setObjectName(QStringLiteral("DirectoryListBox2"));
-    DirectoryListBox2->setMinimumHeight(px(145));
+    DirectoryListBox2->setMinimumHeight(px(121));
+    OutputPath = new PathLabel(GroupBox2);
+    OutputPath->setObjectName(QStringLiteral("OutputPath"));
     auto* output = new QVBoxLayout(GroupBox2);
     output->setContentsMargins(px(8), px(8), px(8), px(8));
     output->setSpacing(px(8));
     output->addWidget(DriveComboBox2);
     output->addWidget(DirectoryListBox2, 1);
+    output->addWidget(OutputPath);
 
-    Button2 = MakeButton("Button2", batch::Row(BatchKind::Smf0).caption, MidiPanel, scale);
-    Button1 = MakeButton("Button1", batch::Row(BatchKind::Smf1).caption, MidiPanel, scale);
-    Button5 = MakeButton("Button5", batch::Row(BatchKind::Karaoke).caption, MidiPanel, scale);
-    Button3 = MakeButton("Button3", "Exit", MidiPanel, scale);
-    Button4 = MakeButton("Button4", "Select all", MidiPanel, scale);
+    Button2 = MakeButton("Button2", batch::MnemonicCaption(batch::Row(BatchKind::Smf0)), MidiPanel, scale);
+    Button1 = MakeButton("Button1", batch::MnemonicCaption(batch::Row(BatchKind::Smf1)), MidiPanel, scale);
+    Button5 = MakeButton("Button5", batch::MnemonicCaption(batch::Row(BatchKind::Karaoke)), MidiPanel, scale);
+    Button3 = MakeButton("Button3", batch::ExitCaption, MidiPanel, scale);
+    Button4 = MakeButton("Button4", batch::SelectAllCaption, MidiPanel, scale);
+
+    // Tab follows the screen: the input side top to bottom with "Select all", then the
+    // output side with the conversion buttons and "Exit".
+    QWidget* const order[] = {DriveComboBox1, DirectoryListBox1, FileListBox1, FilterComboBox1, Button4,
+                              DriveComboBox2, DirectoryListBox2, Button2,      Button1,         Button5,
+                              Button3};
+    for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 
     // Input on the left with "Select all" under it; output on the right with the
     // conversion buttons and "Exit" under it, "Exit" level with "Select all".
@@ -215,16 +241,27 @@ void TMidiForm::BuildControls() {
 
 void TMidiForm::BuildMenu() {
     menuBar()->setObjectName(QStringLiteral("MainMenu1"));
-    Options1 = menuBar()->addMenu(QStringLiteral("Options"));
+    Options1 = menuBar()->addMenu(ToQString(batch::OptionsMenuCaption));
     Options1->setObjectName(QStringLiteral("Options1"));
-    PromptBetweenFiles1 = MakeOption(Options1, "PromptBetweenFiles1", "Prompt After Each File", false);
-    PromptBeforeOverwriting1 = MakeOption(Options1, "PromptBeforeOverwriting1", "Prompt Before Overwriting Files",
+    PromptBetweenFiles1 = MakeOption(Options1, "PromptBetweenFiles1", batch::PromptBetweenFilesCaption, false);
+    PromptBeforeOverwriting1 = MakeOption(Options1, "PromptBeforeOverwriting1", batch::PromptBeforeOverwritingCaption,
                                           true);
-    ShowResultsInOneList1 = MakeOption(Options1, "ShowResultsInOneList1", batch::ResultsInOneListCaption.data(),
+    ShowResultsInOneList1 = MakeOption(Options1, "ShowResultsInOneList1", batch::ResultsInOneListMenuCaption,
                                        StoredResultsInOneList());
-    Menu = menuBar()->addMenu(QStringLiteral("Help"));
+    View1 = menuBar()->addMenu(ToQString(batch::ViewMenuCaption));
+    View1->setObjectName(QStringLiteral("View1"));
+    Refresh1 = View1->addAction(ToQString(batch::RefreshMenuCaption));
+    Refresh1->setObjectName(QStringLiteral("Refresh1"));
+    Refresh1->setShortcut(QKeySequence::Refresh);
+    NewFolder1 = View1->addAction(ToQString(batch::NewFolderMenuCaption));
+    NewFolder1->setObjectName(QStringLiteral("NewFolder1"));
+    // The output tree's context menu has both commands too.
+    DirectoryListBox2->setContextMenuPolicy(Qt::ActionsContextMenu);
+    DirectoryListBox2->addAction(NewFolder1);
+    DirectoryListBox2->addAction(Refresh1);
+    Menu = menuBar()->addMenu(ToQString(batch::HelpMenuCaption));
     Menu->setObjectName(QStringLiteral("Menu"));
-    About1 = Menu->addAction(QStringLiteral("About..."));
+    About1 = Menu->addAction(ToQString(batch::AboutMenuCaption));
     About1->setObjectName(QStringLiteral("About1"));
 }
 
@@ -250,13 +287,15 @@ void TMidiForm::Wire() {
     option(PromptBeforeOverwriting1, &TMidiForm::PromptBeforeOverwriting1Click);
     option(ShowResultsInOneList1, &TMidiForm::ShowResultsInOneList1Click);
     connect(About1, &QAction::triggered, this, &TMidiForm::About1Click);
+    connect(Refresh1, &QAction::triggered, this, &TMidiForm::Refresh1Click);
+    connect(NewFolder1, &QAction::triggered, this, &TMidiForm::NewFolder1Click);
 
-    connect(DriveComboBox1, &QComboBox::currentIndexChanged, this, &TMidiForm::DriveComboBox1Change);
+    connect(DriveComboBox1, &DriveComboBox::DriveChosen, this, &TMidiForm::DriveComboBox1Change);
     connect(DirectoryListBox1, &DirectoryListBox::DirectoryChanged, this, &TMidiForm::DirectoryListBox1Change);
     connect(DirectoryListBox1, &QTreeWidget::itemClicked, this, &TMidiForm::DirectoryListBox1Change);
     connect(DirectoryListBox1, &DirectoryListBox::EnterRequested, this,
             [this](const QString& directory) { EnterDirectory(DirectoryListBox1, directory); });
-    connect(DriveComboBox2, &QComboBox::currentIndexChanged, this, &TMidiForm::DriveComboBox2Change);
+    connect(DriveComboBox2, &DriveComboBox::DriveChosen, this, &TMidiForm::DriveComboBox2Change);
     connect(DirectoryListBox2, &DirectoryListBox::DirectoryChanged, this, &TMidiForm::DirectoryListBox2Change);
     connect(DirectoryListBox2, &DirectoryListBox::EnterRequested, this,
             [this](const QString& directory) { EnterDirectory(DirectoryListBox2, directory); });
@@ -278,6 +317,7 @@ void TMidiForm::Button5Click() { StartBatch(BatchKind::Karaoke); }
 
 void TMidiForm::StartBatch(BatchKind kind) {
     if (session_.Running()) return;  // one batch at a time
+    if (!CheckFolders()) return;
     progressDue_ = false;
     progressWindow_->Reset();
     session_.Start(batch::TakeSnapshot(*this, kind));
@@ -301,7 +341,10 @@ void TMidiForm::BatchEnded() {
     // and the entries still there stay selected.
     if (SameDirectory(QString::fromStdString(session_.OutputDirectory()), FileListBox1->Directory()))
         FileListBox1->Refresh();
+    // Folders the batch made in the output folder show in its tree.
+    DirectoryListBox2->Reread();
     SetBatchControlsEnabled(true);
+    CheckFolders();
     emit BatchFinished();
     if (closeWhenDone_) close();
 }
@@ -335,6 +378,9 @@ void TMidiForm::RefreshProgress() {
 void TMidiForm::SetBatchControlsEnabled(bool enabled) {
     MidiPanel->setEnabled(enabled);
     Options1->setEnabled(enabled);
+    View1->setEnabled(enabled);
+    Refresh1->setEnabled(enabled);
+    NewFolder1->setEnabled(enabled);
 }
 
 void TMidiForm::closeEvent(QCloseEvent* event) {
@@ -370,6 +416,7 @@ void TMidiForm::DriveComboBox1Change() {
 void TMidiForm::DirectoryListBox1Change() {
     FileListBox1->SetDirectory(DirectoryListBox1->Directory());
     DriveComboBox1->ShowDriveOf(DirectoryListBox1->Directory());
+    ShowPaths();
 }
 
 void TMidiForm::DriveComboBox2Change() {
@@ -377,13 +424,76 @@ void TMidiForm::DriveComboBox2Change() {
     DriveComboBox2->ShowDriveOf(DirectoryListBox2->Directory());
 }
 
-void TMidiForm::DirectoryListBox2Change() { DriveComboBox2->ShowDriveOf(DirectoryListBox2->Directory()); }
+void TMidiForm::DirectoryListBox2Change() {
+    DriveComboBox2->ShowDriveOf(DirectoryListBox2->Directory());
+    ShowPaths();
+}
+
+void TMidiForm::ShowPaths() {
+    // The folders the batch will use: the input tree's opened folder (the file list's)
+    // and the output tree's, not an entry that is only highlighted.
+    InputPath->SetPath(DirectoryListBox1->Directory());
+    OutputPath->SetPath(DirectoryListBox2->Directory());
+}
+
+void TMidiForm::Refresh1Click() {
+    if (session_.Running()) return;
+    CheckFolders();
+    DirectoryListBox1->Reread();
+    DirectoryListBox2->Reread();
+    FileListBox1->Refresh();
+}
+
+void TMidiForm::NewFolder1Click() {
+    if (session_.Running() || !CheckFolders()) return;
+    const QString parent = DirectoryListBox2->Directory();
+    bool ok = false;
+    const QString name = QInputDialog::getText(this, PlainCaption(batch::NewFolderCaption),
+                                               ToQString(batch::FormatMessage(batch::NewFolderPrompt,
+                                                                              {parent.toStdString()})),
+                                               QLineEdit::Normal, ToQString(batch::NewFolderName), &ok);
+    if (!ok) return;
+    const batch::NewFolder made = batch::MakeFolder(NativePath(parent), name.toStdString());
+    if (made.failure) {
+        ErrorReport(ApplicationTitle, *made.failure);
+        return;
+    }
+    EnterDirectory(DirectoryListBox2, DisplayText(made.made));
+}
+
+bool TMidiForm::CheckFolders() {
+    bool present = true;
+    for (DirectoryListBox* tree : {DirectoryListBox1, DirectoryListBox2}) {
+        const QString folder = tree->Directory();
+        if (batch::FolderExists(NativePath(folder))) continue;
+        present = false;
+        LeaveMissingFolder(tree, folder);
+    }
+    return present;
+}
+
+void TMidiForm::LeaveMissingFolder(DirectoryListBox* tree, const QString& missing) {
+    ErrorReport(ApplicationTitle, batch::MissingFolderText(missing.toStdString()));
+    const QString nearest = DisplayText(batch::NearestExistingFolder(NativePath(missing)));
+    RunHandler(*this, [&] {
+        try {
+            tree->SetDirectory(nearest);
+        } catch (const std::exception&) {
+            tree->SetDirectory(QDir::rootPath());  // the drive itself is gone
+        }
+    });
+    tree->Reread();
+}
 
 void TMidiForm::FilterComboBox1Change() { FilterComboBox1->SetFileList(FileListBox1); }
 
 void TMidiForm::About1Click() { batch::ShowAbout(*this); }
 
 void TMidiForm::EnterDirectory(DirectoryListBox* tree, const QString& directory) {
+    if (!batch::FolderExists(NativePath(directory))) {
+        LeaveMissingFolder(tree, directory);
+        return;
+    }
     RunHandler(*this, [tree, &directory] { tree->SetDirectory(directory); });
 }
 
@@ -446,6 +556,13 @@ void TMidiForm::PlainMessage(std::string_view title, std::string_view text) {
 
 BoxAnswer TMidiForm::Confirm(std::string_view title, std::string_view text) {
     return ShowBox(BoxParent(), QMessageBox::Question, title, text, true) ? BoxAnswer::Ok : BoxAnswer::Cancel;
+}
+
+batch::ReplaceAnswer TMidiForm::ConfirmReplace(std::string_view title, std::string_view text,
+                                               std::string_view checkCaption) {
+    bool checked = false;
+    const bool ok = ShowBox(BoxParent(), QMessageBox::Question, title, text, true, checkCaption, &checked);
+    return {ok ? BoxAnswer::Ok : BoxAnswer::Cancel, checked};
 }
 
 void TMidiForm::InformationMessage(std::string_view title, std::string_view text) {

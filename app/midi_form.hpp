@@ -24,6 +24,7 @@ class DirectoryListBox;
 class DriveComboBox;
 class FileListBox;
 class FilterComboBox;
+class PathLabel;
 class ProgressWindow;
 
 // Delay before a running batch shows its progress window (or, when a modal box is up
@@ -71,6 +72,8 @@ public:
     batch::BoxAnswer Confirm(std::string_view title, std::string_view text) override;
     void InformationMessage(std::string_view title, std::string_view text) override;
     void ErrorReport(std::string_view title, std::string_view text) override;
+    batch::ReplaceAnswer ConfirmReplace(std::string_view title, std::string_view text,
+                                        std::string_view checkCaption) override;
     void ShowResults(const batch::ResultsList& results) override;
 
 signals:
@@ -93,6 +96,11 @@ public slots:
     void DirectoryListBox2Change();
     void FilterComboBox1Change();
     void About1Click();
+    // View > Refresh (F5): both trees and the file list read again, the selection kept.
+    void Refresh1Click();
+    // View > New Folder (and the output tree's context menu): asks for a name and makes
+    // the folder in the output folder, which then opens it.
+    void NewFolder1Click();
 
 protected:
     // Closing the window while a batch runs stops the batch; the window closes when it has.
@@ -113,17 +121,24 @@ private:
     void BuildMenu();
     void Wire();
     void EnterDirectory(DirectoryListBox* tree, const QString& directory);
+    // A tree whose folder is gone is said and moved to the nearest folder above it;
+    // false when either was gone.
+    bool CheckFolders();
+    void LeaveMissingFolder(DirectoryListBox* tree, const QString& missing);
+    void ShowPaths();
     QWidget* BoxParent();
 
     QFrame* MidiPanel = nullptr;
     QGroupBox* GroupBox1 = nullptr;
     DriveComboBox* DriveComboBox1 = nullptr;
     DirectoryListBox* DirectoryListBox1 = nullptr;
+    PathLabel* InputPath = nullptr;
     FileListBox* FileListBox1 = nullptr;
     FilterComboBox* FilterComboBox1 = nullptr;
     QGroupBox* GroupBox2 = nullptr;
     DriveComboBox* DriveComboBox2 = nullptr;
     DirectoryListBox* DirectoryListBox2 = nullptr;
+    PathLabel* OutputPath = nullptr;
     QPushButton* Button2 = nullptr;
     QPushButton* Button1 = nullptr;
     QPushButton* Button5 = nullptr;
@@ -133,6 +148,9 @@ private:
     QAction* PromptBetweenFiles1 = nullptr;
     QAction* PromptBeforeOverwriting1 = nullptr;
     QAction* ShowResultsInOneList1 = nullptr;
+    QMenu* View1 = nullptr;
+    QAction* Refresh1 = nullptr;
+    QAction* NewFolder1 = nullptr;
     QMenu* Menu = nullptr;
     QAction* About1 = nullptr;
 

@@ -64,8 +64,11 @@ ResultsWindow::ResultsWindow(batch::ResultsList results, QWidget* parent)
 void ResultsWindow::CopyAll() { QApplication::clipboard()->setText(ToQString(batch::ResultsText(results_))); }
 
 void ResultsWindow::SaveAs() {
+    // The output folder of the batch, where its files are, or home when it is gone.
+    QDir folder(ToQString(results_.folder));
+    if (results_.folder.empty() || !folder.exists()) folder = QDir::home();
     const QString name = QFileDialog::getSaveFileName(this, ToQString(batch::SaveCaption).remove(QStringLiteral("...")),
-                                                      QDir::home().filePath(QStringLiteral("results.txt")),
+                                                      folder.filePath(ToQString(batch::ResultsFileName)),
                                                       QStringLiteral("Text Files (*.txt);;All Files (*)"));
     if (name.isEmpty()) return;
     const QByteArray utf8 = name.toUtf8();

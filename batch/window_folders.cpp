@@ -28,8 +28,7 @@ std::optional<std::string> NameRefusal(std::string_view name) {
     constexpr std::string_view forbidden = "/";
 #endif
     for (const char c : name) {
-        if (forbidden.find(c) != std::string_view::npos)
-            return "a name cannot contain " + std::string(1, c);
+        if (forbidden.find(c) != std::string_view::npos) return "a name cannot contain " + std::string(1, c);
 #ifdef _WIN32
         if (static_cast<unsigned char>(c) < 0x20) return "a name cannot contain control characters";
 #else

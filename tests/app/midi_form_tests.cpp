@@ -10,6 +10,8 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QCheckBox>
+#include <QInputDialog>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -49,11 +51,13 @@ struct SeenBox {
     QString defaultButton;
     QString escapeButton;
     bool mainWindowVisible;
+    QString checkBox;  // the check box's caption, if the box has one
 };
 
 // Hold leaves the box open and hands it to BoxCatcher::hold, which must answer it later
 // from the box's own event loop: the test's code waits under that loop until the box closes.
-enum class Reply { Ok, Cancel, Escape, CloseBox, Hold };
+// OkForAll and CancelForAll check the box's check box first.
+enum class Reply { Ok, Cancel, Escape, CloseBox, Hold, OkForAll, CancelForAll };
 
 struct SeenResults {
     QString counts;
@@ -69,6 +73,7 @@ public:
     QList<Reply> replies;  // answers in order; OK when none is left
     QList<SeenResults> results;
     std::function<void(QMessageBox*)> hold;  // answers a held box; without it, OK at once
+    QStringList folderNames;                 // typed into the New Folder question, in order; Cancel when none is left
 
     bool eventFilter(QObject* object, QEvent* event) override {
         if (event->type() == QEvent::Show && object->objectName() == QStringLiteral("ResultsWindow")) {
@@ -87,9 +92,23 @@ public:
                 window, [window] { window->accept(); }, Qt::QueuedConnection);
             return false;
         }
+        if (auto* input = qobject_cast<QInputDialog*>(object); input != nullptr && event->type() == QEvent::Show) {
+            seen << SeenBox{input->windowTitle(), input->labelText(), QMessageBox::NoIcon, {}, {}, {}, true, {}};
+            const QString name = folderNames.isEmpty() ? QString() : folderNames.takeFirst();
+            QMetaObject::invokeMethod(
+                input,
+                [input, name] {
+                    if (name.isEmpty()) return input->reject();
+                    input->setTextValue(name);
+                    input->accept();
+                },
+                Qt::QueuedConnection);
+            return false;
+        }
         auto* box = qobject_cast<QMessageBox*>(object);
         if (box == nullptr || event->type() != QEvent::Show) return false;
-        SeenBox s{box->windowTitle(), box->text(), box->icon(), {}, {}, {}, false};
+        SeenBox s{box->windowTitle(), box->text(), box->icon(), {}, {}, {}, false, {}};
+        if (box->checkBox() != nullptr) s.checkBox = box->checkBox()->text();
         for (QAbstractButton* b : box->buttons()) s.buttons << b->text().remove(QLatin1Char('&'));
         std::sort(s.buttons.begin(), s.buttons.end());
         if (box->defaultButton() != nullptr) s.defaultButton = box->defaultButton()->text().remove(QLatin1Char('&'));
@@ -111,6 +130,14 @@ public:
                 case Reply::Escape: QTest::keyClick(box, Qt::Key_Escape); break;
                 case Reply::CloseBox: box->close(); break;
                 case Reply::Hold: box->button(QMessageBox::Ok)->click(); break;
+                case Reply::OkForAll:
+                    box->checkBox()->setChecked(true);
+                    box->button(QMessageBox::Ok)->click();
+                    break;
+                case Reply::CancelForAll:
+                    box->checkBox()->setChecked(true);
+                    box->button(QMessageBox::Cancel)->click();
+                    break;
                 }
             },
             Qt::QueuedConnection);
@@ -349,18 +376,23 @@ private slots:
         const auto row = [](const char* name, const char* caption) {
             QTest::newRow(name) << QString::fromLatin1(name) << QString::fromLatin1(caption);
         };
-        row("Button2", "Convert to SMF 0 (.MID)");
-        row("Button1", "Convert to SMF 1 (.MID)");
-        row("Button5", "Convert to Karaoke  (.KAR)");
-        row("Button3", "Exit");
-        row("Button4", "Select all");
-        row("GroupBox1", "Input File(s)");
-        row("GroupBox2", "Output Directory");
-        row("Options1", "Options");
-        row("Menu", "Help");
-        row("PromptBetweenFiles1", "Prompt After Each File");
-        row("PromptBeforeOverwriting1", "Prompt Before Overwriting Files");
-        row("About1", "About...");
+        // "&" marks the mnemonic letter.
+        row("Button2", "Convert to SMF &0 (.MID)");
+        row("Button1", "Convert to SMF &1 (.MID)");
+        row("Button5", "Convert to &Karaoke  (.KAR)");
+        row("Button3", "E&xit");
+        row("Button4", "&Select all");
+        row("GroupBox1", "&Input File(s)");
+        row("GroupBox2", "O&utput Directory");
+        row("Options1", "&Options");
+        row("View1", "&View");
+        row("Menu", "&Help");
+        row("PromptBetweenFiles1", "Prompt &After Each File");
+        row("PromptBeforeOverwriting1", "Prompt &Before Overwriting Files");
+        row("ShowResultsInOneList1", "Show &Results in One List");
+        row("Refresh1", "&Refresh");
+        row("NewFolder1", "&New Folder...");
+        row("About1", "&About...");
         row("MidiPanel", "");
         row("MainMenu1", "");
         row("DriveComboBox1", "");
@@ -509,23 +541,40 @@ private slots:
     }
 #endif
 
-    void directoryThatCannotBeEnteredIsReportedAndNothingMoves() {
+    void goneFoldersAreSaidAndTheTreeMovesToTheNearestAbove() {
         support::TempDir dir;
         support::WriteFile(dir / "a.mid", {0});
+        std::filesystem::create_directories(dir / "out" / "deep");
         TMidiForm form;
-        Point(form, Q(dir.Path()), Q(dir.Path()));
+        Point(form, Q(dir.Path()), Q(dir / "out" / "deep"));
         auto* tree = Child<quorvel::app::DirectoryListBox>(&form, "DirectoryListBox1");
         const QString before = tree->Directory();
         catcher_.seen.clear();
+        // An entry of the tree that is gone by the time it is opened.
         const QString gone = Q(dir / "gone");
         emit tree->EnterRequested(gone);
         QCOMPARE(catcher_.seen.size(), 1);
         QCOMPARE(catcher_.seen.front().title, QStringLiteral("Quorvel"));
         QCOMPARE(catcher_.seen.front().icon, QMessageBox::Critical);
-        QCOMPARE(catcher_.seen.front().text,
-                 QStringLiteral("Cannot open the directory ") + quorvel::app::NormalDirectory(gone) + QLatin1Char('.'));
+        QCOMPARE(catcher_.seen.front().text, QStringLiteral("The folder ") + gone + QStringLiteral(" does not exist."));
         QCOMPARE(tree->Directory(), before);
         QCOMPARE(Entries(Child<QListWidget>(&form, "FileListBox1")), QStringList{QStringLiteral("a.mid")});
+
+        // The output folder removed behind the window's back: a batch says so, converts
+        // nothing, and the output tree moves up to the folder that is still there.
+        const QString deep = quorvel::app::NormalDirectory(Q(dir / "out" / "deep"));
+        std::filesystem::remove_all(dir / "out");
+        Child<QPushButton>(&form, "Button4")->click();
+        catcher_.seen.clear();
+        Child<QPushButton>(&form, "Button2")->click();
+        QVERIFY(!form.BatchRunning());
+        QCOMPARE(catcher_.Texts(),
+                 QStringList{QStringLiteral("The folder ") + deep + QStringLiteral(" does not exist.")});
+        QCOMPARE(Child<quorvel::app::DirectoryListBox>(&form, "DirectoryListBox2")->Directory(),
+                 quorvel::app::NormalDirectory(Q(dir.Path())));
+        QCOMPARE(Child<quorvel::app::PathLabel>(&form, "OutputPath")->Path(),
+                 quorvel::app::NormalDirectory(Q(dir.Path())));
+        QCOMPARE(support::ReadFile(dir / "a.mid"), support::Bytes{0});
     }
 
     void selectAllSelectsEveryEntry() {
@@ -573,7 +622,7 @@ private slots:
         QCOMPARE(catcher_.Texts().mid(1), (QStringList{
                                               QStringLiteral("song.mid converted to type 0"),
                                               QStringLiteral("zero.mid - Not a Type 1 Midifile"),
-                                              QStringLiteral("Conversion Complete"),
+                                              QStringLiteral("Conversion Complete\n1 converted, 2 refused, 0 failed"),
                                           }));
         QVERIFY(catcher_.seen.value(0).text.startsWith(QStringLiteral("bad.mid - Malformed Midifile: ")));
         for (const SeenBox& box : catcher_.seen) {
@@ -604,9 +653,106 @@ private slots:
         QCOMPARE(catcher_.Texts(),
                  (QStringList{QStringLiteral("a.mid converted to karaoke"),
                               QStringLiteral("b.mid - Replace existing file?"),
-                              QStringLiteral("b.mid converted to karaoke"), QStringLiteral("Operation Complete")}));
+                              QStringLiteral("b.mid converted to karaoke"),
+                              QStringLiteral("Operation Complete\n2 converted, 0 refused, 0 failed")}));
         QCOMPARE(support::ReadFile(out / "a.kar"), Format1Song());
         QCOMPARE(support::ReadFile(out / "b.kar"), Format1Song());
+    }
+
+    void existingOutputsAreAskedAboutAndTheCheckBoxAnswersTheRest_data() {
+        QTest::addColumn<QList<int>>("replies");
+        QTest::addColumn<QString>("replaced");  // which of a, b, c were replaced
+        QTest::newRow("one by one") << QList<int>{int(Reply::Ok), int(Reply::Cancel), int(Reply::Ok)}
+                                    << QStringLiteral("ac");
+        QTest::newRow("OK for all") << QList<int>{int(Reply::OkForAll)} << QStringLiteral("abc");
+        QTest::newRow("Cancel for all after one")
+            << QList<int>{int(Reply::Ok), int(Reply::CancelForAll)} << QStringLiteral("a");
+    }
+
+    void existingOutputsAreAskedAboutAndTheCheckBoxAnswersTheRest() {
+        QFETCH(QList<int>, replies);
+        QFETCH(QString, replaced);
+        support::TempDir in, out;
+        const support::Bytes old{1, 2, 3};
+        for (const char* name : {"a.mid", "b.mid", "c.mid"}) {
+            support::WriteFile(in / name, Format1Song());
+            support::WriteFile(out / name, old);
+        }
+        TMidiForm form;
+        Point(form, Q(in.Path()), Q(out.Path()));
+        Child<QPushButton>(&form, "Button4")->click();
+        catcher_.seen.clear();
+        for (int reply : replies) catcher_.replies << static_cast<Reply>(reply);
+        QVERIFY(RunBatch(form, "Button2"));
+        // One question per answer given: a checked box answers the rest without asking.
+        QCOMPARE(catcher_.seen.size(), replies.size() + 1);
+        for (int i = 0; i < replies.size(); ++i) {
+            QCOMPARE(catcher_.seen.at(i).title, QStringLiteral("Confirm"));
+            QCOMPARE(catcher_.seen.at(i).checkBox, QStringLiteral("Do the same for the remaining files"));
+        }
+        for (const char* name : {"a", "b", "c"}) {
+            const auto file = out / (std::string(name) + ".mid");
+            QCOMPARE(support::ReadFile(file) != old, replaced.contains(QLatin1String(name)));
+        }
+    }
+
+    void newFolderIsMadeAndOpenedAndARefusedNameIsSaid() {
+        support::TempDir dir;
+        TMidiForm form;
+        Point(form, Q(dir.Path()), Q(dir.Path()));
+        auto* tree = Child<quorvel::app::DirectoryListBox>(&form, "DirectoryListBox2");
+        catcher_.seen.clear();
+        catcher_.folderNames = {QStringLiteral("a/b"), QStringLiteral("Songs")};
+        Child<QAction>(&form, "NewFolder1")->trigger();
+        QCOMPARE(catcher_.Texts(), (QStringList{QStringLiteral("Name of the new folder in ") +
+                                                    quorvel::app::NormalDirectory(Q(dir.Path())) + QLatin1Char(':'),
+                                                QStringLiteral("Cannot make the folder \"a/b\": a name cannot "
+                                                               "contain /.")}));
+        QCOMPARE(tree->Directory(), quorvel::app::NormalDirectory(Q(dir.Path())));
+        Child<QAction>(&form, "NewFolder1")->trigger();
+        QVERIFY(std::filesystem::is_directory(dir / "Songs"));
+        QCOMPARE(tree->Directory(), quorvel::app::NormalDirectory(Q(dir / "Songs")));
+        QCOMPARE(Child<quorvel::app::PathLabel>(&form, "OutputPath")->Path(), tree->Directory());
+    }
+
+    void refreshShowsWhatWasMadeMeanwhileAndKeepsTheSelection() {
+        support::TempDir dir;
+        support::WriteFile(dir / "a.mid", {0});
+        TMidiForm form;
+        Point(form, Q(dir.Path()), Q(dir.Path()));
+        auto* list = Child<QListWidget>(&form, "FileListBox1");
+        list->item(0)->setSelected(true);
+        support::WriteFile(dir / "b.mid", {0});
+        std::filesystem::create_directory(dir / "made");
+        Child<QAction>(&form, "Refresh1")->trigger();
+        QCOMPARE(Entries(list), (QStringList{QStringLiteral("a.mid"), QStringLiteral("b.mid")}));
+        QVERIFY(list->item(0)->isSelected() && !list->item(1)->isSelected());
+        for (const char* name : {"DirectoryListBox1", "DirectoryListBox2"}) {
+            auto* tree = Child<quorvel::app::DirectoryListBox>(&form, name);
+            QVERIFY2(!tree->findItems(QStringLiteral("made"), Qt::MatchExactly | Qt::MatchRecursive).isEmpty(), name);
+        }
+        QCOMPARE(Child<QAction>(&form, "Refresh1")->shortcut(), QKeySequence(QKeySequence::Refresh));
+    }
+
+    void tabFollowsTheScreenAndThePathLinesShowTheOpenedFolders() {
+        support::TempDir dir;
+        std::filesystem::create_directory(dir / "out");
+        TMidiForm form;
+        Point(form, Q(dir.Path()), Q(dir / "out"));
+        QStringList order;
+        QWidget* start = Child<QWidget>(&form, "DriveComboBox1");
+        QWidget* w = start;
+        do {
+            if ((w->focusPolicy() & Qt::TabFocus) != 0 && !w->objectName().isEmpty()) order << w->objectName();
+            w = w->nextInFocusChain();
+        } while (w != start && order.size() < 20);
+        QCOMPARE(order,
+                 (QStringList{"DriveComboBox1", "DirectoryListBox1", "FileListBox1", "FilterComboBox1", "Button4",
+                              "DriveComboBox2", "DirectoryListBox2", "Button2", "Button1", "Button5", "Button3"}));
+        QCOMPARE(Child<quorvel::app::PathLabel>(&form, "InputPath")->Path(),
+                 quorvel::app::NormalDirectory(Q(dir.Path())));
+        QCOMPARE(Child<quorvel::app::PathLabel>(&form, "OutputPath")->toolTip(),
+                 quorvel::app::NormalDirectory(Q(dir / "out")));
     }
 
     void replacementPromptAnswers_data() {
@@ -659,13 +805,15 @@ private slots:
         QCOMPARE(catcher_.seen.size(), 1);
         QCOMPARE(catcher_.seen.front().title, QStringLiteral("Quorvel"));
         QCOMPARE(catcher_.seen.front().icon, QMessageBox::Critical);
-        QCOMPARE(catcher_.seen.front().text, QStringLiteral("b.mid - Disk full"));
+        QCOMPARE(catcher_.seen.front().text, QStringLiteral("b.mid - Disk full\n1 converted, 0 refused, 1 failed, 1 "
+                                                            "not tried\nFirst file not tried: c.mid"));
         QVERIFY(form.isVisible());
         // Still usable: the next batch runs to its end.
         catcher_.seen.clear();
         engine.conversions = 10;
         QVERIFY(RunBatch(form, "Button2"));
-        QCOMPARE(catcher_.Texts(), QStringList{QStringLiteral("Conversion Complete")});
+        QCOMPARE(catcher_.Texts(),
+                 QStringList{QStringLiteral("Conversion Complete\n3 converted, 0 refused, 0 failed")});
     }
 
 #ifndef _WIN32
@@ -751,7 +899,7 @@ private slots:
         {
             TMidiForm form;
             auto* item = Child<QAction>(&form, "ShowResultsInOneList1");
-            QCOMPARE(item->text(), QStringLiteral("Show Results in One List"));
+            QCOMPARE(item->text(), QStringLiteral("Show &Results in One List"));
             QVERIFY(item->isCheckable());
             QVERIFY(!item->isChecked());
             QVERIFY(Child<QMenu>(&form, "Options1")->actions().contains(item));
@@ -825,9 +973,9 @@ private slots:
         QVERIFY(catcher_.seen.isEmpty());  // no box: the list takes their place
         QCOMPARE(catcher_.results.size(), 1);
         const SeenResults& results = catcher_.results.front();
-        QCOMPARE(results.counts, QStringLiteral("2 converted, 0 refused, 0 failed"));
+        QCOMPARE(results.counts, QStringLiteral("2 converted, 0 refused, 0 failed, 2 not tried"));
         QCOMPARE(results.text, QStringLiteral("a.mid converted to type 0\nb.mid converted to type 0\n"
-                                              "Stopped after 2 of 4 files"));
+                                              "c.mid - not tried\nd.mid - not tried\nStopped after 2 of 4 files"));
         QCOMPARE(results.clipboard, results.text + QStringLiteral("\n") + results.counts + QStringLiteral("\n"));
         QVERIFY(Child<QPushButton>(&form, "Button2")->isEnabled());
         QVERIFY(Child<QMenu>(&form, "Options1")->isEnabled());
@@ -902,7 +1050,8 @@ private slots:
         engine.Release();
         QVERIFY(finished.wait(20000));
         QCOMPARE(engine.conversions.load(), 1);
-        QCOMPARE(catcher_.Texts(), QStringList{QStringLiteral("Stopped after 1 of 3 files")});
+        QCOMPARE(catcher_.Texts(), QStringList{QStringLiteral("Stopped after 1 of 3 files\n1 converted, 0 refused, 0 "
+                                                              "failed, 2 not tried\nFirst file not tried: b.mid")});
         QTRY_VERIFY(!form.isVisible());
     }
 
