@@ -172,7 +172,7 @@ void TMidiForm::BuildControls() {
     DriveComboBox1->setObjectName(QStringLiteral("DriveComboBox1"));
     DirectoryListBox1 = new DirectoryListBox(GroupBox1);
     DirectoryListBox1->setObjectName(QStringLiteral("DirectoryListBox1"));
-    DirectoryListBox1->setMinimumHeight(px(97));
+    DirectoryListBox1->setMinimumHeight(px(113));
     InputPath = new PathLabel(GroupBox1);
     InputPath->setObjectName(QStringLiteral("InputPath"));
     FileListBox1 = new FileListBox(GroupBox1);
@@ -184,7 +184,7 @@ void TMidiForm::BuildControls() {
     input->setContentsMargins(px(8), px(8), px(8), px(8));
     input->setSpacing(px(8));
     input->addWidget(DriveComboBox1);
-    input->addWidget(DirectoryListBox1, 97);
+    input->addWidget(DirectoryListBox1, 113);
     input->addWidget(InputPath);
     input->addWidget(FileListBox1, 145);
     input->addWidget(FilterComboBox1);
@@ -195,7 +195,7 @@ void TMidiForm::BuildControls() {
     DriveComboBox2->setObjectName(QStringLiteral("DriveComboBox2"));
     DirectoryListBox2 = new DirectoryListBox(GroupBox2);
     DirectoryListBox2->setObjectName(QStringLiteral("DirectoryListBox2"));
-    DirectoryListBox2->setMinimumHeight(px(121));
+    DirectoryListBox2->setMinimumHeight(px(145));
     OutputPath = new PathLabel(GroupBox2);
     OutputPath->setObjectName(QStringLiteral("OutputPath"));
     auto* output = new QVBoxLayout(GroupBox2);
@@ -236,11 +236,14 @@ void TMidiForm::BuildControls() {
     grid->setColumnStretch(0, 1);
     grid->setColumnStretch(1, 1);
 
-    resize(px(720), px(523));
+    resize(px(720), px(555));  // with a line for each folder's path
 }
 
 void TMidiForm::BuildMenu() {
     menuBar()->setObjectName(QStringLiteral("MainMenu1"));
+    // The panel's raised edge sits just below the menu bar; the line some styles draw
+    // under a menu bar would run beside it as a stray second edge.
+    menuBar()->setStyleSheet(QStringLiteral("QMenuBar { border: none; background: palette(window); }"));
     Options1 = menuBar()->addMenu(ToQString(batch::OptionsMenuCaption));
     Options1->setObjectName(QStringLiteral("Options1"));
     PromptBetweenFiles1 = MakeOption(Options1, "PromptBetweenFiles1", batch::PromptBetweenFilesCaption, false);
@@ -328,7 +331,16 @@ void TMidiForm::StartBatch(BatchKind kind) {
 }
 
 void TMidiForm::ServeBatch() {
-    session_.Serve();
+    if (session_.CallPending()) {
+        // A box of the batch hides the progress window, which would cover it; the window
+        // comes back a delay after the box is closed, if the batch still runs.
+        progressWindow_->hide();
+        progressDue_ = false;
+        session_.Serve();
+        if (session_.Running()) progressDelay_.start();
+    } else {
+        session_.Serve();
+    }
     RefreshProgress();
 }
 
