@@ -127,9 +127,14 @@ void RunBatch(const BatchRequest& request, BatchWindow& window, EngineCalls& eng
         return;
     }
     std::string text = std::move(firstLine);
-    if (total > 1) text += "\r" + CountsText(results.counts);
-    if (!firstNotTried.empty()) text += "\r" + FormatMessage(FirstNotTriedPattern, {firstNotTried});
-    if (boxesShown > 10) text += "\r" + std::string(OneListHintText);
+    // Each line appended on its own ('\r' + a temporary trips GCC 12's -Wrestrict).
+    const auto addLine = [&text](std::string_view line) {
+        text += '\r';
+        text += line;
+    };
+    if (total > 1) addLine(CountsText(results.counts));
+    if (!firstNotTried.empty()) addLine(FormatMessage(FirstNotTriedPattern, {firstNotTried}));
+    if (boxesShown > 10) addLine(OneListHintText);
     if (endingError)
         window.ErrorReport(ApplicationTitle, text);
     else

@@ -10,12 +10,13 @@ set(QUORVEL_ICON_FILE ${PROJECT_SOURCE_DIR}/data/icons/quorvel.ico)
 # Gives an executable the application manifest (UTF-8 code page, long paths, the
 # supported Windows versions), a version resource with the project's version and the
 # Quorvel icon. The desktop window (quorvel) also asks for common controls 6 (visual
-# styles) and per-monitor DPI awareness.
+# styles, the task dialog) and per-monitor DPI awareness; its tests (win32_window_tests)
+# ask for common controls 6 too, so that they meet the window's own dialogs.
 function(quorvel_windows_resources target description)
   set(QUORVEL_RC_TARGET ${target})
   set(QUORVEL_RC_MANIFEST_DEPENDENCY "")
   set(QUORVEL_RC_MANIFEST_SETTINGS "")
-  if(target STREQUAL "quorvel")
+  if(target STREQUAL "quorvel" OR target STREQUAL "win32_window_tests")
     string(CONCAT QUORVEL_RC_MANIFEST_DEPENDENCY
       "  <dependency>\n"
       "    <dependentAssembly>\n"
@@ -23,6 +24,8 @@ function(quorvel_windows_resources target description)
       "                        processorArchitecture=\"*\" publicKeyToken=\"6595b64144ccf1df\" language=\"*\"/>\n"
       "    </dependentAssembly>\n"
       "  </dependency>\n")
+  endif()
+  if(target STREQUAL "quorvel")
     string(CONCAT QUORVEL_RC_MANIFEST_SETTINGS
       "      <dpiAware xmlns=\"http://schemas.microsoft.com/SMI/2005/WindowsSettings\">true/pm</dpiAware>\n"
       "      <dpiAwareness xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">PerMonitorV2, PerMonitor</dpiAwareness>\n")

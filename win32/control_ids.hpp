@@ -19,11 +19,15 @@ enum ControlId : int {
     Button5 = 111,
     Button3 = 112,
     Button4 = 113,
+    InputPath = 114,   // the full path of the input tree's folder, under the tree
+    OutputPath = 115,  // the same for the output tree
 
     PromptBetweenFiles1 = 201,
     PromptBeforeOverwriting1 = 202,
     ShowResultsInOneList1 = 203,
     About1 = 204,
+    Refresh1 = 205,
+    NewFolder1 = 206,
 
     ProgressCount = 301,
     ProgressBar = 302,
@@ -35,6 +39,13 @@ enum ControlId : int {
     CopyButton = 403,
     SaveButton = 404,
     CloseButton = 405,
+
+    NewFolderPromptText = 501,
+    NewFolderNameEdit = 502,
+    // The replacement question's own dialog, where no task dialog is at hand.
+    ReplaceCheckBox = 503,
+    ReplaceIcon = 504,
+    ReplaceText = 505,
 };
 
 // Window classes, for FindWindowW.

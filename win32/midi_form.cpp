@@ -1,7 +1,12 @@
+// windows.h would rename batch::FormatMessage to FormatMessageW in every header after it.
+#include <windows.h>
+#undef FormatMessage
+
 #include "midi_form.hpp"
 
 #include <commctrl.h>
 #include <shellapi.h>
+#include <windowsx.h>
 
 #include <algorithm>
 #include <cmath>
@@ -9,9 +14,11 @@
 #include <set>
 
 #include "control_ids.hpp"
+#include "dialogs.hpp"
 #include "file_controls.hpp"
 #include "progress_window.hpp"
 #include "quorvel/batch/messages.hpp"
+#include "quorvel/batch/window_folders.hpp"
 #include "results_window.hpp"
 
 namespace quorvel::win32 {
@@ -27,6 +34,14 @@ namespace {
 // batch waits for, its progress finished, or its end). Posted rather than sent: a box
 // shown from inside a message sent by another thread is closed at once under Wine.
 constexpr UINT WM_QUORVEL_SERVE = WM_APP + 1;
+// Posted when a batch has ended: the trees' folders are looked at once its last box is gone.
+constexpr UINT WM_QUORVEL_CHECK_FOLDERS = WM_APP + 2;
+
+// Notification of a drive selector to its window: Enter was pressed while its list was
+// closed, or the list was closed (the choice is taken once the list's own notifications
+// have all arrived). Not a CBN_ code of the system's.
+constexpr int DriveKeyChosen = 0x4000;
+constexpr int DriveListClosed = 0x4001;
 
 constexpr UINT_PTR ProgressDelayTimer = 1;
 constexpr UINT_PTR ProgressRefreshTimer = 2;
@@ -37,17 +52,25 @@ struct Bounds {
     int id, left, top, width, height;
 };
 constexpr Bounds Designed[] = {
-    {MidiPanel, 16, 8, 681, 457},          {GroupBox1, 48, 32, 289, 361},
+    {MidiPanel, 16, 8, 681, 481},
+    {GroupBox1, 48, 32, 289, 385},
     {DriveComboBox1, 56, 56, 273, 300},  // combo boxes: the height includes the open list
-    {DirectoryListBox1, 56, 88, 273, 113}, {FileListBox1, 56, 208, 273, 145},
-    {FilterComboBox1, 56, 360, 273, 200},  {GroupBox2, 376, 32, 289, 209},
-    {DriveComboBox2, 384, 56, 273, 300},   {DirectoryListBox2, 384, 88, 273, 145},
-    {Button2, 416, 264, 209, 41},          {Button1, 416, 312, 209, 41},
-    {Button5, 416, 360, 209, 41},          {Button3, 416, 408, 209, 41},
-    {Button4, 88, 408, 209, 41},
+    {DirectoryListBox1, 56, 88, 273, 113},
+    {InputPath, 56, 203, 273, 22},
+    {FileListBox1, 56, 232, 273, 145},
+    {FilterComboBox1, 56, 384, 273, 200},
+    {GroupBox2, 376, 32, 289, 233},
+    {DriveComboBox2, 384, 56, 273, 300},
+    {DirectoryListBox2, 384, 88, 273, 145},
+    {OutputPath, 384, 235, 273, 22},
+    {Button2, 416, 288, 209, 41},
+    {Button1, 416, 336, 209, 41},
+    {Button5, 416, 384, 209, 41},
+    {Button3, 416, 432, 209, 41},
+    {Button4, 88, 432, 209, 41},
 };
 constexpr int DesignedClientWidth = 16 + 681 + 16;
-constexpr int DesignedClientHeight = 8 + 457 + 8;
+constexpr int DesignedClientHeight = 8 + 481 + 8;
 
 constexpr int BatchControls[] = {DriveComboBox1, DirectoryListBox1, FileListBox1, FilterComboBox1,
                                  DriveComboBox2, DirectoryListBox2, Button2,      Button1,
@@ -70,9 +93,12 @@ std::wstring ForDisplay(std::string_view text) {
     return shown;
 }
 
-// Enter presses a focused button and opens a focused directory tree's entry, as a
-// double click does; a window that is not a dialog gives neither of them that key.
+// Enter presses a focused button, opens a focused directory tree's entry, as a double
+// click does, and takes the drive shown in a closed drive selector; a window that is not
+// a dialog gives none of them that key. An open drive list keeps Enter for itself.
 LRESULT CALLBACK EnterKeyProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR code) {
+    if (code == DriveKeyChosen && SendMessageW(hwnd, CB_GETDROPPEDSTATE, 0, 0) != 0)
+        return DefSubclassProc(hwnd, message, wParam, lParam);
     switch (message) {
     case WM_GETDLGCODE:
         if (lParam != 0) {
@@ -173,6 +199,9 @@ TMidiForm::TMidiForm(batch::EngineCalls& engine, const wchar_t* settingsKey, uns
     closedIcon_ = FolderIcon(false);
     CreateMenuBar();
     CreateControls();
+    // The focus is always shown, also before the first key press: the trees draw their
+    // own and the window is no dialog, where Windows would hide it until then.
+    SendMessageW(hwnd_, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
     progress_ = new ProgressWindow(hwnd_, [this] { session_.Stop(); });
     ApplyDpi(GetDpiForWindow(hwnd_));
     const SIZE frame = FrameSize();
@@ -201,23 +230,32 @@ TMidiForm::~TMidiForm() {
     progress_ = nullptr;
     if (hwnd_ != nullptr) DestroyWindow(hwnd_);
     if (font_ != nullptr) DeleteObject(font_);
+    if (accelerators_ != nullptr) DestroyAcceleratorTable(accelerators_);
     for (HICON icon : {openIcon_, closedIcon_})
         if (icon != nullptr) DestroyIcon(icon);
 }
 
 void TMidiForm::CreateMenuBar() {
     const HMENU bar = CreateMenu();
+    const auto item = [](HMENU menu, UINT flags, UINT_PTR id, std::string_view caption) {
+        AppendMenuW(menu, flags, id, Widen(caption).c_str());
+    };
     options_ = CreatePopupMenu();
-    AppendMenuW(options_, MF_STRING, PromptBetweenFiles1, L"Prompt &After Each File");
-    AppendMenuW(options_, MF_STRING | MF_CHECKED, PromptBeforeOverwriting1, L"Prompt &Before Overwriting Files");
-    const std::wstring results = L"Show &" + Widen(batch::ResultsInOneListCaption).substr(5);
-    AppendMenuW(options_, MF_STRING | (StoredOption(settingsKey_) ? MF_CHECKED : 0), ShowResultsInOneList1,
-                results.c_str());
-    AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(options_), L"&Options");
+    item(options_, MF_STRING, PromptBetweenFiles1, batch::PromptBetweenFilesCaption);
+    item(options_, MF_STRING | MF_CHECKED, PromptBeforeOverwriting1, batch::PromptBeforeOverwritingCaption);
+    item(options_, MF_STRING | (StoredOption(settingsKey_) ? MF_CHECKED : 0), ShowResultsInOneList1,
+         batch::ResultsInOneListMenuCaption);
+    item(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(options_), batch::OptionsMenuCaption);
+    const HMENU view = CreatePopupMenu();
+    item(view, MF_STRING, Refresh1, std::string(batch::RefreshMenuCaption) + "\tF5");
+    item(view, MF_STRING, NewFolder1, batch::NewFolderMenuCaption);
+    item(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(view), batch::ViewMenuCaption);
     const HMENU help = CreatePopupMenu();
-    AppendMenuW(help, MF_STRING, About1, L"&About...");
-    AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(help), L"&Help");
+    item(help, MF_STRING, About1, batch::AboutMenuCaption);
+    item(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(help), batch::HelpMenuCaption);
     SetMenu(hwnd_, bar);
+    ACCEL keys[] = {{FVIRTKEY, VK_F5, Refresh1}};
+    accelerators_ = CreateAcceleratorTableW(keys, static_cast<int>(std::size(keys)));
 }
 
 void TMidiForm::CreateControls() {
@@ -232,30 +270,48 @@ void TMidiForm::CreateControls() {
     const DWORD treeStyle = listStyle | LBS_OWNERDRAWFIXED | LBS_HASSTRINGS;
     const DWORD comboStyle = WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST;
     const DWORD buttonStyle = WS_TABSTOP | BS_PUSHBUTTON;
+    // The path lines elide the middle of a path that does not fit; SS_NOTIFY lets their
+    // tool tips see the mouse.
+    const DWORD pathStyle = SS_LEFT | SS_NOPREFIX | SS_PATHELLIPSIS | SS_CENTERIMAGE | SS_NOTIFY;
     make(L"STATIC", L"", SS_ETCHEDFRAME, 0, MidiPanel);
-    make(L"BUTTON", L"&Input File(s)", BS_GROUPBOX, 0, GroupBox1);
+    make(L"BUTTON", Widen(batch::InputGroupCaption).c_str(), BS_GROUPBOX, 0, GroupBox1);
     inputTree_.drives = make(WC_COMBOBOXW, L"", comboStyle, 0, DriveComboBox1);
     inputTree_.list = make(WC_LISTBOXW, L"", treeStyle, WS_EX_CLIENTEDGE, DirectoryListBox1);
+    inputTree_.path = make(L"STATIC", L"", pathStyle, 0, InputPath);
     fileList_ = make(WC_LISTBOXW, L"", listStyle | LBS_EXTENDEDSEL, WS_EX_CLIENTEDGE, FileListBox1);
     filter_ = make(WC_COMBOBOXW, L"", comboStyle, 0, FilterComboBox1);
-    make(L"BUTTON", L"&Select all", buttonStyle, 0, Button4);
-    make(L"BUTTON", L"O&utput Directory", BS_GROUPBOX, 0, GroupBox2);
+    make(L"BUTTON", Widen(batch::SelectAllCaption).c_str(), buttonStyle, 0, Button4);
+    make(L"BUTTON", Widen(batch::OutputGroupCaption).c_str(), BS_GROUPBOX, 0, GroupBox2);
     outputTree_.drives = make(WC_COMBOBOXW, L"", comboStyle, 0, DriveComboBox2);
     outputTree_.list = make(WC_LISTBOXW, L"", treeStyle, WS_EX_CLIENTEDGE, DirectoryListBox2);
+    outputTree_.path = make(L"STATIC", L"", pathStyle, 0, OutputPath);
     make(L"BUTTON", Widen(batch::MnemonicCaption(batch::Row(BatchKind::Smf0))).c_str(), buttonStyle, 0, Button2);
     make(L"BUTTON", Widen(batch::MnemonicCaption(batch::Row(BatchKind::Smf1))).c_str(), buttonStyle, 0, Button1);
     make(L"BUTTON", Widen(batch::MnemonicCaption(batch::Row(BatchKind::Karaoke))).c_str(), buttonStyle, 0, Button5);
-    make(L"BUTTON", L"E&xit", buttonStyle, 0, Button3);
+    make(L"BUTTON", Widen(batch::ExitCaption).c_str(), buttonStyle, 0, Button3);
 
     for (int id : {Button2, Button1, Button5, Button3, Button4})
         SetWindowSubclass(GetDlgItem(hwnd_, id), EnterKeyProc, 1, BN_CLICKED);
     for (HWND tree : {inputTree_.list, outputTree_.list}) SetWindowSubclass(tree, EnterKeyProc, 1, LBN_DBLCLK);
+    for (HWND drives : {inputTree_.drives, outputTree_.drives})
+        SetWindowSubclass(drives, EnterKeyProc, 1, DriveKeyChosen);
 
-    for (const Drive& drive : Drives()) {
-        for (HWND combo : {inputTree_.drives, outputTree_.drives})
-            SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(drive.text.c_str()));
-        drives_.push_back(drive.root);
+    // The full path of each tree's folder as a tool tip of its path line, which may show
+    // it shortened.
+    tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP,
+                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr, instance,
+                               nullptr);
+    for (HWND path : {inputTree_.path, outputTree_.path}) {
+        TTTOOLINFOW tool{};
+        tool.cbSize = TTTOOLINFOW_V2_SIZE;
+        tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+        tool.hwnd = hwnd_;
+        tool.uId = reinterpret_cast<UINT_PTR>(path);
+        tool.lpszText = const_cast<wchar_t*>(L"");
+        SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
     }
+
+    ReadDrives();
     filterEntries_ = ParseFilter(MidiFileFilter);
     for (const auto& [description, mask] : filterEntries_)
         SendMessageW(filter_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(description.c_str()));
@@ -279,6 +335,7 @@ void TMidiForm::ApplyDpi(UINT dpi) {
     scale_ = std::max(dpi_ / 120.0, text.tmHeight / 16.0);
     for (HWND child = GetWindow(hwnd_, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT))
         SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    if (tooltip_ != nullptr) SendMessageW(tooltip_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     if (font_ != nullptr) DeleteObject(font_);
     font_ = font;
     const int iconSize = MulDiv(16, static_cast<int>(dpi_), 96);
@@ -322,6 +379,9 @@ void TMidiForm::Show(int showCommand) {
 
 bool TMidiForm::TranslateDialogMessage(MSG& msg) {
     if (progress_ != nullptr && IsWindowVisible(progress_->Handle()) && IsDialogMessageW(progress_->Handle(), &msg))
+        return true;
+    if (hwnd_ != nullptr && accelerators_ != nullptr && (msg.hwnd == hwnd_ || IsChild(hwnd_, msg.hwnd)) &&
+        TranslateAcceleratorW(hwnd_, accelerators_, &msg))
         return true;
     return hwnd_ != nullptr && IsDialogMessageW(hwnd_, &msg);
 }
@@ -382,6 +442,20 @@ LRESULT TMidiForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         return 0;
     case WM_QUORVEL_SERVE: ServeBatch(); return 0;
+    case WM_QUORVEL_CHECK_FOLDERS:
+        if (!BatchRunning()) {
+            // A folder the batch already reported as missing is not reported again.
+            std::set<std::string> shown = std::move(reportedDuringBatch_);
+            reportedDuringBatch_.clear();
+            for (Tree* tree : {&inputTree_, &outputTree_}) LeaveMissingFolder(*tree, shown);
+        }
+        return 0;
+    case WM_CONTEXTMENU:
+        if (reinterpret_cast<HWND>(wParam) == outputTree_.list) {
+            ShowTreeMenu(lParam);
+            return 0;
+        }
+        break;
     case WM_CLOSE:
         if (BatchRunning()) {
             // Closing stops the batch; the window closes once it has ended.
@@ -418,21 +492,21 @@ void TMidiForm::OnCommand(int id, int code) {
     case PromptBeforeOverwriting1: PromptBeforeOverwriting1Click(); break;
     case ShowResultsInOneList1: ShowResultsInOneList1Click(); break;
     case About1: About1Click(); break;
-    case DriveComboBox1:
-        if (code == CBN_SELCHANGE) DriveComboBox1Change();
-        break;
-    case DriveComboBox2:
-        if (code == CBN_SELCHANGE) DriveComboBox2Change();
-        break;
+    case Refresh1: Refresh1Click(); break;
+    case NewFolder1: NewFolder1Click(); break;
+    case DriveComboBox1: DriveNotification(inputTree_, code); break;
+    case DriveComboBox2: DriveNotification(outputTree_, code); break;
     case FilterComboBox1:
         if (code == CBN_SELCHANGE) FilterComboBox1Change();
         break;
     case DirectoryListBox1:
-        if (code == LBN_DBLCLK) EnterTreeEntry(inputTree_);
+    case DirectoryListBox2: {
+        Tree& tree = id == DirectoryListBox1 ? inputTree_ : outputTree_;
+        if (code == LBN_DBLCLK) EnterTreeEntry(tree);
+        // The selected entry looks different with and without the focus.
+        if (code == LBN_SETFOCUS || code == LBN_KILLFOCUS) InvalidateRect(tree.list, nullptr, FALSE);
         break;
-    case DirectoryListBox2:
-        if (code == LBN_DBLCLK) EnterTreeEntry(outputTree_);
-        break;
+    }
     default: break;
     }
 }
@@ -444,7 +518,11 @@ void TMidiForm::DrawTreeItem(const DRAWITEMSTRUCT& item) {
     const auto& [path, level] = tree.entries[item.itemID];
     const bool selected = (item.itemState & ODS_SELECTED) != 0;
     const bool enabled = (item.itemState & ODS_DISABLED) == 0;
-    FillRect(item.hDC, &item.rcItem, GetSysColorBrush(selected && enabled ? COLOR_HIGHLIGHT : COLOR_WINDOW));
+    // The selected entry in the highlight colour while the tree has the focus, in the
+    // face colour without it, so that the focused tree stands out.
+    const bool focused = GetFocus() == item.hwndItem;
+    const int background = !selected || !enabled ? COLOR_WINDOW : focused ? COLOR_HIGHLIGHT : COLOR_BTNFACE;
+    FillRect(item.hDC, &item.rcItem, GetSysColorBrush(background));
     const int iconSize = MulDiv(16, static_cast<int>(dpi_), 96);
     const int indent = static_cast<int>(std::lround(10 * scale_));
     RECT rc = item.rcItem;
@@ -460,18 +538,52 @@ void TMidiForm::DrawTreeItem(const DRAWITEMSTRUCT& item) {
     const std::wstring name = level == 0 || cut == std::wstring::npos ? path : path.substr(cut + 1);
     const HGDIOBJ old = SelectObject(item.hDC, font_);
     SetBkMode(item.hDC, TRANSPARENT);
-    SetTextColor(item.hDC, GetSysColor(!enabled ? COLOR_GRAYTEXT : selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
+    SetTextColor(item.hDC, GetSysColor(!enabled                        ? COLOR_GRAYTEXT
+                                       : background == COLOR_HIGHLIGHT ? COLOR_HIGHLIGHTTEXT
+                                       : background == COLOR_BTNFACE   ? COLOR_BTNTEXT
+                                                                       : COLOR_WINDOWTEXT));
     DrawTextW(item.hDC, name.c_str(), static_cast<int>(name.size()), &rc,
               DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
     SelectObject(item.hDC, old);
-    if ((item.itemState & ODS_FOCUS) != 0 && (item.itemState & ODS_NOFOCUSRECT) == 0)
-        DrawFocusRect(item.hDC, &item.rcItem);
+    // The focus mark whenever the tree has the focus, whether or not keyboard cues are
+    // hidden (ODS_NOFOCUSRECT): a tree without it gives no sign of where the keys go.
+    if ((item.itemState & ODS_FOCUS) != 0 && focused) DrawFocusRect(item.hDC, &item.rcItem);
 }
 
-void TMidiForm::SetTreeDirectory(Tree& tree, const std::wstring& directory) {
+void TMidiForm::ShowTreeMenu(LPARAM where) {
+    if (BatchRunning()) return;
+    POINT at{GET_X_LPARAM(where), GET_Y_LPARAM(where)};
+    if (where == -1) {
+        // From the keyboard (Shift+F10, the menu key): under the selected entry.
+        RECT rc{};
+        const LRESULT current = SendMessageW(outputTree_.list, LB_GETCURSEL, 0, 0);
+        if (current < 0 || SendMessageW(outputTree_.list, LB_GETITEMRECT, static_cast<WPARAM>(current),
+                                        reinterpret_cast<LPARAM>(&rc)) == LB_ERR)
+            GetClientRect(outputTree_.list, &rc);
+        at = {rc.left + (rc.bottom - rc.top), rc.bottom};
+        ClientToScreen(outputTree_.list, &at);
+    }
+    const HMENU menu = CreatePopupMenu();
+    AppendMenuW(menu, MF_STRING, NewFolder1, Widen(batch::NewFolderMenuCaption).c_str());
+    AppendMenuW(menu, MF_STRING, Refresh1, Widen(std::string(batch::RefreshMenuCaption) + "\tF5").c_str());
+    const UINT flags = TPM_RETURNCMD | TPM_RIGHTBUTTON |
+                       (GetSystemMetrics(SM_MENUDROPALIGNMENT) != 0 ? TPM_RIGHTALIGN : TPM_LEFTALIGN);
+    const int command = static_cast<int>(TrackPopupMenuEx(menu, flags, at.x, at.y, hwnd_, nullptr));
+    DestroyMenu(menu);
+    if (command != 0) OnCommand(command, 0);
+}
+
+void TMidiForm::SetTreeDirectory(Tree& tree, const std::wstring& directory, bool reread) {
     const std::wstring target = NormalDirectory(directory);
     CheckDirectory(target);
-    if (target == tree.directory) return;
+    if (target == tree.directory && !reread) return;
+    // Read again in place: the entry selected and the scroll position stay where they were.
+    const bool same = target == tree.directory;
+    const LRESULT top = SendMessageW(tree.list, LB_GETTOPINDEX, 0, 0);
+    const LRESULT current = SendMessageW(tree.list, LB_GETCURSEL, 0, 0);
+    const std::wstring selectedPath = same && current >= 0 && static_cast<std::size_t>(current) < tree.entries.size()
+                                          ? tree.entries[static_cast<std::size_t>(current)].first
+                                          : std::wstring();
     tree.directory = target;
     tree.entries.clear();
     const std::vector<std::wstring> chain = DirectoryChain(target);
@@ -485,11 +597,95 @@ void TMidiForm::SetTreeDirectory(Tree& tree, const std::wstring& directory) {
     SendMessageW(tree.list, LB_RESETCONTENT, 0, 0);
     for (const auto& entry : tree.entries)
         SendMessageW(tree.list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry.first.c_str()));
-    SendMessageW(tree.list, LB_SETCURSEL, chain.size() - 1, 0);
+    std::size_t selection = chain.size() - 1;
+    for (std::size_t i = 0; i < tree.entries.size(); ++i)
+        if (!selectedPath.empty() && tree.entries[i].first == selectedPath) selection = i;
+    SendMessageW(tree.list, LB_SETCURSEL, selection, 0);
+    if (same) SendMessageW(tree.list, LB_SETTOPINDEX, static_cast<WPARAM>(std::max<LRESULT>(top, 0)), 0);
     SendMessageW(tree.list, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(tree.list, nullptr, TRUE);
+    SetWindowTextW(tree.path, target.c_str());
+    TTTOOLINFOW tool{};
+    tool.cbSize = TTTOOLINFOW_V2_SIZE;
+    tool.hwnd = hwnd_;
+    tool.uId = reinterpret_cast<UINT_PTR>(tree.path);
+    tool.lpszText = const_cast<wchar_t*>(target.c_str());
+    SendMessageW(tooltip_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
     ShowDriveOf(tree);
     if (&tree == &inputTree_) DirectoryListBox1Change();
+}
+
+void TMidiForm::DriveNotification(Tree& tree, int code) {
+    // The drive changes when the choice is made: Enter, a click in the open list, the
+    // list closing on another drive, or the focus leaving a selector that shows another
+    // drive. The arrow keys in a closed selector only move its selection (they bring
+    // CBN_SELCHANGE and, from some versions of the control, CBN_SELENDOK too).
+    switch (code) {
+    case CBN_DROPDOWN:
+        tree.listOpen = true;
+        tree.listCancel = false;
+        break;
+    case CBN_SELENDCANCEL:
+        if (tree.listOpen) tree.listCancel = true;
+        break;
+    case CBN_CLOSEUP:
+        // CBN_SELENDOK or CBN_SELENDCANCEL may still follow; the choice waits for them.
+        if (tree.listOpen)
+            PostMessageW(hwnd_, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(tree.drives), DriveListClosed),
+                         reinterpret_cast<LPARAM>(tree.drives));
+        break;
+    case DriveListClosed:
+        tree.listOpen = false;
+        if (tree.listCancel)
+            ShowDriveOf(tree);
+        else
+            ChooseDrive(tree);
+        break;
+    case DriveKeyChosen:
+    case CBN_KILLFOCUS:
+        if (!tree.listOpen) ChooseDrive(tree);
+        break;
+    default: break;
+    }
+}
+
+void TMidiForm::ChooseDrive(Tree& tree) {
+    if (choosingDrive_) return;  // the focus leaves the selector for the box of a drive not ready
+    const LRESULT index = SendMessageW(tree.drives, CB_GETCURSEL, 0, 0);
+    if (index < 0 || static_cast<std::size_t>(index) >= drives_.size() ||
+        SameName(drives_[static_cast<std::size_t>(index)], RootOf(tree.directory)))
+        return;
+    choosingDrive_ = true;
+    if (&tree == &inputTree_)
+        DriveComboBox1Change();
+    else
+        DriveComboBox2Change();
+    choosingDrive_ = false;
+}
+
+void TMidiForm::ReadDrives() {
+    drives_.clear();
+    for (HWND combo : {inputTree_.drives, outputTree_.drives}) SendMessageW(combo, CB_RESETCONTENT, 0, 0);
+    for (const Drive& drive : Drives()) {
+        for (HWND combo : {inputTree_.drives, outputTree_.drives})
+            SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(drive.text.c_str()));
+        drives_.push_back(drive.root);
+    }
+    for (const Tree* tree : {&inputTree_, &outputTree_})
+        if (!tree->directory.empty()) ShowDriveOf(*tree);
+}
+
+bool TMidiForm::LeaveMissingFolder(Tree& tree, std::set<std::string>& shown) {
+    if (tree.directory.empty() || batch::FolderExists(std::filesystem::path(tree.directory))) return false;
+    const std::string text = batch::MissingFolderText(Narrow(tree.directory));
+    if (shown.insert(text).second) ErrorReport(batch::ApplicationTitle, text);
+    MoveToNearestFolder(tree, tree.directory);
+    return true;
+}
+
+void TMidiForm::MoveToNearestFolder(Tree& tree, const std::wstring& folder) {
+    const std::wstring nearest = batch::NearestExistingFolder(std::filesystem::path(folder)).native();
+    RunHandler(*this, [&] { SetTreeDirectory(tree, nearest, true); });
 }
 
 void TMidiForm::MoveTreeToDrive(Tree& tree) {
@@ -529,6 +725,13 @@ void TMidiForm::EnterTreeEntry(Tree& tree) {
     const LRESULT index = SendMessageW(tree.list, LB_GETCURSEL, 0, 0);
     if (index < 0 || static_cast<std::size_t>(index) >= tree.entries.size()) return;
     const std::wstring target = tree.entries[static_cast<std::size_t>(index)].first;
+    // A folder removed or renamed since the tree was read; a drive's root that cannot be
+    // entered is the drive's own report ("Drive Q: is not ready").
+    if (!SameName(target, RootOf(target)) && !batch::FolderExists(std::filesystem::path(target))) {
+        ErrorReport(batch::ApplicationTitle, batch::MissingFolderText(Narrow(target)));
+        MoveToNearestFolder(tree, target);
+        return;
+    }
     RunHandler(*this, [&] { SetTreeDirectory(tree, target); });
 }
 
@@ -607,9 +810,40 @@ void TMidiForm::FilterComboBox1Change() {
 
 void TMidiForm::About1Click() { batch::ShowAbout(*this); }
 
+void TMidiForm::Refresh1Click() {
+    if (BatchRunning()) return;
+    ReadDrives();
+    std::set<std::string> shown;
+    for (Tree* tree : {&inputTree_, &outputTree_}) {
+        if (!LeaveMissingFolder(*tree, shown))
+            RunHandler(*this, [&] { SetTreeDirectory(*tree, tree->directory, true); });
+    }
+    RereadFiles(true);
+}
+
+void TMidiForm::NewFolder1Click() {
+    if (BatchRunning()) return;
+    std::set<std::string> shown;
+    if (LeaveMissingFolder(outputTree_, shown)) return;
+    const std::wstring parent = outputTree_.directory;
+    std::wstring title = Widen(batch::NewFolderCaption);
+    while (!title.empty() && title.back() == L'.') title.pop_back();
+    const std::optional<std::wstring> name = AskFolderName(
+        BoxOwner(), title, Widen(batch::FormatMessage(batch::NewFolderPrompt, {Narrow(parent)})),
+        Widen(batch::NewFolderName));
+    if (!name) return;
+    const batch::NewFolder made = batch::MakeFolder(std::filesystem::path(parent), Narrow(*name));
+    if (made.failure) {
+        ErrorReport(batch::ApplicationTitle, *made.failure);
+        return;
+    }
+    RunHandler(*this, [&] { SetTreeDirectory(outputTree_, made.made.native(), true); });
+}
+
 void TMidiForm::StartBatch(BatchKind kind) {
     if (BatchRunning()) return;  // one batch at a time
     progress_->Reset();
+    reportedDuringBatch_.clear();
     session_.Start(batch::TakeSnapshot(*this, kind));
     progress_->SetProgress(session_.Progress());
     SetBatchControlsEnabled(false);
@@ -638,7 +872,11 @@ void TMidiForm::BatchEnded() {
     // and the entries still there stay selected.
     if (SameName(Widen(session_.OutputDirectory()), fileDirectory_)) RereadFiles(true);
     SetBatchControlsEnabled(true);
-    if (closeWhenDone_) DestroyWindow(hwnd_);
+    if (closeWhenDone_) {
+        DestroyWindow(hwnd_);
+        return;
+    }
+    PostMessageW(hwnd_, WM_QUORVEL_CHECK_FOLDERS, 0, 0);
 }
 
 void TMidiForm::RefreshProgress() {
@@ -665,7 +903,8 @@ void TMidiForm::SetBatchControlsEnabled(bool enabled) {
         // Owner-drawn lists draw their enabled look only when painted again.
         InvalidateRect(control, nullptr, TRUE);
     }
-    EnableMenuItem(GetMenu(hwnd_), 0, MF_BYPOSITION | (enabled ? MF_ENABLED : MF_GRAYED));
+    for (UINT menu : {0u, 1u})  // Options and View
+        EnableMenuItem(GetMenu(hwnd_), menu, MF_BYPOSITION | (enabled ? MF_ENABLED : MF_GRAYED));
     DrawMenuBar(hwnd_);
     if (enabled && lastFocus_ != nullptr && GetActiveWindow() == hwnd_) SetFocus(lastFocus_);
 }
@@ -722,7 +961,14 @@ void TMidiForm::InformationMessage(std::string_view title, std::string_view text
 
 void TMidiForm::ErrorReport(std::string_view title, std::string_view text) {
     progress_->Hide();
+    if (BatchRunning()) reportedDuringBatch_.emplace(text);
     ShowBox(title, text, MB_OK | MB_ICONERROR);
+}
+
+batch::ReplaceAnswer TMidiForm::ConfirmReplace(std::string_view title, std::string_view text,
+                                               std::string_view checkCaption) {
+    progress_->Hide();
+    return AskReplace(BoxOwner(), Widen(title), ForDisplay(text), Widen(checkCaption));
 }
 
 void TMidiForm::ShowResults(const batch::ResultsList& results) {

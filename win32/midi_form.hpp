@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <filesystem>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -33,7 +34,10 @@ inline constexpr wchar_t SettingsKey[] = L"Software\\Quorvel\\Quorvel";
 // with the system's message font. It answers the batch driver's questions; the batches
 // run in a batch::BatchSession on threads of their own, and the boxes they ask for are
 // shown on the window's thread while they wait. While a batch runs the controls and the
-// Options menu are disabled, and after a second a progress window with "Stop" appears.
+// Options and View menus are disabled, and after a second a progress window with "Stop"
+// appears. Under each folder tree a line shows the full path of the folder the batch will
+// use; a tree whose folder is gone (removed or renamed meanwhile) says so once and moves
+// to the nearest folder above it that is still there.
 // Every window it makes belongs to the thread that constructs it, which must run a
 // message loop that passes each message through TranslateDialogMessage first.
 class TMidiForm final : public batch::BatchWindow {
@@ -53,8 +57,8 @@ public:
     HWND Handle() const noexcept { return hwnd_; }
     // Shows the window centred on its monitor's work area.
     void Show(int showCommand);
-    // Keyboard handling of the window and its progress window (Tab, mnemonics, Enter);
-    // true when msg was used and must not be dispatched.
+    // Keyboard handling of the window and its progress window (Tab, mnemonics, Enter, F5
+    // for Refresh); true when msg was used and must not be dispatched.
     bool TranslateDialogMessage(MSG& msg);
     // True from a batch's click until its last box or results list is closed.
     bool BatchRunning() const noexcept { return session_.Running(); }
@@ -73,6 +77,8 @@ public:
     batch::BoxAnswer Confirm(std::string_view title, std::string_view text) override;
     void InformationMessage(std::string_view title, std::string_view text) override;
     void ErrorReport(std::string_view title, std::string_view text) override;
+    batch::ReplaceAnswer ConfirmReplace(std::string_view title, std::string_view text,
+                                        std::string_view checkCaption) override;
     void ShowResults(const batch::ResultsList& results) override;
 
     // Handlers, named after the components that raise them.
@@ -90,6 +96,12 @@ public:
     void DriveComboBox2Change();
     void FilterComboBox1Change();
     void About1Click();
+    // View > Refresh (F5): both trees and the file list read again; selected files that
+    // are still there stay selected.
+    void Refresh1Click();
+    // View > New Folder... (also in the output tree's context menu): asks for a name, makes
+    // the folder in the output tree's folder and opens it there.
+    void NewFolder1Click();
 
 private:
     // One directory tree: the chain from the root to its directory, then the directory's
@@ -100,6 +112,9 @@ private:
         std::wstring directory;
         std::vector<std::pair<std::wstring, int>> entries;               // path and indent level
         std::vector<std::pair<std::wstring, std::wstring>> lastOnDrive;  // root, directory
+        HWND path = nullptr;      // the line under the tree with the directory's full path
+        bool listOpen = false;    // the drive selector's list is dropped down
+        bool listCancel = false;  // and was closed without a choice
     };
 
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
@@ -111,11 +126,20 @@ private:
     void Layout();
     SIZE FrameSize() const;  // the outer size of the window for the layout at its DPI
     void DrawTreeItem(const DRAWITEMSTRUCT& item);
+    void ShowTreeMenu(LPARAM where);
 
-    void SetTreeDirectory(Tree& tree, const std::wstring& directory);  // throws as CheckDirectory
+    // Throws as CheckDirectory. The same directory is read again only when reread is set.
+    void SetTreeDirectory(Tree& tree, const std::wstring& directory, bool reread = false);
+    void DriveNotification(Tree& tree, int code);
+    void ChooseDrive(Tree& tree);
     void MoveTreeToDrive(Tree& tree);
     void ShowDriveOf(const Tree& tree);
     void EnterTreeEntry(Tree& tree);
+    // A tree whose folder is gone: the box (unless its text is in shown, where it goes
+    // then) and the move to the nearest folder that is there. False when the folder is there.
+    bool LeaveMissingFolder(Tree& tree, std::set<std::string>& shown);
+    void MoveToNearestFolder(Tree& tree, const std::wstring& folder);
+    void ReadDrives();
     void SetFileDirectory(const std::wstring& directory);
     void SetFileMask(const std::wstring& mask);
     void RereadFiles(bool keepSelection);
@@ -131,6 +155,8 @@ private:
     std::wstring settingsKey_;
     HWND hwnd_ = nullptr;
     HMENU options_ = nullptr;
+    HACCEL accelerators_ = nullptr;
+    HWND tooltip_ = nullptr;
     HFONT font_ = nullptr;
     UINT dpi_ = 96;
     double scale_ = 1.0;
@@ -149,6 +175,8 @@ private:
     std::vector<std::pair<std::wstring, std::wstring>> filterEntries_;
 
     bool closeWhenDone_ = false;
+    bool choosingDrive_ = false;
+    std::set<std::string> reportedDuringBatch_;  // texts of the running batch's error reports
     ProgressWindow* progress_ = nullptr;
     batch::BatchSession session_;  // last: a batch still running ends before the window goes
 };

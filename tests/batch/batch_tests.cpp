@@ -781,12 +781,14 @@ TEST(ResultsInOneList, SavedTextHasEveryLineThenTheCounts) {
 TEST(FinalBox, PointsToTheOneListOptionOnlyAfterMoreThanTenBoxes) {
     for (const int files : {10, 11}) {
         FakeWindow window;
-        for (int i = 0; i < files; ++i) window.entries.push_back({"f" + std::to_string(i) + ".mid", true});
+        for (int i = 0; i < files; ++i) window.entries.push_back({'f' + std::to_string(i) + ".mid", true});
         FakeEngine engine;
         for (int i = 0; i < files; ++i) engine.steps.push_back(Code(2));
         RunBatch(BatchKind::Smf0, window, engine);
         ASSERT_EQ(window.boxes.size(), static_cast<std::size_t>(files) + 1);
-        std::string expected = "Conversion Complete\r0 converted, " + std::to_string(files) + " refused, 0 failed";
+        std::string expected = "Conversion Complete\r0 converted, ";
+        expected += std::to_string(files);
+        expected += " refused, 0 failed";
         if (files > 10) expected += "\rOptions > Show Results in One List gathers these messages in one window.";
         EXPECT_EQ(window.boxes.back(), Plain(expected)) << files << " files";
     }

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -20,6 +22,7 @@
 #include "file_controls.hpp"
 #include "midi_form.hpp"
 #include "quorvel/batch/messages.hpp"
+#include "quorvel/batch/window_folders.hpp"
 #include "smf_test_support.hpp"
 
 #ifndef QUORVEL_WINDOW_PATH
@@ -79,6 +82,26 @@ std::string ClassOf(HWND hwnd) {
     GetClassNameA(hwnd, name, sizeof name);
     return name;
 }
+
+// A window below hwnd (at any depth) showing exactly this text, or null.
+HWND ChildWithText(HWND hwnd, const std::wstring& text) {
+    struct Search {
+        const std::wstring* text;
+        HWND found;
+    } search{&text, nullptr};
+    EnumChildWindows(
+        hwnd,
+        [](HWND child, LPARAM data) {
+            auto* s = reinterpret_cast<Search*>(data);
+            if (IsWindowVisible(child) && TextOf(child) == *s->text) s->found = child;
+            return s->found == nullptr ? TRUE : FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// A folder as the window shows it.
+std::string Shown(const fs::path& folder) { return Narrow(NormalDirectory(folder.native())); }
 
 // A message box as the test sees it.
 struct Box {
@@ -157,6 +180,40 @@ public:
         return search.found;
     }
     std::vector<HWND> Boxes() const { return Windows("#32770"); }
+
+    // The text of a path line, and its tool tip.
+    std::string PathLine(int id) const { return Narrow(TextOf(Control(id))); }
+    std::string PathTip(int id) const {
+        struct Search {
+            DWORD thread;
+            HWND found;
+        } search{threadId_, nullptr};
+        EnumThreadWindows(
+            threadId_,
+            [](HWND hwnd, LPARAM data) {
+                if (ClassOf(hwnd) == "tooltips_class32") reinterpret_cast<Search*>(data)->found = hwnd;
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&search));
+        wchar_t text[1024] = {};
+        TTTOOLINFOW tool{};
+        tool.cbSize = TTTOOLINFOW_V2_SIZE;
+        tool.hwnd = main_;
+        tool.uId = reinterpret_cast<UINT_PTR>(Control(id));
+        tool.lpszText = text;
+        SendMessageW(search.found, TTM_GETTEXTW, std::size(text), reinterpret_cast<LPARAM>(&tool));
+        return Narrow(text);
+    }
+
+    // Opens a folder of a tree with a double click on its entry; false when not listed.
+    bool Enter(int tree, const fs::path& folder) const {
+        const auto entries = ListTexts(tree);
+        const auto entry = std::find(entries.begin(), entries.end(), Shown(folder));
+        if (entry == entries.end()) return false;
+        SendMessageW(Control(tree), LB_SETCURSEL, static_cast<WPARAM>(entry - entries.begin()), 0);
+        Handle(tree, LBN_DBLCLK);
+        return true;
+    }
 
     // Waits for the message box with this title and reads it.
     Box ExpectBox(const std::wstring& title) const {
@@ -297,6 +354,12 @@ TEST(Win32Window, ShowsTheAboutBoxFirstThenTheMainWindowCentredWithItsControls) 
     EXPECT_LT(input.right, output.left);
     EXPECT_EQ(input.top, output.top);
 
+    // Under each tree the full path of its folder, also as the line's tool tip.
+    for (const int line : {InputPath, OutputPath}) {
+        EXPECT_EQ(window.PathLine(line), Shown(songs.dir.Path())) << line;
+        EXPECT_EQ(window.PathTip(line), Shown(songs.dir.Path())) << line;
+    }
+
     EXPECT_EQ(window.ComboText(FilterComboBox1), "Midi Files (*.mid)");
     EXPECT_EQ(window.ListTexts(FileListBox1), (std::vector<std::string>{"a.mid", "b.mid", "c.mid"}));
     EXPECT_FALSE(window.Checked(PromptBetweenFiles1));
@@ -306,7 +369,12 @@ TEST(Win32Window, ShowsTheAboutBoxFirstThenTheMainWindowCentredWithItsControls) 
     GetMenuStringW(bar, 0, text, 64, MF_BYPOSITION);
     EXPECT_EQ(WithoutMnemonic(text), L"Options");
     GetMenuStringW(bar, 1, text, 64, MF_BYPOSITION);
+    EXPECT_EQ(WithoutMnemonic(text), L"View");
+    GetMenuStringW(bar, 2, text, 64, MF_BYPOSITION);
     EXPECT_EQ(WithoutMnemonic(text), L"Help");
+    const HMENU view = GetSubMenu(bar, 1);
+    GetMenuStringW(view, Refresh1, text, 64, MF_BYCOMMAND);
+    EXPECT_EQ(std::wstring(text), L"&Refresh\tF5");
 
     window.Click(Button3);
     EXPECT_TRUE(WaitFor([&] { return window.Ended(); }));
@@ -328,7 +396,7 @@ TEST(Win32Window, SelectAllThenSmf0WritesWhatTheCommandLineWritesIntoAnEmptyFold
     for (int i = 0; i < 3; ++i) EXPECT_GT(SendMessageW(window.Control(FileListBox1), LB_GETSEL, i, 0), 0) << i;
     window.Click(Button2);
     window.ExpectPlain("b.mid - Not a Type 1 Midifile");
-    window.ExpectPlain("Conversion Complete");
+    window.ExpectPlain("Conversion Complete\r\n2 converted, 1 refused, 0 failed");
     window.WaitForBatchEnd();
 
     TempDir cliOut;
@@ -344,30 +412,55 @@ TEST(Win32Window, SelectAllThenSmf0WritesWhatTheCommandLineWritesIntoAnEmptyFold
         EXPECT_EQ(ReadFile(written / name), ReadFile(cliOut / name)) << name;
 }
 
-TEST(Win32Window, TheReplacementPromptSkipsOnCancelAndConvertsOnOk) {
+TEST(Win32Window, TheReplacementQuestionAsksForEachFileUntilItsCheckBoxHoldsTheAnswer) {
     Songs songs;
+    const fs::path out = songs.dir / "out";
     RunningWindow window(songs.dir.Path());
     window.Start();
-    const Bytes before = ReadFile(songs.dir / "a.mid");
-    for (const int answer : {IDCANCEL, IDOK}) {
+    ASSERT_TRUE(window.Enter(DirectoryListBox2, out));
+    EXPECT_EQ(window.PathLine(OutputPath), Shown(out));
+    struct Answer {
+        int button;
+        bool sameForRemaining;
+    };
+    const struct {
+        std::vector<Answer> answers;  // to the questions for a.mid, then c.mid
+        bool aReplaced, cReplaced;
+    } rounds[] = {
+        {{{IDOK, false}, {IDCANCEL, false}}, true, false}, {{{IDOK, true}}, true, true},  // no question for c.mid
+    };
+    for (const auto& round : rounds) {
+        // Earlier outputs of a.mid and c.mid: format 1, where the conversions give format 0.
+        WriteFile(out / "a.mid", Format1());
+        WriteFile(out / "c.mid", Format1());
+        SendMessageW(window.Control(FileListBox1), LB_SETSEL, FALSE, -1);
         SendMessageW(window.Control(FileListBox1), LB_SETSEL, TRUE, 0);
+        SendMessageW(window.Control(FileListBox1), LB_SETSEL, TRUE, 2);
         window.Click(Button2);
-        const Box confirm = window.ExpectBox(L"Confirm");
-        EXPECT_EQ(confirm.text, L"a.mid - Replace existing file?");
-        EXPECT_EQ(confirm.icon, LoadIconW(nullptr, IDI_QUESTION));
-        EXPECT_TRUE(confirm.hasCancel);
-        RunningWindow::Answer(confirm, answer);
-        window.ExpectPlain("Conversion Complete");
+        const char* const names[] = {"a.mid", "c.mid"};
+        for (std::size_t i = 0; i < round.answers.size(); ++i) {
+            const Box question = window.ExpectBox(Widen(batch::ConfirmTitle));
+            ASSERT_NE(question.hwnd, nullptr);
+            EXPECT_NE(ChildWithText(question.hwnd, Widen(std::string(names[i]) + " - Replace existing file?")),
+                      nullptr);
+            EXPECT_NE(ChildWithText(question.hwnd, Widen(batch::SameForRemainingCaption)), nullptr);
+            EXPECT_EQ(question.icon, LoadIconW(nullptr, IDI_QUESTION));
+            if (round.answers[i].sameForRemaining) SendMessageW(question.hwnd, TDM_CLICK_VERIFICATION, TRUE, FALSE);
+            PostMessageW(question.hwnd, TDM_CLICK_BUTTON, static_cast<WPARAM>(round.answers[i].button), 0);
+            EXPECT_TRUE(WaitFor([&] { return !IsWindow(question.hwnd); }));
+        }
+        // The next box is the final one: no question is left.
+        const Box done = window.ExpectBox(Widen(batch::ApplicationTitle));
+        EXPECT_TRUE(Narrow(done.text).starts_with("Conversion Complete")) << Narrow(done.text);
+        RunningWindow::Answer(done, IDOK);
         window.WaitForBatchEnd();
-        if (answer == IDCANCEL) {
-            EXPECT_EQ(ReadFile(songs.dir / "a.mid"), before);
+        for (const auto& [name, replaced] :
+             {std::pair{"a.mid", round.aReplaced}, std::pair{"c.mid", round.cReplaced}}) {
+            const Bytes written = ReadFile(out / name);
+            ASSERT_GT(written.size(), 9u) << name;
+            EXPECT_EQ(written[9] == 0, replaced) << name;
         }
     }
-    const Bytes after = ReadFile(songs.dir / "a.mid");
-    ASSERT_GT(after.size(), 9u);
-    EXPECT_EQ(after[9], 0) << "a.mid is format 0 now";
-    // The list was read again (the batch wrote into its folder) and keeps the selection.
-    EXPECT_GT(SendMessageW(window.Control(FileListBox1), LB_GETSEL, 0, 0), 0);
 }
 
 TEST(Win32Window, TheFilterSwitchesTheFileList) {
@@ -470,7 +563,8 @@ TEST(Win32Window, StopInTheProgressWindowEndsALongBatchBetweenFiles) {
     PostMessageW(progress, WM_COMMAND, StopButton, 0);
     const Box stopped = window.ExpectBox(L"Quorvel");
     const std::string text = Narrow(stopped.text);
-    EXPECT_TRUE(text.starts_with("Stopped after ") && text.ends_with(" of 12 files")) << text;
+    const std::string firstLine = text.substr(0, text.find('\r'));
+    EXPECT_TRUE(firstLine.starts_with("Stopped after ") && firstLine.ends_with(" of 12 files")) << text;
     EXPECT_FALSE(IsWindowVisible(progress));
     RunningWindow::Answer(stopped, IDOK);
     window.WaitForBatchEnd();
@@ -494,8 +588,15 @@ TEST(Win32Window, ADriveThatIsNotReadyIsReportedAndTheTreeStaysWhereItWas) {
     const auto treeBefore = window.ListTexts(DirectoryListBox1);
     const auto filesBefore = window.ListTexts(FileListBox1);
 
+    // The arrow keys in the closed selector move its selection only (with these
+    // notifications); Enter takes the drive.
     SendMessageW(drives, CB_SETCURSEL, static_cast<WPARAM>(missing), 0);
-    window.Notify(DriveComboBox1, CBN_SELCHANGE);
+    for (const int arrowNotification : {CBN_SELENDOK, CBN_SELCHANGE}) {
+        window.Handle(DriveComboBox1, arrowNotification);
+        EXPECT_TRUE(window.Boxes().empty()) << arrowNotification;
+        EXPECT_EQ(window.ListTexts(DirectoryListBox1), treeBefore) << arrowNotification;
+    }
+    PostMessageW(drives, WM_KEYDOWN, VK_RETURN, 1);
     const Box error = window.ExpectBox(L"Quorvel");
     EXPECT_EQ(error.text, L"Drive Q: is not ready.");
     EXPECT_EQ(error.icon, LoadIconW(nullptr, IDI_ERROR));
@@ -504,6 +605,98 @@ TEST(Win32Window, ADriveThatIsNotReadyIsReportedAndTheTreeStaysWhereItWas) {
     EXPECT_EQ(window.ComboText(DriveComboBox1), driveBefore);
     EXPECT_EQ(window.ListTexts(DirectoryListBox1), treeBefore);
     EXPECT_EQ(window.ListTexts(FileListBox1), filesBefore);
+}
+
+TEST(Win32Window, RefreshListsWhatWasMadeSinceAndKeepsTheSelection) {
+    Songs songs;
+    RunningWindow window(songs.dir.Path());
+    window.Start();
+    SendMessageW(window.Control(FileListBox1), LB_SETSEL, TRUE, 1);  // b.mid
+    WriteFile(songs.dir / "d.mid", Format0());
+    fs::create_directory(songs.dir / "later");
+    // F5 as it comes from the keyboard, through the window's message loop.
+    PostMessageW(window.Control(FileListBox1), WM_KEYDOWN, VK_F5, 1);
+    const std::vector<std::string> files{"a.mid", "b.mid", "c.mid", "d.mid"};
+    EXPECT_TRUE(WaitFor([&] { return window.ListTexts(FileListBox1) == files; }));
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(SendMessageW(window.Control(FileListBox1), LB_GETSEL, i, 0) > 0, i == 1) << files[i];
+    for (const int tree : {DirectoryListBox1, DirectoryListBox2}) {
+        const auto entries = window.ListTexts(tree);
+        EXPECT_NE(std::find(entries.begin(), entries.end(), Shown(songs.dir / "later")), entries.end()) << tree;
+    }
+}
+
+TEST(Win32Window, NewFolderMakesAndOpensTheFolderOrReportsWhyNot) {
+    Songs songs;
+    const fs::path out = songs.dir / "out";
+    RunningWindow window(songs.dir.Path());
+    window.Start();
+    ASSERT_TRUE(window.Enter(DirectoryListBox2, out));
+    const struct {
+        const char* typed;
+        const char* failure;  // the start of the error report, or null when made
+    } rows[] = {
+        {"a/b", "Cannot make the folder \"a/b\""},
+        {"bad:name", "Cannot make the folder \"bad:name\""},
+        {"Songs", nullptr},
+    };
+    for (const auto& row : rows) {
+        window.Click(NewFolder1);
+        const Box ask = window.ExpectBox(L"New Folder");
+        ASSERT_NE(ask.hwnd, nullptr) << row.typed;
+        EXPECT_EQ(Narrow(TextOf(GetDlgItem(ask.hwnd, NewFolderPromptText))),
+                  "Name of the new folder in " + Shown(out) + ":");
+        const HWND name = GetDlgItem(ask.hwnd, NewFolderNameEdit);
+        EXPECT_EQ(TextOf(name), L"New Folder");
+        SetWindowTextW(name, Widen(row.typed).c_str());
+        RunningWindow::Answer(ask, IDOK);
+        if (row.failure != nullptr) {
+            const Box error = window.ExpectBox(Widen(batch::ApplicationTitle));
+            EXPECT_TRUE(Narrow(error.text).starts_with(row.failure)) << Narrow(error.text);
+            EXPECT_EQ(error.icon, LoadIconW(nullptr, IDI_ERROR));
+            RunningWindow::Answer(error, IDOK);
+            window.Settle();
+            EXPECT_EQ(window.PathLine(OutputPath), Shown(out)) << row.typed;
+            EXPECT_TRUE(fs::is_empty(out)) << row.typed;
+        } else {
+            EXPECT_TRUE(WaitFor([&] { return window.PathLine(OutputPath) == Shown(out / row.typed); }));
+            EXPECT_TRUE(fs::is_directory(out / row.typed));
+        }
+    }
+}
+
+TEST(Win32Window, AFolderRemovedMeanwhileIsReportedOnceAndTheTreeMovesUp) {
+    Songs songs;
+    const fs::path out = songs.dir / "out", deep = out / "deep";
+    RunningWindow window(songs.dir.Path());
+    window.Start();
+    enum class Then { Refresh, EnterIt, Batch };
+    for (const Then then : {Then::Refresh, Then::EnterIt, Then::Batch}) {
+        fs::create_directories(deep);
+        window.Handle(Refresh1);  // the tree was read while out was gone
+        ASSERT_TRUE(window.Enter(DirectoryListBox2, out));
+        ASSERT_TRUE(window.Enter(DirectoryListBox2, deep));
+        ASSERT_EQ(window.PathLine(OutputPath), Shown(deep));
+        fs::remove_all(out);
+        switch (then) {
+        case Then::Refresh: window.Click(Refresh1); break;
+        case Then::EnterIt: window.Notify(DirectoryListBox2, LBN_DBLCLK); break;  // deep is selected
+        case Then::Batch:
+            SendMessageW(window.Control(FileListBox1), LB_SETSEL, TRUE, 0);
+            window.Click(Button2);
+            break;
+        }
+        const Box missing = window.ExpectBox(Widen(batch::ApplicationTitle));
+        EXPECT_EQ(Narrow(missing.text), batch::MissingFolderText(Shown(deep))) << static_cast<int>(then);
+        EXPECT_EQ(missing.icon, LoadIconW(nullptr, IDI_ERROR));
+        RunningWindow::Answer(missing, IDOK);
+        window.WaitForBatchEnd();
+        EXPECT_TRUE(WaitFor([&] { return window.PathLine(OutputPath) == Shown(songs.dir.Path()); }))
+            << static_cast<int>(then) << " " << window.PathLine(OutputPath);
+        window.Settle();
+        EXPECT_TRUE(window.Boxes().empty()) << static_cast<int>(then);
+        EXPECT_EQ(window.PathLine(InputPath), Shown(songs.dir.Path()));
+    }
 }
 
 // quorvel.exe itself: the About box, the main window, and exit code 0 after its close box.
