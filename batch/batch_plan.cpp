@@ -40,6 +40,19 @@ OutputTarget TargetAt(const fs::path& output, bool& exists) {
     return (status.permissions() & writable) == fs::perms::none ? OutputTarget::ReadOnlyFile : OutputTarget::File;
 }
 
+// For an output in a folder below the output directory: why that folder cannot be made,
+// when a plain file (or anything else that is not a folder) stands at its name or at a
+// folder's name above it; nothing when the folders are there or can be made.
+std::optional<std::string> BlockedFolder(const fs::path& outputDirectory, const fs::path& folder) {
+    for (fs::path at = folder; !at.empty() && at != outputDirectory && at != at.parent_path(); at = at.parent_path()) {
+        std::error_code ec;
+        const fs::file_status status = fs::status(at, ec);
+        if (fs::is_directory(status)) return std::nullopt;
+        if (fs::exists(status)) return std::make_error_code(std::errc::not_a_directory).message();
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 std::string BatchInput::ShownName() const { return folder.empty() ? displayName : ComposePath(folder, displayName); }
@@ -103,18 +116,23 @@ std::vector<PlannedFile> PlanBatch(const std::vector<BatchInput>& inputs, const 
             refuse(Kind::Refused, FormatMessage("%s - not a regular file, not converted", {name}));
         } else if (check.refusal) {
             refuse(Kind::Skipped, *check.refusal);
+        } else if (const auto blocked = file.input.folder.empty()
+                                            ? std::nullopt
+                                            : BlockedFolder(options.outputDirectory, file.outputPath.parent_path())) {
+            refuse(Kind::Failed, FormatMessage("%s - cannot make the folder %s: %s", {name, file.outputIn, *blocked}));
         } else if (file.target == OutputTarget::ReadOnlyFile) {
             // Never replaced, whatever the policy: the engine would refuse it.
             refuse(Kind::Failed, FormatMessage("%s - %s", {name, engine::IoErrorText(5)}), true);
+        } else if (file.target == OutputTarget::Folder || file.target == OutputTarget::Other) {
+            // Whatever the policy: -f cannot replace a folder either.
+            refuse(Kind::Failed,
+                   FormatMessage("%s - %s in %s is not a file, not replaced", {name, file.outputName, file.outputIn}));
         } else if (!replacing && exists && file.target == OutputTarget::Input) {
             refuse(Kind::Skipped,
                    FormatMessage("%s - would be replaced by its own output, not converted (use -f)", {name}));
         } else if (!replacing && exists) {
             refuse(Kind::Skipped, FormatMessage("%s - %s exists in %s, not replaced (use -f)",
                                                 {name, file.outputName, file.outputIn}));
-        } else if (file.target == OutputTarget::Folder || file.target == OutputTarget::Other) {
-            refuse(Kind::Failed,
-                   FormatMessage("%s - %s in %s is not a file, not replaced", {name, file.outputName, file.outputIn}));
         } else {
             file.ask = options.policy == ReplacementPolicy::Ask &&
                        (file.target == OutputTarget::File || file.target == OutputTarget::Input);

@@ -13,6 +13,7 @@
 #include "quorvel/batch/messages.hpp"
 #include "quorvel/batch/ordered_pool.hpp"
 #include "quorvel/batch/output_folders.hpp"
+#include "quorvel/batch/window_folders.hpp"
 #include "quorvel/engine/memory_limit.hpp"
 #include "quorvel/engine/replace_policy.hpp"
 
@@ -30,6 +31,25 @@ FileOutcome OutputTaken(const PlannedFile& file) {
                           {file.shownName, file.outputName, file.outputIn})};
 }
 
+// Runs the engine for one planned file; every exception becomes an outcome.
+FileOutcome Attempt(const PlannedFile& file, BatchKind kind, EngineCalls& engine, ReplacementPolicy policy,
+                    bool replaceAgreed) {
+    const std::string& name = file.shownName;
+    try {
+        FileOutcome outcome = ConvertFile(kind, file.input.path, file.outputPath, name, engine, replaceAgreed);
+        if (policy == ReplacementPolicy::Refuse && outcome.kind == Kind::Failed &&
+            outcome.text == FormatMessage("%s - %s", {name, engine::OutputFileExists().what()}))
+            return OutputTaken(file);  // the karaoke copy found the name taken
+        return outcome;
+    } catch (const engine::OutputFileExists&) {
+        return OutputTaken(file);
+    } catch (const std::exception& e) {
+        return FailedOutcome(name, e);
+    } catch (...) {
+        return {Kind::Failed, -1, FormatMessage("%s - %s", {name, "unexpected error"}), true};
+    }
+}
+
 // Converts one planned file that has no refusal: makes its output's folder (for an input
 // from a folder below the one named) when missing, then runs the engine. Every exception
 // becomes a failed outcome, so nothing escapes.
@@ -37,25 +57,22 @@ FileOutcome ConvertPlanned(const PlannedFile& file, BatchKind kind, EngineCalls&
                            bool replaceAgreed, OutputFolders& folders) noexcept {
     const std::string& name = file.shownName;
     try {
-        try {
-            if (!file.input.folder.empty()) {
-                std::error_code ec;
-                if (!folders.Make(file.outputPath.parent_path(), ec))
-                    return {Kind::Failed, -1,
-                            FormatMessage("%s - cannot make the folder %s: %s", {name, file.outputIn, ec.message()})};
-            }
-            FileOutcome outcome = ConvertFile(kind, file.input.path, file.outputPath, name, engine, replaceAgreed);
-            if (policy == ReplacementPolicy::Refuse && outcome.kind == Kind::Failed &&
-                outcome.text == FormatMessage("%s - %s", {name, engine::OutputFileExists().what()}))
-                return OutputTaken(file);  // the karaoke copy found the name taken
-            return outcome;
-        } catch (const engine::OutputFileExists&) {
-            return OutputTaken(file);
-        } catch (const std::exception& e) {
-            return FailedOutcome(name, e);
-        } catch (...) {
-            return {Kind::Failed, -1, FormatMessage("%s - %s", {name, "unexpected error"}), true};
+        const bool below = !file.input.folder.empty();
+        const fs::path folder = file.outputPath.has_parent_path() ? file.outputPath.parent_path() : fs::path(".");
+        std::error_code ec;
+        if (below && !folders.Make(folder, ec))
+            return {Kind::Failed, -1,
+                    FormatMessage("%s - cannot make the folder %s: %s", {name, file.outputIn, ec.message()})};
+        FileOutcome outcome = Attempt(file, kind, engine, policy, replaceAgreed);
+        if (outcome.fileError && !FolderExists(folder)) {
+            // The output's folder went while the file converted (another run removed it
+            // as empty): made again once, and the file tried again.
+            if (below && folders.Make(folder, ec)) outcome = Attempt(file, kind, engine, policy, replaceAgreed);
+            if (outcome.fileError && !FolderExists(folder))
+                return {Kind::Failed, -1,
+                        FormatMessage("%s - the output folder %s does not exist", {name, file.outputIn}), true};
         }
+        return outcome;
     } catch (...) {
         // Not even the line could be built (no memory for it).
         return {Kind::Failed, -1, name, true};
@@ -104,7 +121,9 @@ void RunPlan(const std::vector<PlannedFile>& plan, BatchKind kind, EngineCalls& 
         if (!outcome) outcome = ConvertPlanned(file, kind, engine, options.policy, file.ask, folders);
         leave();
         if (options.endOnFileError && outcome->fileError) ended = true;
-        if (options.dropRunningOnStop && options.stopRequested()) return {i, std::nullopt};
+        // A file the stop cut short (its temporary file removed) says nothing of the
+        // file; one that finished, its output under its final name, has its line.
+        if (options.dropRunningOnStop && outcome->fileError && options.stopRequested()) return {i, std::nullopt};
         return {i, std::move(outcome)};
     };
     RunInOrder<RunResult>(count, jobs, run, deliver);

@@ -18,10 +18,15 @@ bool OutputFolders::Make(const fs::path& folder, std::error_code& error) {
         if (fs::is_directory(fs::status(p, ec))) break;  // a link to a folder serves too
         missing.push_back(p);
     }
-    if (missing.empty()) return true;
-    fs::create_directories(folder, error);
-    if (error) return false;
-    made_.insert(made_.end(), missing.begin(), missing.end());
+    // Outermost first, each on its own: only a folder this run made is noted, never one
+    // another run made meanwhile (which that run may be about to write into).
+    for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
+        if (fs::create_directory(*it, error)) {
+            made_.push_back(*it);
+        } else if (error) {
+            return false;
+        }
+    }
     return true;
 }
 

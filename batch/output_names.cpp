@@ -78,12 +78,18 @@ std::vector<OutputNameCheck> CheckOutputNames(const std::vector<NamedOutput>& fi
     for (const NamedOutput& file : files) inputKeys.push_back(keys.Of(file.input));
     const std::set<fs::path::string_type> inputs(inputKeys.begin(), inputKeys.end());
 
-    std::map<fs::path::string_type, std::size_t> claimedBy;  // output key -> first file that names it
+    std::map<fs::path::string_type, std::size_t> claimedBy;   // output key -> first file that names it
+    std::map<fs::path::string_type, std::size_t> givenFirst;  // input key -> first file that is it
     std::vector<OutputNameCheck> checks(files.size());
     for (std::size_t i = 0; i < files.size(); ++i) {
         const NamedOutput& file = files[i];
         const fs::path::string_type key = keys.Of(file.output);
         checks[i].ownInput = key == inputKeys[i];
+        // The same file given twice (a folder named twice, say): converted once.
+        if (!givenFirst.try_emplace(inputKeys[i], i).second) {
+            checks[i].refusal = FormatMessage("%s - given more than once, converted once", {file.displayName});
+            continue;
+        }
         // A file refused because its output is another input claims nothing: that other
         // input keeps its own output name (converted in place where the policy allows).
         if (key != inputKeys[i] && inputs.count(key) != 0) {

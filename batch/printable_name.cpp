@@ -39,6 +39,25 @@ void AppendHexEscape(std::string& out, unsigned char c) {
     out += digits[c & 0x0F];
 }
 
+// The code point of a valid UTF-8 sequence of length 2 or 3 at the start of text.
+char32_t CodePoint(std::string_view text, std::size_t length) noexcept {
+    const auto byte = [&](std::size_t i) { return static_cast<char32_t>(static_cast<unsigned char>(text[i])); };
+    if (length == 2) return ((byte(0) & 0x1F) << 6) | (byte(1) & 0x3F);
+    return ((byte(0) & 0x0F) << 12) | ((byte(1) & 0x3F) << 6) | (byte(2) & 0x3F);
+}
+
+// The characters that change the direction of the text after them (marks, embeddings,
+// overrides, isolates): a name holding one could show its line reversed.
+bool IsBidiControl(char32_t c) noexcept {
+    return c == 0x061C || c == 0x200E || c == 0x200F || (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
+}
+
+void AppendCodePointEscape(std::string& out, char32_t c) {
+    static constexpr char digits[] = "0123456789ABCDEF";
+    out += "\\u";
+    for (int shift = 12; shift >= 0; shift -= 4) out += digits[(c >> shift) & 0x0F];
+}
+
 }  // namespace
 
 std::string PrintableName(std::string_view name) {
@@ -56,7 +75,9 @@ std::string PrintableName(std::string_view name) {
             i += std::max<std::size_t>(length, 1);
             continue;
         }
-        if (c == '\t') {
+        if ((length == 2 || length == 3) && IsBidiControl(CodePoint(name.substr(i), length))) {
+            AppendCodePointEscape(out, CodePoint(name.substr(i), length));
+        } else if (c == '\t') {
             out += "\\t";
         } else if (c == '\n') {
             out += "\\n";

@@ -62,7 +62,7 @@ int RunBatch(const std::vector<InputFile>& inputs, const BatchOptions& options, 
             if (!result.outcome) continue;
             const batch::FileOutcome& outcome = *result.outcome;
             allConverted = allConverted && outcome.Succeeded();
-            lines += report.File(plan[result.index], OutcomeName(outcome.kind), outcome.Succeeded(), outcome.code,
+            lines += report.File(plan[result.index], OutcomeName(outcome), outcome.Succeeded(), outcome.code,
                                  outcome.text);
         }
         delivered += ready.size();

@@ -67,7 +67,10 @@ std::optional<std::uint64_t> ParseMemorySize(const std::string& value) {
     else if (unit == "G" || unit == "GB" || unit == "GIB")
         shift = 30;
     if (digits == 0 || digits > 12 || shift < 0) return std::nullopt;
-    return std::stoull(value.substr(0, digits)) << shift;
+    const std::uint64_t number = std::stoull(value.substr(0, digits));
+    // Past 2^64 bytes the size cannot be held: said as such, not wrapped around.
+    if (number > (UINT64_MAX >> shift)) return UINT64_MAX;
+    return number << shift;
 }
 
 constexpr std::uint64_t SmallestMemoryLimit = std::uint64_t{1} << 20;
@@ -82,6 +85,7 @@ void AddMemoryOption(CLI::App& command, std::string& maxMemory) {
                 const std::optional<std::uint64_t> bytes = ParseMemorySize(value);
                 if (!bytes) return "not a memory size (such as 512M or 2G): " + value;
                 if (*bytes < SmallestMemoryLimit) return "a memory limit below 1M: " + value;
+                if (*bytes == UINT64_MAX) return "a memory size past 2^64 bytes, out of range: " + value;
                 return std::string();
             },
             "SIZE", "SIZE"));
@@ -150,7 +154,7 @@ int RunBatchCommand(batch::BatchKind kind, const BatchArguments& arguments, std:
     return RunBatch(inputs, options, out, err, progress.get());
 }
 
-int RunInfoCommand(const std::vector<std::string>& files, bool json, std::ostream& out) {
+int RunInfoCommand(const std::vector<std::string>& files, bool json, std::ostream& out, std::ostream& err) {
     int status = 0;
     for (const std::string& file : files) {
         // Named as given: reports on files of several folders stay apart.
@@ -162,11 +166,10 @@ int RunInfoCommand(const std::vector<std::string>& files, bool json, std::ostrea
             info.readError = "not a regular file";  // a directory or a device: not opened at all
         else
             info = engine::InspectFile(path);
-        if (json)
-            out << InfoJson(file, info) << '\n' << std::flush;
-        else
-            out << FormatInfo(batch::PrintableName(file), info) << std::flush;
-        if (!out) return 1;  // standard output closed or full: nobody reads the rest
+        // Standard output closed or full: said on standard error (unless the reader has
+        // gone), and nobody reads the rest.
+        if (!WriteOut(out, err, json ? InfoJson(file, info) + '\n' : FormatInfo(batch::PrintableName(file), info)))
+            return 1;
         if (!info.WellFormed()) status = 1;
     }
     return status;
@@ -223,15 +226,17 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
         const int code = app.exit(e, out, err);
-        // --help and --version end with 0; every other parse error is a usage error.
-        return code == 0 ? 0 : UsageError;
+        // --help and --version end with 0 once their text is out; every other parse
+        // error is a usage error.
+        if (code == 0) return WriteOut(out, err, "") ? 0 : 1;
+        return UsageError;
     }
 
     for (std::size_t k = 0; k < kinds.size(); ++k)
         if (batchCommands[k]->parsed()) return RunBatchCommand(kinds[k].kind, batchArguments[k], out, err);
     if (infoCommand->parsed()) {
         ApplyMemoryOption(infoMaxMemory);
-        return RunInfoCommand(infoFiles, infoJson, out);
+        return RunInfoCommand(infoFiles, infoJson, out, err);
     }
     return UsageError;
 }

@@ -38,9 +38,19 @@ void ListDirectory(const std::filesystem::path& path, const std::string& folder,
     for (; !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
         const std::string entry = batch::Utf8FromPath(it->path().filename());
         std::error_code statusError;
+        // An entry that cannot be looked at (its path past the system's length limit,
+        // say) may be a folder or a file of the batch: it gets its line, not silence.
+        const auto unexamined = [&] {
+            found.push_back({it->path(), entry, "cannot list the directory: " + statusError.message(), folder});
+        };
         // A symbolic link to a folder is not a folder here: a tree is walked without
         // following links, so no loop and no folder outside it.
-        if (recursive && std::filesystem::is_directory(it->symlink_status(statusError))) {
+        const std::filesystem::file_status own = it->symlink_status(statusError);
+        if (statusError && (recursive || HasMidiExtension(entry))) {
+            unexamined();
+            continue;
+        }
+        if (recursive && std::filesystem::is_directory(own)) {
             subfolders.push_back({it->path(), entry, std::nullopt, folder});
             continue;
         }

@@ -80,6 +80,11 @@ std::string_view OutcomeName(Kind kind) noexcept {
     return "failed";
 }
 
+std::string_view OutcomeName(const batch::FileOutcome& outcome) noexcept {
+    if (outcome.kind == Kind::Refused && outcome.code == 1) return "failed";
+    return OutcomeName(outcome.kind);
+}
+
 std::string_view DryRunRefusalName(Kind kind) noexcept {
     switch (kind) {
     case Kind::Skipped:

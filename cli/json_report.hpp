@@ -17,6 +17,9 @@ namespace quorvel::cli {
 // The name --json gives an outcome of the batch library's classification: "converted",
 // "copied", "refused", "malformed", "too-large", "failed" or "skipped".
 std::string_view OutcomeName(batch::FileOutcome::Kind kind) noexcept;
+// A file's outcome as --json names it: OutcomeName of its kind, except that an input
+// the engine could not open (result code 1) is "failed", as every other file error.
+std::string_view OutcomeName(const batch::FileOutcome& outcome) noexcept;
 
 // The name --json --dry-run gives a file the plan does not hand to the converter:
 // "would-skip", "would-refuse" or "would-fail" after its refusal kind.

@@ -33,6 +33,10 @@ public:
     }
     int Flush(int handle) override { return ops_.Flush(handle); }
     int FlushFolder(const std::filesystem::path& folder) override { return ops_.FlushFolder(folder); }
+    int CreateUnnamed(const std::filesystem::path& folder) override { return ops_.CreateUnnamed(folder); }
+    // A link never replaces: it is the no-replace move already.
+    int LinkUnnamed(int handle, const std::filesystem::path& to) override { return ops_.LinkUnnamed(handle, to); }
+    bool RemoveIfAbandoned(const std::filesystem::path& name) override { return ops_.RemoveIfAbandoned(name); }
 
 private:
     FileOps& ops_;

@@ -7,8 +7,12 @@
 #include "windows_file_ops.hpp"
 #else
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <ctime>
+#include <string>
 #ifdef __linux__
 #include <sys/syscall.h>
 #endif
@@ -41,6 +45,10 @@ int FollowLinks(const std::filesystem::path& name, std::filesystem::path& resolv
     }
 }
 
+// How long a temporary file must have been left unchanged before it counts as left by
+// a run that was killed.
+constexpr std::time_t AbandonedAfterSeconds = 60;
+
 class SystemOps final : public FileOps {
 public:
     int OpenRead(const std::filesystem::path& name) override {
@@ -61,7 +69,47 @@ public:
         int fd;
         do fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         while (fd < 0 && errno == EINTR);
-        return fd < 0 ? -errno : fd;
+        if (fd < 0) return -errno;
+        // Held while the file is written, so that a later run can tell a live writer's
+        // temporary file from one a killed run left (RemoveIfAbandoned). A file system
+        // without locks still writes the file.
+        ::flock(fd, LOCK_EX | LOCK_NB);
+        return fd;
+    }
+    int CreateUnnamed(const std::filesystem::path& folder) override {
+#ifdef O_TMPFILE
+        // Named later through /proc/self/fd (no privilege needed); without /proc the
+        // file could never be named, so none is made.
+        static const bool procFds = ::access("/proc/self/fd", X_OK) == 0;
+        if (!procFds) return -EOPNOTSUPP;
+        const std::filesystem::path name = folder.empty() ? std::filesystem::path(".") : folder;
+        int fd;
+        do fd = ::open(name.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+        while (fd < 0 && errno == EINTR);
+        if (fd >= 0) return fd;
+        // EISDIR, EINVAL, EOPNOTSUPP: the kernel or the file system has no unnamed files.
+        return errno == EISDIR || errno == EINVAL || errno == EOPNOTSUPP ? -EOPNOTSUPP : -errno;
+#else
+        (void)folder;
+        return -EOPNOTSUPP;
+#endif
+    }
+    int LinkUnnamed(int handle, const std::filesystem::path& to) override {
+        const std::string self = "/proc/self/fd/" + std::to_string(handle);
+        return ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, to.c_str(), AT_SYMLINK_FOLLOW) < 0 ? -errno : 0;
+    }
+    bool RemoveIfAbandoned(const std::filesystem::path& name) override {
+        const int fd = ::open(name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) return false;
+        struct stat info;
+        bool removed = false;
+        // Unchanged for a minute and locked by nobody: its writer is gone. (A writer holds
+        // its lock until it closes the file, just before the move to the final name.)
+        if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
+            ::time(nullptr) - info.st_mtime >= AbandonedAfterSeconds && ::flock(fd, LOCK_EX | LOCK_NB) == 0)
+            removed = ::unlink(name.c_str()) == 0;
+        ::close(fd);
+        return removed;
     }
     std::ptrdiff_t Read(int handle, void* buffer, std::size_t size) override {
         ssize_t n;
@@ -187,6 +235,12 @@ int FileOps::KeepMetadata(int, const std::filesystem::path&, const OutputTarget&
 int FileOps::Flush(int) { return 0; }
 
 int FileOps::FlushFolder(const std::filesystem::path&) { return 0; }
+
+int FileOps::CreateUnnamed(const std::filesystem::path&) { return -EOPNOTSUPP; }
+
+int FileOps::LinkUnnamed(int, const std::filesystem::path&) { return -EOPNOTSUPP; }
+
+bool FileOps::RemoveIfAbandoned(const std::filesystem::path&) { return false; }
 
 FileOps& SystemFileOps() {
     static SystemOps ops;

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "quorvel/engine/errors.hpp"
+#include "quorvel/engine/memory_limit.hpp"
 #include "smf_stream.hpp"
 
 namespace quorvel::engine {
@@ -42,6 +43,8 @@ public:
             info.problem = e.Reason();
         } catch (const InputOverrun&) {
             info.problem = "an event runs past the end of " + TrackName();
+        } catch (const FileTooLarge& e) {
+            info.readError = e.what();
         }
     }
 
@@ -55,33 +58,83 @@ private:
         ReadTrackTable([&] { chunks.emplace_back(ReadPos, TrackRemaining); });
         const Position tableEnd = ReadPos;
         const bool merged = Format == 1 && NumTracks <= MergeMaxTracks;
-        std::vector<std::uint64_t> written;
         std::uint64_t end = 0;  // when the longest track ends: the merged track's end
+        int events = 0;
+        WalkTracks(
+            chunks,
+            [&](int n, std::uint64_t time, bool) {
+                Note(n, info);
+                ++events;
+                end = std::max(end, time);
+            },
+            [&] {
+                info.eventsPerTrack.push_back(events);
+                events = 0;
+            });
+        info.trailingBytes = Image.InputSize - tableEnd;
+        if (!merged || end <= LongestDelta) return;  // no gap can be longer
+        CheckMergedGaps(chunks, end);
+    }
+
+    // Reads every track's events by the merge's rules, in track order, and calls
+    // onEvent(track, time, kept) for each (its time from the track's start and whether
+    // the merge writes it) and trackEnd() after each track read to its end.
+    template <class OnEvent, class TrackEnd>
+    void WalkTracks(const std::vector<std::pair<Position, std::int64_t>>& chunks, OnEvent&& onEvent,
+                    TrackEnd&& trackEnd) {
         bool karaokeSource = false;
         for (int n = 1; n <= NumTracks; ++n) {
             CurrentTrack = n;
-            ReadPos = chunks[n - 1].first;
-            TrackRemaining = chunks[n - 1].second;
+            ReadPos = chunks[static_cast<std::size_t>(n - 1)].first;
+            TrackRemaining = chunks[static_cast<std::size_t>(n - 1)].second;
             RunningStatus = 0;
-            int events = 0;
             std::uint64_t time = 0;
             while (TrackRemaining > 0 && ReadEvent(DeltaAtChunkEnd::EndsTrack)) {
-                Note(n, info);
-                ++events;
                 time += EventDelta;
-                if (merged && !MergeLeavesOut(n, karaokeSource)) written.push_back(time);
+                onEvent(n, time, !MergeLeavesOut(n, karaokeSource));
             }
-            info.eventsPerTrack.push_back(events);
-            end = std::max(end, time);
+            trackEnd();
         }
-        info.trailingBytes = Image.InputSize - tableEnd;
-        if (!merged || end <= LongestDelta) return;  // no gap can be longer
-        written.push_back(end);                      // the closing end-of-track event
-        std::sort(written.begin(), written.end());
+    }
+
+    // The merged track must have no gap between two of its events (its start and its
+    // closing end-of-track event included) that 4 bytes cannot hold. The times are kept
+    // in slots of LongestDelta + 1 ticks, each slot's earliest and latest: a gap inside
+    // a slot is short enough, so only the gaps from one used slot to the next need a look.
+    // The slots take a fixed share of the file's size at most (a file needs an event per
+    // slot to reach the end), and they are counted against the memory limit with the file.
+    void CheckMergedGaps(const std::vector<std::pair<Position, std::int64_t>>& chunks, std::uint64_t end) {
+        constexpr std::uint64_t width = std::uint64_t{LongestDelta} + 1;
+        const std::uint64_t slots = end / width + 1;
+        struct Slot {
+            std::uint32_t first = UINT32_MAX;  // offsets in the slot; first > last: unused
+            std::uint32_t last = 0;
+        };
+        const std::uint64_t limit = MemoryLimit();
+        const std::uint64_t input = static_cast<std::uint64_t>(Image.InputSize);
+        if (slots > (limit - std::min(limit, input)) / sizeof(Slot)) throw FileTooLarge(limit);
+        std::vector<Slot> used(static_cast<std::size_t>(slots));
+        const auto put = [&](std::uint64_t time) {
+            Slot& slot = used[static_cast<std::size_t>(time / width)];
+            const auto offset = static_cast<std::uint32_t>(time % width);
+            slot.first = std::min(slot.first, offset);
+            slot.last = std::max(slot.last, offset);
+        };
+        put(0);    // the merged track's start
+        put(end);  // its closing end-of-track event
+        WalkTracks(
+            chunks,
+            [&](int, std::uint64_t time, bool kept) {
+                if (kept) put(time);
+            },
+            [] {});
         std::uint64_t previous = 0;
-        for (const std::uint64_t time : written) {
-            if (time - previous > LongestDelta) GapTooLong(time - previous);
-            previous = time;
+        for (std::uint64_t k = 0; k < slots; ++k) {
+            const Slot& slot = used[static_cast<std::size_t>(k)];
+            if (slot.first > slot.last) continue;
+            const std::uint64_t first = k * width + slot.first;
+            if (first - previous > LongestDelta) GapTooLong(first - previous);
+            previous = k * width + slot.last;
         }
     }
 

@@ -4,8 +4,11 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
+#include <mutex>
 #include <random>
+#include <set>
 #include <string>
+#include <system_error>
 #include <utility>
 
 #include "quorvel/engine/errors.hpp"
@@ -48,11 +51,48 @@ std::filesystem::path TemporaryNameBeside(const std::filesystem::path& target) {
     return target.parent_path() / name;
 }
 
+// True for a name TemporaryNameBeside gives.
+bool IsTemporaryName(const std::string& name) {
+    return name.size() == 4 + 13 + 4 && name.compare(0, 4, ".qv-") == 0 && name.compare(17, 4, ".tmp") == 0;
+}
+
+// Removes the temporary files that killed runs left in folder, the first time this
+// process writes there (once per folder: a batch of many files into one folder lists it
+// once).
+void SweepOnce(FileOps& ops, const std::filesystem::path& folder) {
+    static std::mutex mutex;
+    static std::set<std::filesystem::path> swept;
+    {
+        const std::lock_guard lock(mutex);
+        if (!swept.insert(folder).second) return;
+    }
+    std::error_code ec;
+    std::filesystem::directory_iterator it(folder.empty() ? std::filesystem::path(".") : folder, ec);
+    for (; !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
+        const std::filesystem::path name = it->path().filename();
+        if (IsTemporaryName(name.string())) ops.RemoveIfAbandoned(it->path());
+    }
+}
+
 }  // namespace
 
 TemporaryOutput::TemporaryOutput(FileOps& ops, std::filesystem::path target) : ops_(ops) {
     if (const int examined = ops_.ExamineOutput(target, target_); examined < 0) throw IoError::FromErrno(-examined);
     if (target_.exists && target_.readOnly) throw IoError(AccessDenied);
+    const std::filesystem::path folder = target_.path.parent_path();
+    try {
+        SweepOnce(ops_, folder);
+    } catch (...) {
+        // No memory to note the folder: the stale files wait for another run.
+    }
+    // A file without a name first, where the system has them: nothing is left if the
+    // process is killed.
+    handle_ = ops_.CreateUnnamed(folder);
+    if (handle_ >= 0) {
+        unnamed_ = true;
+    } else if (handle_ != -EOPNOTSUPP) {
+        throw IoError::FromErrno(-handle_);
+    }
     for (unsigned attempt = 0; attempt < 100 && handle_ < 0; ++attempt) {
         temporary_ = TemporaryNameBeside(target_.path);
         // Entered before the file exists, so that a sweep never misses it.
@@ -68,7 +108,7 @@ TemporaryOutput::TemporaryOutput(FileOps& ops, std::filesystem::path target) : o
         registered_.Release();
         throw IoError::FromErrno(EEXIST);
     }
-    pending_ = true;
+    pending_ = !unnamed_;
     // The sweep may have passed before the file was created.
     if (TemporaryFilesRemoved()) Fail(-EINTR);
     if (target_.exists) {
@@ -121,6 +161,10 @@ void TemporaryOutput::Commit(ReplacePolicy policy) {
     if (replacing) {
         if (const int flushed = ops_.Flush(handle_); flushed < 0) Fail(flushed);
     }
+    if (unnamed_) {
+        CommitUnnamed(policy, replacing);
+        return;
+    }
     const int closed = ops_.Close(std::exchange(handle_, -1));
     if (closed < 0) Fail(closed);
     const int moved = policy == ReplacePolicy::Replace ? ops_.Rename(temporary_, target_.path)
@@ -135,6 +179,56 @@ void TemporaryOutput::Commit(ReplacePolicy policy) {
     pending_ = false;
     registered_.Release();
     // The move is done; a folder that cannot be flushed changes nothing of that.
+    if (replacing) ops_.FlushFolder(target_.path.parent_path());
+}
+
+void TemporaryOutput::CommitUnnamed(ReplacePolicy policy, bool replacing) {
+    if (policy != ReplacePolicy::Replace) {
+        // The name is given only when it is free: the kernel refuses a taken one.
+        if (const int linked = ops_.LinkUnnamed(handle_, target_.path); linked < 0) {
+            Abandon();
+            if (linked == -EEXIST) throw OutputFileExists();
+            throw IoError::FromErrno(-linked);
+        }
+        const int closed = ops_.Close(std::exchange(handle_, -1));
+        registered_.Release();
+        if (closed < 0) throw IoError::FromErrno(-closed);
+        return;
+    }
+    // A name that is free is simply taken.
+    if (!replacing) {
+        const int direct = ops_.LinkUnnamed(handle_, target_.path);
+        if (direct == 0) {
+            const int closed = ops_.Close(std::exchange(handle_, -1));
+            registered_.Release();
+            if (closed < 0) throw IoError::FromErrno(-closed);
+            return;
+        }
+        if (direct != -EEXIST) Fail(direct);
+        // Taken meanwhile: replaced as any other file.
+    }
+    // Replacing: the file gets a temporary name first and is then moved over the old one
+    // in one step, so the target is never missing or half written.
+    int linked = -EEXIST;
+    for (unsigned attempt = 0; attempt < 100 && linked == -EEXIST; ++attempt) {
+        temporary_ = TemporaryNameBeside(target_.path);
+        if (const int entered = registered_.Enter(temporary_); entered < 0) Fail(entered);
+        linked = ops_.LinkUnnamed(handle_, temporary_);
+    }
+    if (linked < 0) Fail(linked);
+    pending_ = true;
+    const int closed = ops_.Close(std::exchange(handle_, -1));
+    if (closed < 0) Fail(closed);
+    if (TemporaryFilesRemoved()) Fail(-EINTR);
+    const int moved = ops_.Rename(temporary_, target_.path);
+    // A caller's FileOps may refuse to replace there (the conversions' no-replace entries).
+    if (moved == -EEXIST) {
+        Abandon();
+        throw OutputFileExists();
+    }
+    if (moved < 0) Fail(moved);
+    pending_ = false;
+    registered_.Release();
     if (replacing) ops_.FlushFolder(target_.path.parent_path());
 }
 

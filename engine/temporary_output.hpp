@@ -10,8 +10,10 @@
 
 namespace quorvel::engine {
 
-// A new file being written under a temporary name beside its target, which takes the
-// target's name only in Commit, once every byte is written and the file is closed.
+// A new file being written without a name (where the system has such files, so that
+// a killed process leaves nothing) or under a temporary name beside its target; it takes
+// the target's name only in Commit, once every byte is written. The first output into a
+// folder removes the temporary files that killed runs left there.
 // A symbolic link at the target is followed: the file it leads to is what is replaced.
 // Every failure removes the temporary file and throws; so does destroying an object
 // that was not committed. The target is never touched before the last step, and no
@@ -38,6 +40,7 @@ public:
     void Commit(ReplacePolicy policy);
 
 private:
+    void CommitUnnamed(ReplacePolicy policy, bool replacing);
     [[noreturn]] void Fail(std::ptrdiff_t negativeErrno);
     void Abandon() noexcept;
 
@@ -46,7 +49,8 @@ private:
     std::filesystem::path temporary_;
     RegisteredTemporary registered_;
     int handle_ = -1;
-    bool pending_ = false;  // the temporary file exists and is ours to remove
+    bool pending_ = false;  // the temporary file exists under its name and is ours to remove
+    bool unnamed_ = false;  // the file has no name yet (CreateUnnamed)
 };
 
 }  // namespace quorvel::engine

@@ -1,5 +1,8 @@
 #include "windows_file_ops.hpp"
 
+#include <chrono>
+#include <system_error>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
@@ -144,6 +147,13 @@ int WindowsFileOps::Rename(const std::filesystem::path& from, const std::filesys
 int WindowsFileOps::RenameNoReplace(const std::filesystem::path& from, const std::filesystem::path& to) {
     if (!calls_.Move(SystemPathForm(from), SystemPathForm(to), MOVEFILE_WRITE_THROUGH)) return Failure();
     return 0;
+}
+
+bool WindowsFileOps::RemoveIfAbandoned(const std::filesystem::path& name) {
+    std::error_code ec;
+    const auto written = std::filesystem::last_write_time(name, ec);
+    if (ec || std::filesystem::file_time_type::clock::now() - written < std::chrono::seconds(60)) return false;
+    return calls_.Delete(SystemPathForm(name));
 }
 
 int WindowsFileOps::Remove(const std::filesystem::path& name) {

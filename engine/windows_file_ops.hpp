@@ -79,6 +79,9 @@ public:
     int Flush(int handle) override;
     // The moves are made with MOVEFILE_WRITE_THROUGH: nothing is left to flush.
     int FlushFolder(const std::filesystem::path& folder) override;
+    // Unchanged for a minute, and deletable: a live writer holds its file open without
+    // sharing, so the delete fails for it.
+    bool RemoveIfAbandoned(const std::filesystem::path& name) override;
 
 private:
     int Failure();

@@ -140,7 +140,7 @@ TEST(BatchPlan, EachPolicyDecidesWhatStandsAtTheOutputName) {
         {"file.mid", ReplacementPolicy::Ask, Target::File, std::nullopt, true},
         {"locked.mid", ReplacementPolicy::Replace, Target::ReadOnlyFile, Kind::Failed, false},
         {"locked.mid", ReplacementPolicy::Ask, Target::ReadOnlyFile, Kind::Failed, false},
-        {"folder.mid", ReplacementPolicy::Refuse, Target::Folder, Kind::Skipped, false},
+        {"folder.mid", ReplacementPolicy::Refuse, Target::Folder, Kind::Failed, false},
         {"folder.mid", ReplacementPolicy::Replace, Target::Folder, Kind::Failed, false},
         {"folder.mid", ReplacementPolicy::Ask, Target::Folder, Kind::Failed, false},
         {"self.mid", ReplacementPolicy::Refuse, Target::Input, Kind::Skipped, false},

@@ -17,6 +17,8 @@
 
 #include "quorvel/batch/batch_driver.hpp"
 #include "quorvel/batch/batch_kind.hpp"
+#include "quorvel/batch/batch_plan.hpp"
+#include "quorvel/batch/batch_run.hpp"
 #include "quorvel/batch/batch_session.hpp"
 #include "quorvel/engine/errors.hpp"
 #include "quorvel/batch/messages.hpp"
@@ -774,6 +776,35 @@ TEST(ResultsInOneList, SavedTextHasEveryLineThenTheCounts) {
     // A folder that does not exist: a reason, and nothing written anywhere.
     EXPECT_NE(SaveResults(list, dir / "missing" / "results.txt"), std::nullopt);
     EXPECT_EQ(dir.Entries(), std::vector<std::string>{"results.txt"});
+}
+
+// ---- Output folders that go while a batch runs ---------------------------------------
+
+// Another run removed the output's folder (as empty) just as this one was to write into
+// it: the folder is made again once and the file tried again; when it is gone again, the
+// line names the folder.
+TEST(OutputFolders, AFolderThatGoesUnderARunIsMadeAgainOnce) {
+    for (const int removals : {1, 2}) {
+        testing::TempDir dir;
+        std::filesystem::create_directory(dir / "out");
+        const std::vector<PlannedFile> plan = PlanBatch({{dir / "in" / "sub" / "a.mid", "a.mid", std::nullopt, "sub"}},
+                                                        {BatchKind::Smf0, dir / "out", "out", ReplacementPolicy::Refuse,
+                                                         NameStyle::Printable});
+        FakeEngine engine;
+        const auto folderGoes = [&]() -> int {
+            std::filesystem::remove(dir / "out" / "sub");
+            throw engine::IoError(2);
+        };
+        engine.steps = {folderGoes, removals == 1 ? Code(0) : folderGoes};
+        std::vector<std::string> lines;
+        RunPlan(plan, BatchKind::Smf0, engine, {}, [&](std::vector<RunResult>&& ready, std::size_t) {
+            for (const RunResult& result : ready) lines.push_back(result.outcome->text);
+        });
+        EXPECT_EQ(engine.calls.size(), 2U);
+        const std::string name = In("sub", "a.mid");
+        const std::string gone = name + " - the output folder " + In("out", "sub") + " does not exist";
+        EXPECT_EQ(lines, std::vector<std::string>{removals == 1 ? name + " converted to type 0" : gone}) << removals;
+    }
 }
 
 // ---- The final box ------------------------------------------------------------------

@@ -48,6 +48,15 @@ TEST(PrintedNames, ControlCharactersAndBytesOutsideUtf8AreEscaped) {
          "a\xC2\xA0"
          "b"},
         {"stray and truncated bytes", "\xFF\xE2\x82", "\\xff\\xe2\\x82"},
+        {"direction overrides and marks",
+         "evil\xE2\x80\xAE"
+         "dim.mid\xE2\x80\x8F\xD8\x9C\xE2\x81\xA6",
+         "evil\\u202Edim.mid\\u200F\\u061C\\u2066"},
+        {"other punctuation of that block is text",
+         "a\xE2\x80\x94"
+         "b",
+         "a\xE2\x80\x94"
+         "b"},
         {"overlong form and surrogate", "\xC0\xAF\xED\xA0\x80", "\\xc0\\xaf\\xed\\xa0\\x80"},
 #ifndef _WIN32
         {"backslash", "a\\b", "a\\\\b"},

@@ -5,10 +5,13 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <set>
 #include <csignal>
 #include <fstream>
 #include <string>
@@ -50,11 +53,12 @@ void MakeBatch(const TempDir& dir, int count) {
     }
 }
 
-// Names in folder that look like temporary files.
+// Names in folder that look like temporary files, sorted.
 std::vector<std::string> TemporaryFiles(const fs::path& folder) {
     std::vector<std::string> found;
     for (const auto& entry : fs::directory_iterator(folder))
         if (entry.path().extension() == ".tmp") found.push_back(entry.path().filename().string());
+    std::sort(found.begin(), found.end());
     return found;
 }
 
@@ -144,14 +148,51 @@ TEST_P(StopSignal, LeavesNoTemporaryFileAndPrintsTheFinishedLines) {
     ASSERT_FALSE(lines.empty());
     EXPECT_LT(lines.size(), static_cast<std::size_t>(Count)) << "the batch ended before the signal";
     std::string previous;
+    std::set<std::string> printed;
     const Bytes expected = ReadFile(fs::path(dir / "out") / "s0000.mid");
     for (const std::string& line : lines) {
         const std::string name = line.substr(0, line.find(' '));
         ASSERT_EQ(line, name + " converted to type 0");
         EXPECT_LT(previous, name) << "out of input order";
         EXPECT_TRUE(ReadFile(dir / "out" / name) == expected) << name;
+        printed.insert(name);
         previous = name;
     }
+    // And the other way round: every output on disk has its line, also one that a
+    // worker finished while the stop came.
+    for (const auto& entry : fs::directory_iterator(dir / "out"))
+        EXPECT_EQ(printed.count(entry.path().filename().string()), 1U) << entry.path() << " has no line";
+}
+
+// A run killed outright (SIGKILL, a power cut) cannot clean up: its outputs are written
+// without a name until they are whole, so none is left. A temporary file that an older
+// or other run left (named, unchanged for long, locked by nobody) goes with the next run
+// into that folder; one a live writer holds stays.
+TEST(Kill, LeavesNoTemporaryFileAndTheNextRunSweepsStaleOnes) {
+    TempDir dir;
+    MakeBatch(dir, 600);
+    const StartedCli started = StartCli({"smf0", "-j", "2", "-o", "out", "in"}, dir.Path());
+    ASSERT_TRUE(WaitForALine(started.outName));
+    ::kill(started.pid, SIGKILL);
+    FinishCli(started);  // ended by the signal itself: no exit status
+    EXPECT_EQ(TemporaryFiles(dir / "out"), std::vector<std::string>{});
+
+    const auto stale = [&](const char* name) {
+        const fs::path path = dir / "out" / name;
+        WriteFile(path, kEarlier);
+        const struct timespec old[2] = {{0, UTIME_OMIT}, {::time(nullptr) - 3600, 0}};
+        ::utimensat(AT_FDCWD, path.c_str(), old, 0);
+        return path;
+    };
+    stale(".qv-abcdefghijklm.tmp");
+    const int held = ::open(stale(".qv-nopqrstuvwxyz.tmp").c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);            // as a live writer holds its file
+    WriteFile(dir / "out" / "notes.tmp", kEarlier);  // not one of Quorvel's
+    const CliRun second = RunCli({"smf0", "-f", "-o", "out", "in/s0000.mid"}, dir.Path());
+    ::close(held);
+    EXPECT_EQ(second.status, 0) << second.err;
+    EXPECT_EQ(TemporaryFiles(dir / "out"), (std::vector<std::string>{".qv-nopqrstuvwxyz.tmp", "notes.tmp"}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Signals, StopSignal,

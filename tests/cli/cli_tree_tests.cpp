@@ -4,8 +4,15 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <iterator>
 #include <map>
 #include <string>
@@ -14,6 +21,7 @@
 #include "quorvel/batch/naming.hpp"
 #include "cli_process.hpp"
 #include "smf_test_support.hpp"
+#include "unprivileged.hpp"
 
 namespace quorvel::testing {
 namespace {
@@ -254,6 +262,134 @@ TEST(Recursive, OutputFoldersAreMadeForOutputsOnly) {
     EXPECT_EQ(Everything(dir / "out"),
               (std::map<std::string, std::string>{{"b.mid", AsString(RunType0(Song(60)).output)},
                                                   {"sub", "a file where the folder would go"}}));
+}
+
+// What one look at the disk shows, the dry run says as the real run then does: the same
+// line, "would-fail" where the real run fails. Each row in a folder of its own; the real
+// run's outcome in --json is "failed" for every one of these file errors.
+TEST(DryRun, SaysWhatTheRealRunThenDoes) {
+    struct Row {
+        const char* name;
+        std::vector<std::string> arguments;  // after "smf0", before the inputs' options
+        std::function<void(const TempDir&)> make;
+        std::string line;
+    };
+    const std::vector<Row> rows = {
+        {"missing input", {"-o", "out", "missing.mid"}, [](const TempDir&) {}, "missing.mid - Error opening file"},
+        {"folder at the output name",
+         {"-o", "out", "a.mid"},
+         [](const TempDir& dir) { fs::create_directory(dir / "out" / "a.mid"); },
+         "a.mid - a.mid in out is not a file, not replaced"},
+        {"folder at the output name, -f",
+         {"-f", "-o", "out", "a.mid"},
+         [](const TempDir& dir) { fs::create_directory(dir / "out" / "a.mid"); },
+         "a.mid - a.mid in out is not a file, not replaced"},
+        {"output folder blocked by a file",
+         {"-r", "-o", "out", "in"},
+         [](const TempDir& dir) {
+             fs::create_directories(dir / "in" / "sub");
+             WriteFile(dir / "in" / "sub" / "a.mid", Song(61));
+             WriteFile(dir / "out" / "sub", Text("a file where the folder would go"));
+         },
+         Native("sub/a.mid - cannot make the folder out/sub: Not a directory")},
+#ifndef _WIN32
+        {"dangling link",
+         {"-o", "out", "link.mid"},
+         [](const TempDir& dir) { fs::create_symlink("nowhere.mid", dir / "link.mid"); },
+         "link.mid - Error opening file"},
+        {"looping link",
+         {"-o", "out", "loop.mid"},
+         [](const TempDir& dir) { fs::create_symlink("loop.mid", dir / "loop.mid"); },
+         "loop.mid - Error opening file"},
+#endif
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        TempDir dir;
+        fs::create_directory(dir / "out");
+        WriteFile(dir / "a.mid", Song(60));
+        row.make(dir);
+        std::vector<std::string> dry = {"smf0", "--dry-run"}, real = {"smf0", "--json"};
+        dry.insert(dry.end(), row.arguments.begin(), row.arguments.end());
+        real.insert(real.end(), row.arguments.begin(), row.arguments.end());
+        const auto before = Everything(dir / "out");
+        const CliRun dryRun = RunCli(dry, dir.Path());
+        EXPECT_EQ(Everything(dir / "out"), before) << "a dry run writes nothing";
+        ASSERT_FALSE(dryRun.Lines().empty()) << dryRun.err;
+        EXPECT_EQ(dryRun.Lines()[0], row.line);
+        EXPECT_EQ(dryRun.status, 1);
+        dry.insert(dry.begin() + 1, "--json");
+        EXPECT_EQ(Objects(RunCli(dry, dir.Path())).at(0).at("outcome"), "would-fail");
+        const std::vector<Json> objects = Objects(RunCli(real, dir.Path()));
+        ASSERT_FALSE(objects.empty());
+        EXPECT_EQ(objects[0].at("message"), row.line);
+        EXPECT_EQ(objects[0].at("outcome"), "failed");
+    }
+#ifndef _WIN32
+    // An input that may not be read, as a user whom permission bits bind.
+    RunUnprivileged([] {
+        TempDir dir;
+        WriteFile(dir / "a.mid", Song(60));
+        fs::permissions(dir / "a.mid", fs::perms::none);
+        fs::create_directory(dir / "out");
+        const CliRun dryRun = RunCli({"smf0", "--dry-run", "-o", "out", "a.mid"}, dir.Path());
+        const CliRun realRun = RunCli({"smf0", "-o", "out", "a.mid"}, dir.Path());
+        ASSERT_FALSE(dryRun.Lines().empty());
+        EXPECT_EQ(dryRun.Lines()[0], "a.mid - Error opening file");
+        EXPECT_EQ(realRun.Lines(), (std::vector<std::string>{"a.mid - Error opening file", "Conversion Complete"}));
+    });
+#endif
+}
+
+#ifndef _WIN32
+// A tree deeper than the system's path limit (4096 bytes on Linux), made folder by
+// folder through directory handles: the entry whose path is too long to look at gets its
+// line, and the files above it are converted as usual.
+TEST(Recursive, AnEntryPastThePathLimitGetsItsLine) {
+    TempDir dir;
+    fs::create_directories(dir / "tree");
+    WriteFile(dir / "tree" / "top.mid", Song(60));
+    fs::create_directory(dir / "out");
+    const std::string name(253, 'd');
+    int folder = ::open((dir / "tree").c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_GE(folder, 0);
+    std::string relative;  // below tree, as long as the lines show it
+    for (int depth = 0; depth < 17; ++depth) {
+        ASSERT_EQ(::mkdirat(folder, name.c_str(), 0755), 0) << depth;
+        const int next = ::openat(folder, name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        ::close(folder);
+        ASSERT_GE(next, 0) << depth;
+        folder = next;
+        relative += (relative.empty() ? "" : "/") + name;
+    }
+    ::close(folder);
+    const CliRun run = RunCli({"smf0", "-r", "-o", "out", "tree"}, dir.Path());
+    EXPECT_EQ(run.status, 1);
+    const std::vector<std::string> lines = run.Lines();
+    ASSERT_EQ(lines.size(), 3u) << run.out;
+    EXPECT_EQ(lines[0], "top.mid converted to type 0");
+    EXPECT_NE(lines[1].find(" - cannot list the directory: File name too long"), std::string::npos) << lines[1];
+    EXPECT_EQ(lines[1].rfind(name + "/", 0), 0u) << "named by its path below the folder given";
+    EXPECT_EQ(lines[2], "Conversion Complete");
+}
+#endif
+
+// info keeps to --max-memory as the conversions do: a format-1 file whose events lie far
+// apart in time needs room to check the merged track's gaps, counted with the file.
+TEST(Info, KeepsToTheMemoryLimit) {
+    TempDir dir;
+    Bytes events;
+    for (int i = 0; i < 140000; ++i) {
+        const Bytes event{0x8F, 0xFF, 0xFF, 0x7F, 0x90, 0x3C, 0x40};  // the longest delta, a note
+        events.insert(events.end(), event.begin(), event.end());
+    }
+    WriteFile(dir / "sparse.mid",
+              Concat({Header(1, 2, 96), Track(Hex("00 FF 2F 00")), Track(Concat({events, Hex("00 FF 2F 00")}))}));
+    const CliRun small = RunCli({"info", "--max-memory", "1M", "sparse.mid"}, dir.Path());
+    EXPECT_EQ(small.status, 1);
+    EXPECT_EQ(small.Lines(), std::vector<std::string>{"sparse.mid: File too large (over the memory limit of 1 MiB)"});
+    const CliRun ample = RunCli({"info", "sparse.mid"}, dir.Path());
+    EXPECT_EQ(ample.status, 0) << ample.out;
 }
 
 // What each field holds is the unit tests' business; here the command and its status.

@@ -21,9 +21,10 @@ struct RunOptions {
     ReplacementPolicy policy = ReplacementPolicy::Refuse;  // the plan's
     // The windows end a batch on a file error (FileOutcome::fileError): no file starts after it.
     bool endOnFileError = false;
-    // quorvel-cli drops the outcome of a file that was still converting when the stop came
-    // (the stop removed its temporary file, so its outcome says nothing of the file); the
-    // windows report it.
+    // quorvel-cli drops the file error of a file that was still converting when the stop
+    // came (the stop removed its temporary file, so the error says nothing of the file);
+    // every other outcome, a finished output above all, keeps its line. The windows
+    // report everything.
     bool dropRunningOnStop = false;
     // Asked before each file starts, from any worker: true once the batch is to stop.
     std::function<bool()> stopRequested = [] { return false; };

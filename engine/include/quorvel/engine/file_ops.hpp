@@ -66,6 +66,19 @@ public:
     // Makes the names in folder durable on disk (after a move into it). 0 or -errno; the
     // default does nothing.
     virtual int FlushFolder(const std::filesystem::path& folder);
+
+    // A new file without a name in folder, for writing: the system discards it when the
+    // process ends before LinkUnnamed gives it one, so a killed run leaves nothing behind.
+    // Returns a handle or -errno; -EOPNOTSUPP where there are no such files (the default,
+    // Windows, file systems without them).
+    virtual int CreateUnnamed(const std::filesystem::path& folder);
+    // Gives the unnamed file open as handle the name to, which must be free (-EEXIST when
+    // it is taken). 0 or -errno; the default has no unnamed files (-EOPNOTSUPP).
+    virtual int LinkUnnamed(int handle, const std::filesystem::path& to);
+    // Removes name, a temporary file of Quorvel's, when no process writes it any more
+    // and it has not changed for a while (a run that was killed); a file a live run
+    // writes is never touched. True when it was removed. The default removes nothing.
+    virtual bool RemoveIfAbandoned(const std::filesystem::path& name);
 };
 
 // The operating system's files. Stateless and safe to share between threads.
