@@ -235,5 +235,34 @@ TEST(FailedWrite, OfTheLinesGivesAMessageAndStatusOne) {
     EXPECT_TRUE(TemporaryFiles(dir / "out").empty());
 }
 
+// Every other text quorvel-cli writes says so too when it cannot be written: info's
+// report and --help, each with a message on standard error and exit status 1.
+TEST(FailedWrite, OfInfoAndHelpGivesAMessageAndStatusOne) {
+    TempDir dir;
+    MakeBatch(dir, 1);
+    for (const std::vector<std::string>& arguments :
+         {std::vector<std::string>{"info", "in/s0000.mid"}, std::vector<std::string>{"--help"}}) {
+        const int full = ::open("/dev/full", O_WRONLY);
+        ASSERT_GE(full, 0);
+        const StartedCli started = StartCli(arguments, dir.Path(), -1, full);
+        ::close(full);
+        const CliRun run = FinishCli(started);
+        EXPECT_EQ(run.status, 1) << arguments[0];
+        EXPECT_EQ(run.err, "quorvel-cli: cannot write the results: No space left on device\n") << arguments[0];
+    }
+}
+
+// The same folder named twice: its files are converted once, and the second naming of
+// each says so (no "same output name" clash with itself).
+TEST(GivenTwice, IsConvertedOnce) {
+    TempDir dir;
+    MakeBatch(dir, 2);
+    const CliRun run = RunCli({"smf0", "-o", "out", "in", "in"}, dir.Path());
+    EXPECT_EQ(run.Lines(),
+              (std::vector<std::string>{"s0000.mid converted to type 0", "s0001.mid converted to type 0",
+                                        "s0000.mid - given more than once, converted once",
+                                        "s0001.mid - given more than once, converted once", "Conversion Complete"}));
+}
+
 }  // namespace
 }  // namespace quorvel::testing

@@ -358,7 +358,8 @@ INSTANTIATE_TEST_SUITE_P(
                       UsageCase{"EmptyFileName", {"kar", "a.mid", ""}}, UsageCase{"EmptyInfoFileName", {"info", ""}},
                       UsageCase{"MemoryLimitBelowOneMebibyte", {"smf0", "--max-memory", "512K", "a.mid"}},
                       UsageCase{"MemoryLimitWithAnUnknownUnit", {"info", "--max-memory", "2T", "a.mid"}},
-                      UsageCase{"MemoryLimitNotANumber", {"smf1", "--max-memory", "lots", "a.mid"}}),
+                      UsageCase{"MemoryLimitNotANumber", {"smf1", "--max-memory", "lots", "a.mid"}},
+                      UsageCase{"MemoryLimitPast64Bits", {"smf0", "--max-memory", "999999999999G", "a.mid"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Arguments, HelpAndVersionExitWithZero) {
