@@ -178,7 +178,7 @@ void TMidiForm::BuildControls() {
     FileListBox1 = new FileListBox(GroupBox1);
     FileListBox1->setObjectName(QStringLiteral("FileListBox1"));
     FileListBox1->setMinimumHeight(px(145));
-    FilterComboBox1 = new FilterComboBox(QString::fromLatin1(MidiFileFilter), GroupBox1);
+    FilterComboBox1 = new FilterComboBox(ToQString(batch::MidiFileFilter), GroupBox1);
     FilterComboBox1->setObjectName(QStringLiteral("FilterComboBox1"));
     auto* input = new QVBoxLayout(GroupBox1);
     input->setContentsMargins(px(8), px(8), px(8), px(8));

@@ -33,8 +33,6 @@ class ProgressWindow;
 inline constexpr int ProgressDelayMs = 1000;
 inline constexpr int ProgressRefreshMs = 100;
 
-// The filter of FilterComboBox1: description and mask, alternating.
-inline constexpr const char* MidiFileFilter = "Midi Files (*.mid)|*.mid|Karaoke Files (*.kar)|*.kar";
 
 // The main window. It owns the controls, wires their signals to the handlers below and
 // answers the batch driver's questions; the batches run in a batch::BatchSession, on

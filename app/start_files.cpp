@@ -1,23 +1,22 @@
 #include "start_files.hpp"
 
-#include <QFileInfo>
 #include <QMimeData>
-#include <QRegularExpression>
 #include <QUrl>
 
 #include <algorithm>
+#include <filesystem>
 #include <stdexcept>
+#include <vector>
 
 #include "file_controls.hpp"
 #include "midi_form.hpp"
+#include "qt_text.hpp"
 #include "quorvel/batch/batch_driver.hpp"
+#include "quorvel/batch/messages.hpp"
+#include "quorvel/batch/start_place.hpp"
 
 namespace quorvel::app {
 namespace {
-
-bool ContainsName(const QStringList& names, const QString& name) {
-    return std::any_of(names.begin(), names.end(), [&](const QString& n) { return SameFileName(n, name); });
-}
 
 template <class T>
 T& Component(TMidiForm& form, const char* name) {
@@ -28,41 +27,6 @@ T& Component(TMidiForm& form, const char* name) {
 
 }  // namespace
 
-StartPlace PlanStart(const QStringList& paths, const QStringList& masks) {
-    StartPlace place;
-    QList<QFileInfo> files;
-    for (const QString& path : paths) {
-        const QFileInfo info(path);
-        if (path.isEmpty() || !(info.isFile() || info.isDir())) {
-            place.missing << path;
-            continue;
-        }
-        if (place.directory.isEmpty()) {
-            place.directory = NormalDirectory(info.isDir() ? info.absoluteFilePath() : info.absolutePath());
-            if (info.isFile()) {
-                const auto match = std::find_if(masks.begin(), masks.end(), [&](const QString& mask) {
-                    return MatchesMask(info.fileName(), mask);
-                });
-                if (match != masks.end()) place.filterIndex = static_cast<int>(match - masks.begin());
-            }
-        }
-        if (info.isFile()) files << info;
-    }
-    for (const QFileInfo& file : files) {
-        if (SameDirectory(NormalDirectory(file.absolutePath()), place.directory) &&
-            !ContainsName(place.selected, file.fileName()))
-            place.selected << file.fileName();
-    }
-    return place;
-}
-
-QStringList FilterMasks(const QString& filter) {
-    const QStringList parts = filter.split(QLatin1Char('|'));
-    QStringList masks;
-    for (qsizetype i = 1; i < parts.size(); i += 2) masks << parts.at(i);
-    return masks;
-}
-
 QStringList DroppedPaths(const QMimeData* data) {
     QStringList paths;
     if (data == nullptr || !data->hasUrls()) return paths;
@@ -72,19 +36,16 @@ QStringList DroppedPaths(const QMimeData* data) {
 }
 
 void OpenPaths(TMidiForm& form, const QStringList& paths) {
-    const StartPlace place = PlanStart(paths, FilterMasks(QString::fromLatin1(MidiFileFilter)));
-    if (!place.missing.isEmpty()) {
-        // One line per path, as the batches report files: "name - reason".
-        batch::RunHandler(form, [&place] {
-            QStringList lines;
-            for (const QString& path : place.missing) lines << path + QStringLiteral(" - No such file or folder");
-            throw std::runtime_error(lines.join(QLatin1Char('\r')).toStdString());
-        });
-    }
-    if (place.directory.isEmpty()) return;
-    batch::RunHandler(form, [&form, &place] {
+    std::vector<std::filesystem::path> given;
+    for (const QString& path : paths) given.push_back(NativePath(path));
+    const batch::StartPlace place = batch::PlanStart(given, batch::FilterMasks(batch::MidiFileFilter));
+    if (!place.missing.empty()) form.ErrorReport(batch::ApplicationTitle, batch::MissingPathsText(place.missing));
+    if (place.directory.empty()) return;
+    QStringList selected;
+    for (const std::filesystem::path& name : place.selected) selected << DisplayText(name);
+    batch::RunHandler(form, [&] {
         // Through the controls, as a user would go: the window's handlers follow them.
-        Component<DirectoryListBox>(form, "DirectoryListBox1").SetDirectory(place.directory);
+        Component<DirectoryListBox>(form, "DirectoryListBox1").SetDirectory(DisplayText(place.directory));
         if (place.filterIndex >= 0)
             Component<FilterComboBox>(form, "FilterComboBox1").setCurrentIndex(place.filterIndex);
         auto& list = Component<FileListBox>(form, "FileListBox1");
@@ -92,7 +53,9 @@ void OpenPaths(TMidiForm& form, const QStringList& paths) {
         QListWidgetItem* first = nullptr;
         for (int i = 0; i < list.count(); ++i) {
             QListWidgetItem* item = list.item(i);
-            if (!ContainsName(place.selected, item->text())) continue;
+            const bool given = std::any_of(selected.begin(), selected.end(),
+                                           [&](const QString& name) { return SameFileName(name, item->text()); });
+            if (!given) continue;
             item->setSelected(true);
             if (first == nullptr) first = item;
         }

@@ -18,6 +18,7 @@
 #include "file_controls.hpp"
 #include "progress_window.hpp"
 #include "quorvel/batch/messages.hpp"
+#include "quorvel/batch/start_place.hpp"
 #include "quorvel/batch/window_folders.hpp"
 #include "results_window.hpp"
 
@@ -191,7 +192,7 @@ TMidiForm::TMidiForm(batch::EngineCalls& engine, const wchar_t* settingsKey, uns
     (void)registered;
 
     const std::wstring title = Widen(batch::ApplicationTitle);
-    CreateWindowExW(WS_EX_CONTROLPARENT, MainWindowClass, title.c_str(),
+    CreateWindowExW(WS_EX_CONTROLPARENT | WS_EX_ACCEPTFILES, MainWindowClass, title.c_str(),
                     WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, CW_USEDEFAULT, CW_USEDEFAULT, 100, 100,
                     nullptr, nullptr, instance, this);
     if (hwnd_ == nullptr) throw std::runtime_error("The main window cannot be created");
@@ -312,7 +313,7 @@ void TMidiForm::CreateControls() {
     }
 
     ReadDrives();
-    filterEntries_ = ParseFilter(MidiFileFilter);
+    filterEntries_ = ParseFilter(Widen(batch::MidiFileFilter));
     for (const auto& [description, mask] : filterEntries_)
         SendMessageW(filter_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(description.c_str()));
     SendMessageW(filter_, CB_SETCURSEL, 0, 0);
@@ -450,6 +451,23 @@ LRESULT TMidiForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             for (Tree* tree : {&inputTree_, &outputTree_}) LeaveMissingFolder(*tree, shown);
         }
         return 0;
+    case WM_DROPFILES: {
+        // Files and folders dropped on the window are taken as the command line's; not
+        // while a batch runs, which keeps its folder and selection to the end.
+        const auto drop = reinterpret_cast<HDROP>(wParam);
+        std::vector<std::wstring> paths;
+        if (!BatchRunning()) {
+            const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+            for (UINT i = 0; i < count; ++i) {
+                std::wstring path(DragQueryFileW(drop, i, nullptr, 0) + 1, L'\0');
+                path.resize(DragQueryFileW(drop, i, path.data(), static_cast<UINT>(path.size())));
+                paths.push_back(std::move(path));
+            }
+        }
+        DragFinish(drop);
+        if (!paths.empty()) OpenPaths(paths);
+        return 0;
+    }
     case WM_CONTEXTMENU:
         if (reinterpret_cast<HWND>(wParam) == outputTree_.list) {
             ShowTreeMenu(lParam);
@@ -763,6 +781,33 @@ void TMidiForm::RereadFiles(bool keepSelection) {
     }
     SendMessageW(fileList_, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(fileList_, nullptr, TRUE);
+}
+
+void TMidiForm::OpenPaths(const std::vector<std::wstring>& paths) {
+    const std::vector<std::filesystem::path> given(paths.begin(), paths.end());
+    const batch::StartPlace place = batch::PlanStart(given, batch::FilterMasks(batch::MidiFileFilter));
+    if (!place.missing.empty()) ErrorReport(batch::ApplicationTitle, batch::MissingPathsText(place.missing));
+    if (place.directory.empty()) return;
+    RunHandler(*this, [&] {
+        // Through the controls, as a user would go: the window's handlers follow them.
+        SetTreeDirectory(inputTree_, place.directory.wstring());
+        if (place.filterIndex >= 0) {
+            SendMessageW(filter_, CB_SETCURSEL, static_cast<WPARAM>(place.filterIndex), 0);
+            FilterComboBox1Change();
+        }
+        SendMessageW(fileList_, LB_SETSEL, FALSE, -1);
+        bool first = true;
+        for (std::size_t i = 0; i < fileNames_.size(); ++i) {
+            const bool given = std::any_of(place.selected.begin(), place.selected.end(),
+                                           [&](const std::filesystem::path& name) {
+                                               return SameName(name.wstring(), fileNames_[i]);
+                                           });
+            if (!given) continue;
+            SendMessageW(fileList_, LB_SETSEL, TRUE, static_cast<LPARAM>(i));
+            if (first) SendMessageW(fileList_, LB_SETCARETINDEX, i, FALSE);
+            first = false;
+        }
+    });
 }
 
 void TMidiForm::FormCreate() {

@@ -22,9 +22,6 @@ class ProgressWindow;
 inline constexpr UINT ProgressDelayMs = 1000;
 inline constexpr UINT ProgressRefreshMs = 100;
 
-// The filter of FilterComboBox1: description and mask, alternating.
-inline constexpr wchar_t MidiFileFilter[] = L"Midi Files (*.mid)|*.mid|Karaoke Files (*.kar)|*.kar";
-
 // Where "Show Results in One List" is kept: a DWORD value under this key of
 // HKEY_CURRENT_USER.
 inline constexpr wchar_t SettingsKey[] = L"Software\\Quorvel\\Quorvel";
@@ -62,6 +59,11 @@ public:
     bool TranslateDialogMessage(MSG& msg);
     // True from a batch's click until its last box or results list is closed.
     bool BatchRunning() const noexcept { return session_.Running(); }
+    // Moves the input side to the place for paths (files or folders, as the command line
+    // or a drop gives them; batch::PlanStart): the folder of the first file, the filter of
+    // its type, the given files of that folder selected. Paths that name nothing are
+    // reported in one error box and the others still taken.
+    void OpenPaths(const std::vector<std::wstring>& paths);
 
     // BatchWindow
     int FileCount() const override;

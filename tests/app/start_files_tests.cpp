@@ -1,6 +1,6 @@
-// Starting with files: where the window goes for the files and folders it is given on its
-// command line or dropped on it (PlanStart), and the window going there (OpenPaths and
-// the drop handlers), offscreen.
+// Starting with files: the Qt window going where batch::PlanStart says for the files and
+// folders it is given on its command line or dropped on it (OpenPaths and the drop
+// handlers), offscreen.
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
@@ -20,7 +20,6 @@
 #include "start_files.hpp"
 
 using quorvel::app::NormalDirectory;
-using quorvel::app::PlanStart;
 using quorvel::app::TMidiForm;
 
 namespace {
@@ -54,7 +53,6 @@ class StartFilesTest : public QObject {
 private:
     QTemporaryDir root_;
     BoxAnswerer answerer_;
-    const QStringList masks_ = {QStringLiteral("*.mid"), QStringLiteral("*.kar")};
 
     // Paths under the temporary folder: "a/x.mid" gives <root>/a/x.mid.
     QString At(const QString& relative) const { return root_.filePath(relative); }
@@ -76,59 +74,6 @@ private slots:
             QVERIFY(file.open(QIODevice::WriteOnly));
         }
         qApp->installEventFilter(&answerer_);
-    }
-
-    void plan_data() {
-        QTest::addColumn<QStringList>("given");  // relative to the temporary folder; "" stays empty
-        QTest::addColumn<QString>("directory");  // relative to the temporary folder; "" for none
-        QTest::addColumn<int>("filterIndex");
-        QTest::addColumn<QStringList>("selected");
-        QTest::addColumn<QStringList>("missing");
-        const QStringList none;
-        QTest::newRow("one .mid file") << QStringList{"a/two.mid"} << "a" << 0 << QStringList{"two.mid"} << none;
-        QTest::newRow("a .KAR file switches the filter")
-            << QStringList{"a/Song.KAR", "a/one.mid"} << "a" << 1 << QStringList{"Song.KAR", "one.mid"} << none;
-        QTest::newRow("a file of no mask keeps the filter")
-            << QStringList{"a/notes.txt", "a/one.mid"} << "a" << -1 << QStringList{"notes.txt", "one.mid"} << none;
-        QTest::newRow("files of other folders are not selected")
-            << QStringList{"b/five.kar", "a/one.mid", "b/four.mid", "a/deep/three.mid"} << "b" << 1
-            << QStringList{"five.kar", "four.mid"} << none;
-        QTest::newRow("a folder first: its files given after it")
-            << QStringList{"a", "b/four.mid", "a/two.mid"} << "a" << -1 << QStringList{"two.mid"} << none;
-        QTest::newRow("a file given twice is selected once")
-            << QStringList{"a/one.mid", "a/one.mid"} << "a" << 0 << QStringList{"one.mid"} << none;
-        QTest::newRow("names of nothing are skipped, the next one counts")
-            << QStringList{"a/gone.mid", "", "b/four.mid"} << "b" << 0 << QStringList{"four.mid"}
-            << At(QStringList{"a/gone.mid", ""});
-        QTest::newRow("nothing but missing names")
-            << QStringList{"c/gone.kar"} << "" << -1 << none << At(QStringList{"c/gone.kar"});
-        QTest::newRow("no paths") << none << "" << -1 << none << none;
-    }
-
-    void plan() {
-        QFETCH(QStringList, given);
-        QFETCH(QString, directory);
-        QFETCH(int, filterIndex);
-        QFETCH(QStringList, selected);
-        QFETCH(QStringList, missing);
-        const quorvel::app::StartPlace place = PlanStart(At(given), masks_);
-        QCOMPARE(place.directory, directory.isEmpty() ? QString() : NormalDirectory(At(directory)));
-        QCOMPARE(place.filterIndex, filterIndex);
-        QCOMPARE(place.selected, selected);
-        QCOMPARE(place.missing, missing);
-    }
-
-    void planTakesPathsRelativeToTheCurrentDirectory() {
-        const QString before = QDir::currentPath();
-        QVERIFY(QDir::setCurrent(At(QStringLiteral("b"))));
-        const quorvel::app::StartPlace place = PlanStart({QStringLiteral("five.kar")}, masks_);
-        QDir::setCurrent(before);
-        QCOMPARE(place.directory, NormalDirectory(At(QStringLiteral("b"))));
-        QCOMPARE(place.selected, QStringList{QStringLiteral("five.kar")});
-    }
-
-    void filterMasksAreTheOddParts() {
-        QCOMPARE(quorvel::app::FilterMasks(QString::fromLatin1(quorvel::app::MidiFileFilter)), masks_);
     }
 
     void droppedPathsAreTheLocalOnes() {

@@ -6,10 +6,14 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <shellapi.h>
+#include <shlobj.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -300,6 +304,39 @@ private:
     std::atomic<HWND> main_{nullptr};
     std::atomic<bool> ended_{false};
 };
+
+// The entries of a list box that are selected, in list order; also the list of another
+// process (the system carries LB_GETTEXT across).
+std::vector<std::string> SelectedTexts(HWND list) {
+    std::vector<std::string> texts;
+    const auto count = SendMessageW(list, LB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < count; ++i) {
+        if (SendMessageW(list, LB_GETSEL, static_cast<WPARAM>(i), 0) <= 0) continue;
+        std::wstring text(static_cast<std::size_t>(SendMessageW(list, LB_GETTEXTLEN, i, 0)) + 1, L'\0');
+        text.resize(static_cast<std::size_t>(SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text.data()))));
+        texts.push_back(Narrow(text));
+    }
+    return texts;
+}
+
+// A drop handle as Explorer hands one over: DROPFILES, then the paths, each ended by a
+// null, and one more null. The window frees it (DragFinish).
+HDROP MakeDrop(const std::vector<fs::path>& paths) {
+    std::wstring list;
+    for (const fs::path& path : paths) {
+        list += path.wstring();
+        list += L'\0';
+    }
+    list += L'\0';
+    const std::size_t bytes = sizeof(DROPFILES) + list.size() * sizeof(wchar_t);
+    const HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, bytes);
+    auto* header = static_cast<DROPFILES*>(GlobalLock(memory));
+    header->pFiles = sizeof(DROPFILES);
+    header->fWide = TRUE;
+    std::memcpy(reinterpret_cast<char*>(header) + sizeof(DROPFILES), list.data(), list.size() * sizeof(wchar_t));
+    GlobalUnlock(memory);
+    return static_cast<HDROP>(memory);
+}
 
 // A folder with two format-1 files, a format-0 file, a karaoke file and a subfolder.
 struct Songs {
@@ -700,6 +737,91 @@ TEST(Win32Window, AFolderRemovedMeanwhileIsReportedOnceAndTheTreeMovesUp) {
 }
 
 // quorvel.exe itself: the About box, the main window, and exit code 0 after its close box.
+// Files and folders dropped on the window are taken as given ones: the folder of the
+// first, the filter of its type, the dropped files of that folder selected. A drop
+// while a batch runs changes nothing.
+TEST(Win32Window, DroppedFilesAreTakenAsGivenOnesButNotWhileABatchRuns) {
+    Songs songs;
+    TempDir other;
+    WriteFile(other / "x.kar", Format1());
+    WriteFile(other / "y.mid", Format1());
+    WriteFile(other / "z.kar", Format1());
+    SlowEngine engine;
+    RunningWindow window(songs.dir.Path(), engine);
+    window.Start();
+    SendMessageW(window.Main(), WM_DROPFILES,
+                 reinterpret_cast<WPARAM>(MakeDrop({other / "z.kar", other / "y.mid", other / "x.kar"})), 0);
+    EXPECT_EQ(window.PathLine(InputPath), Shown(other.Path()));
+    EXPECT_EQ(window.ComboText(FilterComboBox1), "Karaoke Files (*.kar)");
+    EXPECT_EQ(SelectedTexts(window.Control(FileListBox1)), (std::vector<std::string>{"x.kar", "z.kar"}));
+
+    window.Click(Button2);
+    ASSERT_TRUE(WaitFor([&] { return !IsWindowEnabled(window.Control(Button2)); }));
+    SendMessageW(window.Main(), WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({songs.dir / "a.mid"})), 0);
+    EXPECT_EQ(window.PathLine(InputPath), Shown(other.Path())) << "a drop during a batch is refused";
+    EXPECT_EQ(SelectedTexts(window.Control(FileListBox1)), (std::vector<std::string>{"x.kar", "z.kar"}));
+    const Box done = window.ExpectBox(Widen(batch::ApplicationTitle));
+    RunningWindow::Answer(done, IDOK);
+    window.WaitForBatchEnd();
+}
+
+// quorvel.exe given files, as "Open with", the Start menu shortcut and a drop on the
+// program's icon pass them: the About box first, then the window in their folder with
+// them selected. QUORVEL_WINDOW_EXE names another quorvel.exe to start (an installed
+// one), and QUORVEL_OPEN_COMMAND a registered command line whose %1 stands for the file.
+TEST(Win32Program, OpensTheFilesItIsGiven) {
+    TempDir dir, elsewhere;
+    for (const char* name : {"a.mid", "b.mid", "c.mid"}) WriteFile(dir / name, Format1());
+    const wchar_t* exe = _wgetenv(L"QUORVEL_WINDOW_EXE");
+    const std::wstring program = exe != nullptr && *exe != L'\0' ? exe : Widen(QUORVEL_WINDOW_PATH);
+    struct Start {
+        std::wstring command;
+        std::vector<std::string> selected;
+    };
+    std::vector<Start> starts = {
+        {L"\"" + program + L"\" \"" + (dir / "c.mid").wstring() + L"\" \"" + (dir / "b.mid").wstring() + L"\"",
+         {"b.mid", "c.mid"}}};
+    if (const wchar_t* registered = _wgetenv(L"QUORVEL_OPEN_COMMAND"); registered != nullptr && *registered != L'\0') {
+        std::wstring command = registered;
+        const std::size_t at = command.find(L"%1");
+        ASSERT_NE(at, std::wstring::npos) << Narrow(command);
+        command.replace(at, 2, (dir / "a.mid").wstring());
+        starts.push_back({command, {"a.mid"}});
+    }
+    for (Start& start : starts) {
+        SCOPED_TRACE(Narrow(start.command));
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION process{};
+        ASSERT_TRUE(CreateProcessW(nullptr, start.command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                   elsewhere.Path().c_str(), &startup, &process));
+        const auto find = [&](const wchar_t* cls, const wchar_t* title) {
+            HWND found = nullptr;
+            WaitFor([&] {
+                for (HWND hwnd = FindWindowExW(nullptr, nullptr, cls, title); hwnd != nullptr;
+                     hwnd = FindWindowExW(nullptr, hwnd, cls, title)) {
+                    DWORD pid = 0;
+                    GetWindowThreadProcessId(hwnd, &pid);
+                    if (pid == process.dwProcessId && IsWindowVisible(hwnd)) found = hwnd;
+                }
+                return found != nullptr;
+            });
+            return found;
+        };
+        const HWND about = find(L"#32770", L"Information");
+        ASSERT_NE(about, nullptr);
+        PostMessageW(about, WM_COMMAND, IDOK, 0);
+        const HWND main = find(MainWindowClass, L"Quorvel");
+        ASSERT_NE(main, nullptr);
+        EXPECT_EQ(Narrow(TextOf(GetDlgItem(main, InputPath))), Shown(dir.Path()));
+        EXPECT_EQ(SelectedTexts(GetDlgItem(main, FileListBox1)), start.selected);
+        PostMessageW(main, WM_CLOSE, 0, 0);
+        EXPECT_EQ(WaitForSingleObject(process.hProcess, 20000), WAIT_OBJECT_0);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
+}
+
 TEST(Win32Program, StartsWithTheAboutBoxAndEndsWithExitCodeZero) {
     TempDir dir;
     std::wstring command = L"\"" + Widen(QUORVEL_WINDOW_PATH) + L"\"";

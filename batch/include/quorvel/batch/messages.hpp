@@ -52,6 +52,9 @@ inline constexpr std::string_view RefreshCaption = "Refresh";
 inline constexpr std::string_view ProgressPattern = "%s of %s files";
 inline constexpr std::string_view StopCaption = "Stop";
 
+// The filter of a window's file list: description and mask, alternating.
+inline constexpr std::string_view MidiFileFilter = "Midi Files (*.mid)|*.mid|Karaoke Files (*.kar)|*.kar";
+
 // The Options menu item that gathers a batch's results in one window.
 inline constexpr std::string_view ResultsInOneListCaption = "Show Results in One List";
 
