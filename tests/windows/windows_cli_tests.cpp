@@ -137,15 +137,19 @@ TEST(CaseOnlyNames, ShareTheirOutputWhateverLettersDifferInCase) {
     TempDir dir;
     fs::create_directory(dir / "in");
     fs::create_directory(dir / "out");
-    for (const char* name : {"Song.mid", "Ärger.mid"}) WriteFile(Under(dir, std::string("in/") + name), Song());
-    // Windows opens in\SONG.MID as in\Song.mid: the names, not the files, decide.
-    const CliRun run = RunCli({"smf0", "-o", "out", "in\\Song.mid", "in\\SONG.MID", "in\\Ärger.mid", "in\\äRGER.MID"},
+    for (const char* name : {"Song.mid", "SONG.x.mid", "Ärger.mid", "äRGER.x.mid"})
+        WriteFile(Under(dir, std::string("in/") + name), Song());
+    // Windows opens in\SONG.MID as in\Song.mid: the same file, given twice. SONG.x.mid is
+    // another file whose output, SONG.mid, is Song.mid's output whatever the case.
+    const CliRun run = RunCli({"smf0", "-o", "out", "in\\Song.mid", "in\\SONG.MID", "in\\SONG.x.mid", "in\\Ärger.mid",
+                               "in\\äRGER.x.mid"},
                               dir.Path());
     EXPECT_EQ(run.Lines(), (std::vector<std::string>{
                                "Song.mid converted to type 0",
-                               "SONG.MID - same output name as Song.mid, not converted",
+                               "SONG.MID - given more than once, converted once",
+                               "SONG.x.mid - same output name as Song.mid, not converted",
                                "Ärger.mid converted to type 0",
-                               "äRGER.MID - same output name as Ärger.mid, not converted",
+                               "äRGER.x.mid - same output name as Ärger.mid, not converted",
                                "Conversion Complete",
                            }));
     EXPECT_EQ(run.status, 1);
