@@ -167,6 +167,10 @@ void TemporaryOutput::Commit(ReplacePolicy policy) {
     }
     const int closed = ops_.Close(std::exchange(handle_, -1));
     if (closed < 0) Fail(closed);
+    MoveToTarget(policy, replacing);
+}
+
+void TemporaryOutput::MoveToTarget(ReplacePolicy policy, bool replacing) {
     const int moved = policy == ReplacePolicy::Replace ? ops_.Rename(temporary_, target_.path)
                                                        : ops_.RenameNoReplace(temporary_, target_.path);
     // Also from Rename: a caller's FileOps may refuse to replace there (see the
@@ -183,29 +187,21 @@ void TemporaryOutput::Commit(ReplacePolicy policy) {
 }
 
 void TemporaryOutput::CommitUnnamed(ReplacePolicy policy, bool replacing) {
-    if (policy != ReplacePolicy::Replace) {
-        // The name is given only when it is free: the kernel refuses a taken one.
-        if (const int linked = ops_.LinkUnnamed(handle_, target_.path); linked < 0) {
-            Abandon();
-            if (linked == -EEXIST) throw OutputFileExists();
-            throw IoError::FromErrno(-linked);
-        }
-        const int closed = ops_.Close(std::exchange(handle_, -1));
-        registered_.Release();
-        if (closed < 0) throw IoError::FromErrno(-closed);
-        return;
-    }
-    // A name that is free is simply taken.
     if (!replacing) {
-        const int direct = ops_.LinkUnnamed(handle_, target_.path);
-        if (direct == 0) {
+        // A name that is free is simply taken; the kernel refuses a taken one.
+        const int linked = ops_.LinkUnnamed(handle_, target_.path);
+        if (linked == 0) {
             const int closed = ops_.Close(std::exchange(handle_, -1));
             registered_.Release();
             if (closed < 0) throw IoError::FromErrno(-closed);
             return;
         }
-        if (direct != -EEXIST) Fail(direct);
-        // Taken meanwhile: replaced as any other file.
+        if (linked != -EEXIST) Fail(linked);
+        if (policy != ReplacePolicy::Replace) {
+            Abandon();
+            throw OutputFileExists();
+        }
+        // Taken meanwhile, and to be replaced: as any other file below.
     }
     // Replacing: the file gets a temporary name first and is then moved over the old one
     // in one step, so the target is never missing or half written.
@@ -220,16 +216,7 @@ void TemporaryOutput::CommitUnnamed(ReplacePolicy policy, bool replacing) {
     const int closed = ops_.Close(std::exchange(handle_, -1));
     if (closed < 0) Fail(closed);
     if (TemporaryFilesRemoved()) Fail(-EINTR);
-    const int moved = ops_.Rename(temporary_, target_.path);
-    // A caller's FileOps may refuse to replace there (the conversions' no-replace entries).
-    if (moved == -EEXIST) {
-        Abandon();
-        throw OutputFileExists();
-    }
-    if (moved < 0) Fail(moved);
-    pending_ = false;
-    registered_.Release();
-    if (replacing) ops_.FlushFolder(target_.path.parent_path());
+    MoveToTarget(policy, replacing);
 }
 
 }  // namespace quorvel::engine

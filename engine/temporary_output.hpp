@@ -41,6 +41,7 @@ public:
 
 private:
     void CommitUnnamed(ReplacePolicy policy, bool replacing);
+    void MoveToTarget(ReplacePolicy policy, bool replacing);
     [[noreturn]] void Fail(std::ptrdiff_t negativeErrno);
     void Abandon() noexcept;
 
