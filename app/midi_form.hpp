@@ -33,7 +33,6 @@ class ProgressWindow;
 inline constexpr int ProgressDelayMs = 1000;
 inline constexpr int ProgressRefreshMs = 100;
 
-
 // The main window. It owns the controls, wires their signals to the handlers below and
 // answers the batch driver's questions; the batches run in a batch::BatchSession, on
 // threads of their own, so the window repaints and "Stop" works while files convert.
