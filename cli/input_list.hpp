@@ -7,23 +7,18 @@
 #include <vector>
 
 #include "quorvel/batch/batch_plan.hpp"
+#include "quorvel/batch/file_names.hpp"
 
 namespace quorvel::cli {
 
 // One file named on the command line, or found in a directory named there.
 using InputFile = batch::BatchInput;
 
-// True for names ending in ".mid" or ".kar", letters compared without regard to case.
-bool HasMidiExtension(std::string_view name) noexcept;
-
-// Orders names as the window's file list does: ignoring the case of a to z; names
-// equal that way keep a fixed order by their exact text.
-bool LessIgnoringAsciiCase(std::string_view a, std::string_view b) noexcept;
-
-// The order of a directory's files in a batch: LessIgnoringAsciiCase, except on
-// Windows, whose listings ignore the case of every letter (Ä and ä alike); names
-// equal that way keep a fixed order by their exact text.
-bool LessAsListed(std::string_view a, std::string_view b);
+// The listing rules (HasMidiExtension, LessIgnoringAsciiCase, LessAsListed) are the
+// batch library's, shared with the web page, which lists chosen folders the same way.
+using batch::HasMidiExtension;
+using batch::LessAsListed;
+using batch::LessIgnoringAsciiCase;
 
 // Turns the arguments, in the order given, into the files of a batch: a directory
 // stands for its *.mid and *.kar entries that are not directories themselves, sorted

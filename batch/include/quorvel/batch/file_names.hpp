@@ -27,4 +27,17 @@ struct FileNameLess {
     using is_transparent = void;
 };
 
+// True for names ending in ".mid" or ".kar", letters compared without regard to case:
+// the files a listed folder stands for in a batch.
+bool HasMidiExtension(std::string_view name) noexcept;
+
+// Orders names as the window's file list does: ignoring the case of a to z; names
+// equal that way keep a fixed order by their exact text.
+bool LessIgnoringAsciiCase(std::string_view a, std::string_view b) noexcept;
+
+// The order of a folder's files in a batch: LessIgnoringAsciiCase, except on
+// Windows, whose listings ignore the case of every letter (Ä and ä alike); names
+// equal that way keep a fixed order by their exact text.
+bool LessAsListed(std::string_view a, std::string_view b);
+
 }  // namespace quorvel::batch
