@@ -2,7 +2,12 @@
 // front ends give them, the file that cannot be held, and a batch ended early.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
+#include <vector>
+
 #include "quorvel/batch/memory_batch.hpp"
+#include "quorvel/batch/naming.hpp"
 #include "quorvel/engine/conversions.hpp"
 #include "smf_test_support.hpp"
 
@@ -25,6 +30,12 @@ Bytes Format0() {
                                                            quorvel::testing::Meta(0, 0x2F, {})}))});
 }
 
+// A path with "/" between folders as lines show it on this platform.
+std::string Native(std::string path) {
+    std::replace(path.begin(), path.end(), '/', PathSeparator);
+    return path;
+}
+
 std::vector<std::string> Order(const MemoryBatch& batch) {
     std::vector<std::string> names;
     for (std::size_t i = 0; i < batch.Size(); ++i) names.push_back(batch.File(i).shownName);
@@ -40,8 +51,8 @@ TEST(MemoryBatch, ListsAChosenFolderAsQuorvelCliDoesATree) {
                                               {"midi/Sub/Deeper/c.kar", true},
                                               {"midi/Other/d.mid", true},
                                               {"notes.txt", false}});
-    EXPECT_EQ(Order(batch), (std::vector<std::string>{"loose.mid", "a.MID", "B.mid", "Other/d.mid", "Sub/b.mid",
-                                                      "Sub/Deeper/c.kar", "notes.txt"}));
+    EXPECT_EQ(Order(batch), (std::vector<std::string>{"loose.mid", "a.MID", "B.mid", Native("Other/d.mid"),
+                                                      Native("Sub/b.mid"), Native("Sub/Deeper/c.kar"), "notes.txt"}));
     EXPECT_EQ(batch.File(1).outputPath, "a.mid");
     EXPECT_EQ(batch.File(5).outputPath, "Sub/Deeper/c.mid");
     EXPECT_EQ(batch.File(1).input, 4u);
