@@ -206,6 +206,15 @@ if [ -n "$timing" ]; then
   measure "window smf0" "corpus format 1" "cli smf0" "${smf1_files[@]}" -- \
     env QT_QPA_PLATFORM=offscreen "$timing" --kind smf0 "$corpus/smf1" "$out"
 fi
+# The web page's engine: its module (bash scripts/web) under Node, reading each file and
+# writing its output as the page's downloads would, against quorvel-cli smf0 -j 1.
+web_module=build/web/quorvel-module.js
+if [ -f "$web_module" ] && command -v node >/dev/null 2>&1; then
+  measure "page smf0" "corpus format 1" "smf0 -j 1" "${smf1_files[@]}" -- \
+    node bench/web_batch.mjs "$web_module" smf0 "$corpus/smf1" "$out"
+else
+  echo "bench/run.sh: no $web_module (bash scripts/web builds it), the page case is left out" >&2
+fi
 measure "cp format 0" "corpus format 0" "" "${smf0_files[@]}" -- cp -r "$corpus/smf0" "$out/"
 COUNT=1 measure "smf1 -j 1" "corpus format 0" "cp format 0" "${smf0_files[@]}" -- \
   "$cli" smf1 -q -f -j 1 -o "$out" "$corpus/smf0"
@@ -262,6 +271,7 @@ print("MB = 10^6 bytes; files/s and MB/s from the median wall time; peak RSS of 
 print("ratio: wall seconds over those of cp of the same files (cpu seconds in brackets);")
 print("-j %s rows: speed-up over -j 1 too; mido: times slower than quorvel-cli." % jobs)
 print("window smf0: the whole window program over those of quorvel-cli smf0 (default -j).")
+print("page smf0: the web page's module under Node over quorvel-cli smf0 -j 1.")
 print("instr/B: user-mode instructions per input byte, counted by callgrind (--callgrind).")
 print()
 head = ("case", "input", "files", "MB", "median s", "cpu s", "files/s", "MB/s", "peak RSS MB", "ratio",
