@@ -8,7 +8,6 @@
 #include <QKeyEvent>
 #include <QAbstractItemView>
 #include <QSignalBlocker>
-#include <QRegularExpression>
 #include <QStorageInfo>
 #include <QStyle>
 
@@ -16,6 +15,8 @@
 #include <set>
 #include <stdexcept>
 #include <system_error>
+
+#include "quorvel/batch/start_place.hpp"
 
 namespace quorvel::app {
 namespace {
@@ -80,21 +81,12 @@ bool SameFileName(const QString& a, const QString& b) {
 
 namespace {
 
-QList<QRegularExpression> MaskPatterns(const QString& mask) {
-    QList<QRegularExpression> patterns;
-    for (const QString& part : mask.split(QLatin1Char(';'), Qt::SkipEmptyParts))
-        patterns << QRegularExpression::fromWildcard(part.trimmed(), Qt::CaseInsensitive);
-    return patterns;
-}
-
-bool Matches(const QList<QRegularExpression>& patterns, const QString& name) {
-    return std::any_of(patterns.begin(), patterns.end(),
-                       [&](const QRegularExpression& re) { return re.match(name).hasMatch(); });
-}
+// The batch library's wildcard rule over text whose every letter's case is folded first.
+std::string Folded(const QString& text) { return text.toUpper().toStdString(); }
 
 }  // namespace
 
-bool MatchesMask(const QString& name, const QString& mask) { return Matches(MaskPatterns(mask), name); }
+bool MatchesMask(const QString& name, const QString& mask) { return batch::MatchesMask(Folded(name), Folded(mask)); }
 
 QStringList DriveRoots() {
     QStringList roots;
@@ -302,7 +294,7 @@ void FileListBox::Reread() {
     clear();
     names_.clear();
     if (directory_.isEmpty()) return;
-    const QList<QRegularExpression> patterns = MaskPatterns(mask_);
+    const std::string mask = Folded(mask_);
     struct Entry {
         QString text;
         std::filesystem::path name;
@@ -317,7 +309,7 @@ void FileListBox::Reread() {
         const QString text = DisplayText(name);
         std::error_code statusError;
         if (text.startsWith(QLatin1Char('.')) || !it->is_regular_file(statusError)) continue;
-        if (Matches(patterns, text)) entries.push_back({text, std::move(name)});
+        if (batch::MatchesMask(Folded(text), mask)) entries.push_back({text, std::move(name)});
     }
     std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
         if (a.text != b.text) return LessIgnoringCase(a.text, b.text);

@@ -103,8 +103,10 @@ std::vector<std::string> FilterMasks(std::string_view filter) {
 bool MatchesMask(std::string_view name, std::string_view mask) {
     for (std::size_t start = 0;;) {
         const std::size_t semicolon = mask.find(';', start);
-        const std::string_view pattern = mask.substr(start, semicolon == std::string_view::npos ? std::string_view::npos
-                                                                                                : semicolon - start);
+        std::string_view pattern = mask.substr(start, semicolon == std::string_view::npos ? std::string_view::npos
+                                                                                          : semicolon - start);
+        while (!pattern.empty() && pattern.front() == ' ') pattern.remove_prefix(1);
+        while (!pattern.empty() && pattern.back() == ' ') pattern.remove_suffix(1);
         if (!pattern.empty() && MatchesPattern(name, pattern)) return true;
         if (semicolon == std::string_view::npos) return false;
         start = semicolon + 1;

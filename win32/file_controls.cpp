@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "quorvel/batch/start_place.hpp"
+
 namespace quorvel::win32 {
 namespace {
 
@@ -14,28 +16,6 @@ std::wstring Upper(std::wstring_view text) {
     std::wstring upper(text);
     if (!upper.empty()) CharUpperBuffW(upper.data(), static_cast<DWORD>(upper.size()));
     return upper;
-}
-
-// One wildcard pattern against a name, both upper-cased: "*" any run, "?" one character.
-bool MatchesPattern(std::wstring_view name, std::wstring_view pattern) {
-    std::size_t n = 0, p = 0;
-    std::size_t starP = std::wstring_view::npos, starN = 0;
-    while (n < name.size()) {
-        if (p < pattern.size() && (pattern[p] == L'?' || pattern[p] == name[n])) {
-            ++n;
-            ++p;
-        } else if (p < pattern.size() && pattern[p] == L'*') {
-            starP = p++;
-            starN = n;
-        } else if (starP != std::wstring_view::npos) {
-            p = starP + 1;
-            n = ++starN;
-        } else {
-            return false;
-        }
-    }
-    while (p < pattern.size() && pattern[p] == L'*') ++p;
-    return p == pattern.size();
 }
 
 bool LessIgnoringCase(const std::wstring& a, const std::wstring& b) {
@@ -143,19 +123,8 @@ bool SameName(std::wstring_view a, std::wstring_view b) {
 }
 
 bool MatchesMask(std::wstring_view name, std::wstring_view mask) {
-    const std::wstring upperName = Upper(name);
-    const std::wstring upperMask = Upper(mask);
-    std::size_t start = 0;
-    while (start <= upperMask.size()) {
-        std::size_t end = upperMask.find(L';', start);
-        if (end == std::wstring::npos) end = upperMask.size();
-        std::wstring_view pattern(upperMask.data() + start, end - start);
-        while (!pattern.empty() && pattern.front() == L' ') pattern.remove_prefix(1);
-        while (!pattern.empty() && pattern.back() == L' ') pattern.remove_suffix(1);
-        if (!pattern.empty() && MatchesPattern(upperName, pattern)) return true;
-        start = end + 1;
-    }
-    return false;
+    // The batch library's wildcard rule; every letter's case is folded here first.
+    return batch::MatchesMask(Narrow(Upper(name)), Narrow(Upper(mask)));
 }
 
 void CheckDirectory(const std::wstring& directory) {

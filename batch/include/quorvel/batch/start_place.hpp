@@ -27,8 +27,9 @@ StartPlace PlanStart(const std::vector<std::filesystem::path>& paths, const std:
 // The masks of a filter in the form "description|mask|description|mask...".
 std::vector<std::string> FilterMasks(std::string_view filter);
 
-// True when name matches mask: wildcard patterns ("*", "?") separated by ";", letters
-// a to z in either case.
+// True when name matches mask: wildcard patterns ("*", "?") separated by ";" (blanks
+// around each left out), letters a to z in either case. The windows, whose file lists
+// match every letter in either case, hand it both upper-cased.
 bool MatchesMask(std::string_view name, std::string_view mask);
 
 // The error report for given paths that name nothing: one line per path, as the batches
