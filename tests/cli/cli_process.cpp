@@ -80,12 +80,21 @@ int RunProcess(const std::vector<std::string>& arguments, const std::filesystem:
     startup.hStdOutput = out;
     startup.hStdError = err;
     PROCESS_INFORMATION process{};
-    const BOOL started = out != INVALID_HANDLE_VALUE && err != INVALID_HANDLE_VALUE &&
-                         CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                                        cwd.c_str(), &startup, &process);
+    BOOL started = FALSE;
+    DWORD error = ERROR_INVALID_HANDLE;
+    // Wine, busy with another test program's windows, now and then refuses a start with
+    // ERROR_INTERNAL_ERROR; Windows gives that for no valid program. It is tried again,
+    // a few times; any other failure ends the test at once.
+    for (int attempt = 0; attempt < 3 && !started && out != INVALID_HANDLE_VALUE && err != INVALID_HANDLE_VALUE;
+         ++attempt) {
+        started = CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, cwd.c_str(),
+                                 &startup, &process);
+        error = started ? ERROR_SUCCESS : GetLastError();
+        if (error != ERROR_INTERNAL_ERROR) break;
+    }
     for (const HANDLE h : {out, err, in})
         if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
-    if (!started) throw std::runtime_error("CreateProcessW failed: " + std::to_string(GetLastError()));
+    if (!started) throw std::runtime_error("CreateProcessW failed: " + std::to_string(error));
     WaitForSingleObject(process.hProcess, INFINITE);
     DWORD code = 0;
     const BOOL exited = GetExitCodeProcess(process.hProcess, &code);
