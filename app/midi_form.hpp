@@ -47,7 +47,7 @@ public:
     // engine must outlive the window and be safe to call from the batch's threads; jobs
     // is the number of conversions at once.
     explicit TMidiForm(batch::EngineCalls& engine = batch::RealEngineCalls(), QWidget* parent = nullptr,
-                       unsigned jobs = batch::DefaultJobs());
+                       unsigned jobs = batch::AutoJobs);
     // A running batch is asked to stop and is waited for; boxes it still asks for are
     // answered at once (Cancel for the replacement question).
     ~TMidiForm() override;

@@ -7,8 +7,8 @@
 #include <filesystem>
 #include <string>
 #include <system_error>
-#include <thread>
 
+#include "quorvel/batch/job_count.hpp"
 #include "quorvel/batch/memory_gate.hpp"
 #include "quorvel/batch/messages.hpp"
 #include "quorvel/batch/ordered_pool.hpp"
@@ -81,16 +81,23 @@ FileOutcome ConvertPlanned(const PlannedFile& file, BatchKind kind, EngineCalls&
 
 }  // namespace
 
-unsigned DefaultJobs() noexcept {
-    const unsigned cores = std::thread::hardware_concurrency();
-    return cores == 0 ? 1 : cores;
-}
-
 void RunPlan(const std::vector<PlannedFile>& plan, BatchKind kind, EngineCalls& engine, const RunOptions& options,
              const std::function<void(std::vector<RunResult>&& ready, std::size_t finished)>& deliver) {
     const std::size_t count = plan.size();
     const bool asks = std::any_of(plan.begin(), plan.end(), [](const PlannedFile& file) { return file.ask; });
-    const unsigned jobs = asks ? 1 : std::max(options.jobs, 1u);
+    // The input sizes, looked up once when the number of workers is chosen from them.
+    std::vector<std::uint64_t> sizes;
+    if (!asks && options.jobs == AutoJobs && count > 1) {
+        sizes.reserve(count);
+        for (const PlannedFile& file : plan) {
+            std::error_code ec;
+            const std::uintmax_t size = file.refusal ? 0 : fs::file_size(file.input.path, ec);
+            if (!file.refusal) sizes.push_back(ec ? 0 : size);
+        }
+    }
+    const unsigned jobs = asks                       ? 1
+                          : options.jobs == AutoJobs ? ChooseJobs(sizes, CoreCount())
+                                                     : std::max(options.jobs, 1u);
     OutputFolders folders;  // those left empty go when the batch ends, stopped or not
     // With one file at a time there is nothing to share: no file sizes are looked up.
     const bool gated = jobs > 1 && count > 1;

@@ -182,7 +182,7 @@ void BM_ReadVarLen(benchmark::State& state) {
     ops.Put("in", input);
     StreamProbe stream(ops);
     if (stream.Image.OpenFiles("in", "out") != 0) throw std::runtime_error("cannot open the input");
-    stream.Image.LoadInput();
+    stream.LoadInput();
     for (auto _ : state) {
         stream.ReadPos = 22;
         stream.TrackRemaining = static_cast<std::int32_t>(values.size() + 4);

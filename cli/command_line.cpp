@@ -209,7 +209,7 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
     std::vector<BatchArguments> batchArguments(kinds.size());
     std::vector<CLI::App*> batchCommands;
     for (std::size_t k = 0; k < kinds.size(); ++k) {
-        batchArguments[k].jobs = batch::DefaultJobs();
+        batchArguments[k].jobs = batch::AutoJobs;
         batchCommands.push_back(AddBatchCommand(app, std::string(kinds[k].subcommand), std::string(kinds[k].summary),
                                                 batchArguments[k]));
     }

@@ -137,24 +137,26 @@ void FileImage::LoadInput() {
     InputSize = 0;
     OutputSize = 0;
     OutputBase = 0;
-    // With the size known, one block takes the file and the read that finds its end;
-    // otherwise (or when the file grew meanwhile) blocks of doubling size follow.
+    // The input lives in one block, so that the conversions walk it with a pointer. With
+    // the size known, the block takes the file and the read that finds its end;
+    // otherwise (or when the file grew meanwhile) the block is replaced by one of double
+    // the size and the bytes so far move over.
     const std::int64_t hint = ops_.SizeHint(InputFile);
     if (hint >= 0 && static_cast<std::uint64_t>(hint) >= limit_) throw FileTooLarge(limit_);
-    std::uint64_t next = hint >= 0 ? WholePages(static_cast<std::uint64_t>(hint) + 1) : FirstInputBlock;
-    std::uint8_t* block = nullptr;
-    std::uint64_t room = 0;
+    std::uint64_t room = hint >= 0 ? WholePages(static_cast<std::uint64_t>(hint) + 1) : FirstInputBlock;
+    room = std::min(room, limit_ / Page * Page);
+    if (room == 0) throw FileTooLarge(limit_);
+    std::uint8_t* block = AddExtent(room, false);
     std::uint64_t filled = 0;
     for (;;) {
         if (filled == room) {
-            const std::uint64_t left = limit_ - std::min(limit_, held_);
-            const std::uint64_t size = std::min(next, left / Page * Page);
+            const std::uint64_t others = held_ - room;
+            const std::uint64_t left = limit_ - std::min(limit_, others);
+            const std::uint64_t size = std::min(room * 2, left / Page * Page);
             // The input fills the limit and leaves no room for an output.
-            if (size == 0) throw FileTooLarge(limit_);
-            block = AddExtent(size, false);
+            if (size <= room) throw FileTooLarge(limit_);
+            block = MoveInput(size, filled, room);
             room = size;
-            filled = 0;
-            next = std::max(size, std::min(size * 2, 16 * LargestStep));
         }
         // A read may deliver less than asked before the end; only 0 means the end.
         const std::ptrdiff_t n = ops_.Read(InputFile, block + filled, room - filled);
@@ -163,12 +165,10 @@ void FileImage::LoadInput() {
         filled += static_cast<std::uint64_t>(n);
         InputSize += n;
     }
-    if (block != nullptr) {
-        std::memset(block + filled, 0, WholePages(filled) - filled);
-        // Whole pages of the last block past the input are never touched, so they take
-        // no memory of the system's: they do not count against the limit.
-        held_ -= (room - filled) / Page * Page;
-    }
+    std::memset(block + filled, 0, WholePages(filled) - filled);
+    // Whole pages of the block past the input are never touched, so they take no memory
+    // of the system's: they do not count against the limit.
+    held_ -= (room - filled) / Page * Page;
     // Pages past the input's last one are not part of it: the output begins there.
     pages_.resize(static_cast<std::size_t>(InputPages()));
     SyncTable();
@@ -176,6 +176,34 @@ void FileImage::LoadInput() {
     InputFile = -1;
     const int closed = ops_.Close(handle);
     if (closed < 0) ThrowIo(closed);
+}
+
+std::uint8_t* FileImage::MoveInput(std::uint64_t bytes, std::uint64_t filled, std::uint64_t room) {
+    Extent old = std::move(extents_.front());
+    extents_.clear();
+    pages_.clear();
+    SyncTable();
+    held_ -= room;
+    std::uint8_t* block = nullptr;
+    try {
+        block = AddExtent(bytes, false);
+    } catch (...) {
+        GiveBack(std::move(old.data), old.bytes);
+        throw;
+    }
+    std::memcpy(block, old.data.get(), filled);
+    GiveBack(std::move(old.data), old.bytes);
+    return block;
+}
+
+FileImage::Window FileImage::OutputWindow(Position p) const noexcept {
+    // The extent holding position p, and how far it reaches.
+    const auto index = static_cast<std::uint64_t>(p - 1);
+    const std::uint64_t slot = index / Page;
+    if (slot >= slots_ || table_[slot] == nullptr) return {};
+    std::uint64_t last = slot;
+    while (last + 1 < slots_ && table_[last + 1] == table_[last] + Page) ++last;
+    return {table_[slot] + index % Page, p, static_cast<Position>((last + 1) * Page)};
 }
 
 void FileImage::CopyRuns(Position source, Position destination, std::int64_t count) noexcept {

@@ -13,13 +13,14 @@ namespace quorvel::engine {
 using Position = std::int64_t;
 
 // The working memory of one conversion: pages of 16384 bytes holding the input file
-// (positions 1 to InputSize) and, from the next page boundary on, the output being
+// (positions 1 to InputSize, in one block of memory: see Input) and, from the next page boundary on, the output being
 // built (OutputBase + 1 to OutputBase + OutputSize). The page table grows as the
 // conversion needs it, bounded by the process's memory limit (FileTooLarge past it).
 //
 // The pages live in a few large blocks (extents): the input in one block read with a
 // few large reads, the output in one block or in blocks of growing size. A page table
-// entry points into its block, so byte access stays one look-up.
+// entry points into its block, so byte access stays one look-up; the conversions walk
+// the input and write each output block through plain pointers (Input, OutputWindow).
 //
 // Byte access never leaves the image: a position whose slot holds no page reads as 0
 // and swallows writes. Bytes past the input in its last page read as 0, and output
@@ -40,6 +41,20 @@ public:
     // Reads the whole input and closes it. Throws IoError on a read failure,
     // FileTooLarge when the file passes the memory limit, OutOfMemory.
     void LoadInput();
+
+    // The input's bytes, position 1 first, followed by zeros to the end of its last page.
+    std::uint8_t* Input() const noexcept { return slots_ > 0 ? table_[0] : nullptr; }
+
+    // A run of positions that lie in one block of memory: data holds position first,
+    // data + (last - first) position last. Empty (data nullptr) for a position without
+    // a page.
+    struct Window {
+        std::uint8_t* data = nullptr;
+        Position first = 0;
+        Position last = -1;
+    };
+    // The window from output position p to the end of the block holding it.
+    Window OutputWindow(Position p) const noexcept;
 
     std::uint8_t GetByte(Position p) const noexcept {
         const auto index = static_cast<std::uint64_t>(p - 1);
@@ -128,6 +143,9 @@ private:
     // Takes a block of at least bytes (a multiple of PageSize) within the memory limit
     // and maps its pages behind the last slot. Returns its first byte.
     std::uint8_t* AddExtent(std::uint64_t bytes, bool zeroed);
+    // Replaces the input's block of room bytes, whose first filled bytes are read, by
+    // one of bytes bytes holding them. Returns its first byte.
+    std::uint8_t* MoveInput(std::uint64_t bytes, std::uint64_t filled, std::uint64_t room);
     void ReleaseExtents() noexcept;
     // Keeps table_ and slots_ in step with pages_ after every change to it.
     void SyncTable() noexcept {

@@ -23,7 +23,7 @@ public:
             return;
         }
         try {
-            Image.LoadInput();
+            LoadInput();
         } catch (const EngineError& e) {
             info.readError = e.what();
             return;

@@ -5,17 +5,17 @@
 #include <cstdint>
 
 #include "quorvel/engine/errors.hpp"
+#include "merge_order.hpp"
 #include "smf_stream.hpp"
 
 namespace quorvel::engine {
 namespace {
 
-constexpr std::int32_t LongestStep = 0xFFFFFF;
 constexpr std::int64_t MergeFirstOutput = 256 * FileImage::PageSize;
 
-// One merge: walks all tracks side by side in sweeps, each sweep advancing time to
-// the next moment some track has an event and taking one event from every track due
-// then, in track order. The output grows behind the input as it needs.
+// One merge: the tracks' events in the order of their keys, each written to the single
+// output track behind the input (or left out), with its delta time re-stated from the
+// last written event.
 class Merge : public SmfStream {
 public:
     using SmfStream::SmfStream;
@@ -23,7 +23,7 @@ public:
     int Run(const std::filesystem::path& inName, const std::filesystem::path& outName) {
         KaraokeSource = false;
         if (Image.OpenFiles(inName, outName) != 0) return 1;
-        Image.LoadInput();
+        LoadInput();
         ReadPos = 1;
         CheckHeader();
         if (Format != 1) return 2;
@@ -31,8 +31,7 @@ public:
         try {
             OpenOutputArea();
             ReadTrackTable();
-            do Sweep();
-            while (AnyTrackLive());
+            MergeEvents();
         } catch (const InputOverrun&) {
             Malformed("an event runs past the end of " + TrackName());
         }
@@ -49,46 +48,25 @@ private:
         // Every byte of the output is written, in order, before it is saved.
         Image.ZeroOutput = false;
         Image.AllocateOutput(OutPos);
+        MoveOutputWindow(OutPos + 1);
         WriteFileHeader(0, 1);
         OutPos += TrackHeaderSize;  // filled in at the end
+        SetOutLimit();
         OutputStatus = 0;
-        CarriedTime = 0;
+        Now = 0;
+        LastWritten = 0;
     }
 
-    // Reads every chunk header before the first event.
+    // Reads every chunk header, then each track's first delta, in track order.
     void ReadTrackTable() {
-        Now = 0;
-        NextDue = Never;
-        TakenCount = 0;
-        BlockDue.fill(Never);
         SmfStream::ReadTrackTable([this] {
             const int n = CurrentTrack;
             TrackLeft[n] = TrackRemaining;
             TrackPos[n] = ReadPos;
-            TrackDue[n] = Never;
             TrackStatus[n] = 0;
-            // No delta is pending yet: the first sweep reads one for every track.
-            Taken[TakenCount++] = static_cast<std::uint16_t>(n);
         });
-    }
-
-    bool AnyTrackLive() const {
-        if (NextDue != Never) return true;
-        return std::any_of(Taken.begin(), Taken.begin() + TakenCount,
-                           [this](std::uint16_t n) { return TrackLeft[n] != 0; });
-    }
-
-    // Time is kept as each track's absolute due time (the sum of the steps so far plus
-    // its pending delta) rather than as deltas counted down in every sweep. That is the
-    // same schedule: a track's remaining delta is its due time minus Now, and it is due
-    // when that reaches 0. Only the tracks that had an event in the last sweep need a
-    // new delta, and those are remembered in ascending order, so the refill reads them
-    // in the order the scan of all tracks would. Each block of 8 tracks keeps its
-    // earliest due time, so the scan passes over blocks with nothing due.
-    void Sweep() {
-        // Refill: read the next delta of every live track whose event the last sweep took.
-        for (int i = 0; i < TakenCount; ++i) {
-            const int n = Taken[i];
+        Order.Clear();
+        for (int n = 1; n <= NumTracks; ++n) {
             if (TrackLeft[n] == 0) continue;
             CurrentTrack = n;
             ReadPos = TrackPos[n];
@@ -96,61 +74,160 @@ private:
             const bool eventFollows = ReadDelta(DeltaAtChunkEnd::EndsTrack);
             TrackLeft[n] = TrackRemaining;
             TrackPos[n] = ReadPos;
-            // A delta that ends the chunk leaves the track without an event: it is done.
-            if (!eventFollows) continue;
-            const std::uint64_t due = Now + EventDelta;
-            TrackDue[n] = due;
-            std::uint64_t& blockDue = BlockDue[(n - 1) / BlockTracks];
-            blockDue = std::min(blockDue, due);
-            NextDue = std::min(NextDue, due);
+            if (eventFollows) Order.Add(n, MakeKey(EventDelta, 1, n));
         }
-        // Step: the shortest wait of any live track, capped so that a long wait is
-        // served over several sweeps.
-        // With no track live there is nothing to wait for: the time carried so far is
-        // what the closing end-of-track event gets.
-        if (NextDue == Never) return;
-        const std::uint64_t wait = NextDue - Now;
-        const auto step = static_cast<std::int32_t>(std::min<std::uint64_t>(wait, LongestStep));
-        CarriedTime += static_cast<std::uint32_t>(step);
-        Now += static_cast<std::uint32_t>(step);
-        TakenCount = 0;
-        // A capped step reaches no track's due time; the earliest one stays as it is.
-        if (static_cast<std::uint64_t>(step) != wait) return;
-        // One scan finds the due tracks (in track order) and the earliest due time among
-        // the others for the next sweep, then the due events are taken. The scan looks at
-        // the earliest due time of each block of tracks and enters only the blocks where
-        // a track is due now. Taking an event changes no due time, so finding them all
-        // first takes the same events in the same order.
-        const std::uint64_t now = Now;
-        const int tracks = NumTracks;
-        const int blocks = (tracks + BlockTracks - 1) / BlockTracks;
-        std::uint64_t next = Never;
-        int taken = 0;
-        for (int b = 0; b < blocks; ++b) {
-            if (BlockDue[b] != now) {
-                next = std::min(next, BlockDue[b]);
-                continue;
-            }
-            std::uint64_t rest = Never;
-            const int last = std::min(tracks, (b + 1) * BlockTracks);
-            for (int n = b * BlockTracks + 1; n <= last; ++n) {
-                const std::uint64_t due = TrackDue[n];
-                if (due == now) {
-                    Taken[taken++] = static_cast<std::uint16_t>(n);
-                    TrackDue[n] = Never;
-                } else {
-                    rest = std::min(rest, due);
-                }
-            }
-            BlockDue[b] = rest;
-            next = std::min(next, rest);
-        }
-        NextDue = next;
-        TakenCount = taken;
-        for (int i = 0; i < taken; ++i) HandleEvent(Taken[i]);
+        Order.Build();
     }
 
-    void HandleEvent(int n) {
+    // Takes the events in key order. The top track's state lives in locals while it
+    // stays on top (most events are followed by one of the same track), and so does
+    // the output cursor: each byte written through a pointer could otherwise alias them.
+    void MergeEvents() {
+        while (!Order.Empty()) {
+            const int n = Order.TopTrack();
+            const EventKey key = Order.TopKey();
+            if (KeyIsFault(key)) RaiseDeltaFault(n);
+            if (!TakeRun(n, key)) {
+                // The event needs the checked reader or writer: taken alone.
+                Now = KeyTime(key);
+                TakeEvent(n);
+                ScheduleNext(n, key);
+            }
+        }
+    }
+
+    // Takes the events of the top track n, the first with key `key`, while they are
+    // channel events with their data in the chunk, room in the output window and a
+    // one-byte delta before each next one that keeps the track on top. Returns false,
+    // having changed nothing, when the first event is not such an event; otherwise the
+    // track's next key is in the order.
+    bool TakeRun(int n, EventKey key) {
+        // A channel event of track 2 after the karaoke marker is left out: not here.
+        if (KaraokeSource && n == 2) return false;
+        // The first key of another track, as time and order.
+        const EventKey second = Order.SecondKey();
+        const std::uint64_t secondTime = KeyTime(second);
+        const auto secondOrder = static_cast<std::uint64_t>(second);
+        std::uint64_t now = KeyTime(key);
+        std::uint64_t order = static_cast<std::uint64_t>(key);  // round and track
+        constexpr std::uint64_t OneRound = std::uint64_t{1} << KeyTrackBits;
+        const std::uint64_t firstRound = OneRound | static_cast<unsigned>(n);
+
+        const std::uint8_t* const in = In;
+        const std::uint8_t* at = in + TrackPos[n];  // the event's first byte
+        const std::uint8_t* const chunkEnd = at + TrackLeft[n];
+        // Up to here a status byte and two data bytes lie in the chunk.
+        const std::uint8_t* const wholeEnd = chunkEnd - 3;
+        std::uint8_t running = TrackStatus[n];
+        std::uint8_t outputStatus = OutputStatus;
+        std::uint64_t lastWritten = LastWritten;
+        std::uint8_t* const outStart = OutData + (OutPos + 1 - OutFirst);
+        std::uint8_t* out = outStart;
+        // The quick writer's room: an event takes at most 7 bytes (delta, status, data).
+        std::uint8_t* const outEnd = OutData + (OutLimit - OutFirst + 1) - 7;
+        bool first = true;
+        bool eventPending = false;  // the run stopped before an event whose delta it read
+        for (;;) {
+            std::uint8_t status = *at;
+            const std::uint8_t* data = at + 1;
+            if (status < 0x80) {
+                status = running;
+                data = at;
+            }
+            const std::uint64_t carried = now - lastWritten;
+            // A channel status (0x80 to 0xEF), its data in the chunk, a delta that fits
+            // and room to write.
+            if (static_cast<std::uint8_t>(status - 0x80) >= 0x70 || at > wholeEnd || carried > LongestDelta ||
+                out > outEnd) {
+                if (first) return false;
+                eventPending = true;  // the checked path takes it, in its turn
+                break;
+            }
+            first = false;
+            const int length = (status & 0xE0) == 0xC0 ? 1 : 2;  // program change and channel pressure: 1
+            running = status;
+            at = data + length;
+            // A track's last event is left out.
+            if (at != chunkEnd) {
+                out = PutVarLen(out, static_cast<std::uint32_t>(carried));
+                if (status != outputStatus || data[0] >= 0x80) *out++ = status;
+                outputStatus = status;
+                out[0] = data[0];
+                out[1] = data[length - 1];  // for a 1-byte event a byte the next write covers
+                out += length;
+                lastWritten = now;
+            }
+            // The next delta: one byte, the common case, here; longer ones and the end of
+            // the track by ScheduleNext. The track stays on top while its next key is below
+            // every other track's.
+            if (at >= wholeEnd + 2 || *at >= 0x80) break;
+            const std::uint32_t delta = *at;
+            const std::uint64_t nextTime = now + delta;
+            const std::uint64_t nextOrder = delta == 0 ? order + OneRound : firstRound;
+            if (nextTime > secondTime || (nextTime == secondTime && nextOrder > secondOrder)) break;
+            ++at;
+            now = nextTime;
+            order = nextOrder;
+        }
+        Now = now;
+        key = static_cast<EventKey>(now) << 64 | order;
+        TrackPos[n] = at - in;
+        TrackLeft[n] = chunkEnd - at;
+        TrackStatus[n] = running;
+        OutputStatus = outputStatus;
+        LastWritten = lastWritten;
+        OutPos += out - outStart;
+        if (eventPending)
+            Order.ReplaceTop(key);
+        else
+            ScheduleNext(n, key);
+        return true;
+    }
+
+    // Reads the next delta of track n (the top track), whose event with key taken was
+    // just taken, and gives the track its next key; the track leaves the order when the
+    // delta ends the chunk (or the event ended it). A delta that cannot be read is read
+    // here without throwing and gets a fault key: RaiseDeltaFault reads it again to say
+    // why, in its turn.
+    void ScheduleNext(int n, EventKey taken) {
+        std::int64_t left = TrackLeft[n];
+        if (left == 0) return Order.RemoveTop();
+        const Position at = TrackPos[n];
+        std::uint32_t delta = In[at];
+        std::int64_t used = 1;
+        if (delta >= 0x80) {
+            delta &= 0x7F;
+            for (;;) {
+                if (used == 4 || left - used <= 0 || at + used >= Image.InputSize)
+                    return Order.ReplaceTop(FaultKey(taken, n));
+                const std::uint8_t b = In[at + used];
+                ++used;
+                delta = (delta << 7) | (b & 0x7Fu);
+                if (b < 0x80) break;
+            }
+        }
+        left -= used;
+        TrackLeft[n] = left;
+        TrackPos[n] = at + used;
+        // A delta that ends the chunk leaves the track without an event: it is done.
+        if (left == 0) return Order.RemoveTop();
+        Order.ReplaceTop(NextKey(taken, delta, n));
+    }
+
+    // The delta of track n could not be read: reads it again the checked way, which
+    // throws the reason.
+    [[noreturn]] void RaiseDeltaFault(int n) {
+        CurrentTrack = n;
+        ReadPos = TrackPos[n];
+        TrackRemaining = TrackLeft[n];
+        ReadDelta(DeltaAtChunkEnd::EndsTrack);
+        // The checked read finds what the quick one found; should it not, the file is
+        // still refused rather than merged wrongly.
+        Malformed("a variable-length number in " + TrackName() + " cannot be read");
+    }
+
+    // Takes any event of track n with the checked reader.
+    void TakeEvent(int n) {
         CurrentTrack = n;
         ReadPos = TrackPos[n];
         TrackRemaining = TrackLeft[n];
@@ -164,9 +241,9 @@ private:
         bool lineBreak = false;
         if (Status == MetaStatus) {
             if (KaraokeSource && n == 3) {
-                if (!RewriteAtText() && MetaType == MetaText) Image.PutByte(ReadPos - EventLength + 1, MetaLyric);
+                if (!RewriteAtText() && MetaType == MetaText) In[ReadPos - EventLength] = MetaLyric;
                 if (DataLength > 0) {
-                    const std::uint8_t first = Image.GetByte(DataStart);
+                    const std::uint8_t first = In[DataStart - 1];
                     lineBreak = first == '\\' || first == '/';
                 }
             }
@@ -178,37 +255,54 @@ private:
     // An '@' text of track 3 stays a text event, shown as "* " in place of its first
     // two bytes. A text of one byte has no second byte to change and is left alone.
     bool RewriteAtText() {
-        if (MetaType != MetaText || DataLength < 2 || Image.GetByte(DataStart) != '@') return false;
-        Image.PutByte(DataStart, '*');
-        Image.PutByte(DataStart + 1, ' ');
+        if (MetaType != MetaText || DataLength < 2 || In[DataStart - 1] != '@') return false;
+        In[DataStart - 1] = '*';
+        In[DataStart] = ' ';
         return true;
     }
 
+    // Writes the event just read (Status, EventLength, ReadPos on its last byte) with the
+    // checked writer, growing the output as it needs.
     void WriteEvent(bool lineBreak) {
         // The time since the last written event must fit a 4-byte delta.
-        if (CarriedTime > LongestDelta) GapTooLong(CarriedTime);
-        const auto delta = static_cast<std::int32_t>(CarriedTime);
+        const std::uint64_t carried = Now - LastWritten;
+        if (carried > LongestDelta) GapTooLong(carried);
+        const auto delta = static_cast<std::int32_t>(carried);
         const std::int64_t needed = OutPos - Image.OutputBase + VarLenSize(delta) + 1 + EventLength +
                                     (lineBreak ? 4 : 0);
-        if (needed > Image.OutputSize) Image.GrowOutput(needed);
+        if (needed > Image.OutputSize) GrowOutput(needed);
         if (lineBreak) {
             static constexpr std::uint8_t breakEvent[5] = {0x00, MetaStatus, MetaLyric, 0x01, '\r'};
-            for (std::uint8_t b : breakEvent) Image.PutByte(++OutPos, b);
+            for (std::uint8_t b : breakEvent) Put(++OutPos, b);
         }
         WriteVarLen(delta);
-        CarriedTime = 0;
-        if (NeedsStatusByte(OutputStatus)) Image.PutByte(++OutPos, Status);
+        LastWritten = Now;
+        if (NeedsStatusByte(OutputStatus)) Put(++OutPos, Status);
         OutputStatus = Status;
         if (lineBreak) {
             // A lyric without the leading '\' or '/'.
-            Image.PutByte(++OutPos, MetaLyric);
+            Put(++OutPos, MetaLyric);
             WriteVarLen(DataLength - 1);
-            Image.CopyBytes(DataStart + 1, OutPos + 1, DataLength - 1);
+            CopyToOutput(DataStart + 1, OutPos + 1, DataLength - 1);
             OutPos += DataLength - 1;
         } else {
-            Image.CopyBytes(ReadPos - EventLength + 1, OutPos + 1, EventLength);
+            CopyToOutput(ReadPos - EventLength + 1, OutPos + 1, EventLength);
             OutPos += EventLength;
         }
+        if (OutPos + 1 > OutFirst + static_cast<Position>(OutSpan)) MoveOutputWindow(OutPos + 1);
+        SetOutLimit();
+    }
+
+    void GrowOutput(std::int64_t needed) {
+        Image.GrowOutput(needed);
+        MoveOutputWindow(OutPos + 1);
+        SetOutLimit();
+    }
+
+    // The last output position the quick writer may use: the end of the window and of
+    // the output's room.
+    void SetOutLimit() noexcept {
+        OutLimit = std::min(OutFirst + static_cast<Position>(OutSpan) - 1, Image.OutputBase + Image.OutputSize);
     }
 
     // Closes the track with one end-of-track event. Its delta is the time carried since
@@ -216,36 +310,27 @@ private:
     // track: events left out at the end (each track's own end-of-track event among them)
     // still take their time.
     void Finish() {
-        if (CarriedTime > LongestDelta) GapTooLong(CarriedTime);
-        const auto delta = static_cast<std::int32_t>(CarriedTime);
+        const std::uint64_t carried = Now - LastWritten;
+        if (carried > LongestDelta) GapTooLong(carried);
+        const auto delta = static_cast<std::int32_t>(carried);
         const std::int64_t needed = OutPos - Image.OutputBase + VarLenSize(delta) + EndOfTrackSize - 1;
         if (needed > Image.OutputSize) Image.GrowOutput(needed);
         WriteVarLen(delta);
-        CarriedTime = 0;
-        for (std::uint8_t b : {MetaStatus, MetaEndOfTrack, std::uint8_t{0x00}}) Image.PutByte(++OutPos, b);
+        for (std::uint8_t b : {MetaStatus, MetaEndOfTrack, std::uint8_t{0x00}}) Put(++OutPos, b);
         Image.OutputSize = OutPos - Image.OutputBase;
         OutPos = Image.OutputBase + HeaderChunkSize;
         WriteTrackHeader(Image.OutputSize - HeaderChunkSize - TrackHeaderSize);
     }
 
+    // Per track (1 to NumTracks): the bytes left in its chunk, the position of the last
+    // byte read and its running status.
     std::array<std::int64_t, MergeMaxTracks + 1> TrackLeft{};
-    // The absolute time of each track's pending event; Never for a track that has none
-    // pending (done, or its event taken and its next delta not read yet).
-    std::array<std::uint64_t, MergeMaxTracks + 1> TrackDue{};
     std::array<Position, MergeMaxTracks + 1> TrackPos{};
     std::array<std::uint8_t, MergeMaxTracks + 1> TrackStatus{};
-    static constexpr std::uint64_t Never = ~std::uint64_t{0};
-    // The earliest due time in each block of BlockTracks tracks (tracks 1 to 8 form
-    // block 0): a block without a track due now is passed over as a whole.
-    static constexpr int BlockTracks = 8;
-    std::array<std::uint64_t, MergeMaxTracks / BlockTracks> BlockDue{};
-    // The tracks whose event the last sweep took, in ascending order.
-    std::array<std::uint16_t, MergeMaxTracks> Taken{};
-    int TakenCount = 0;
-    std::uint64_t Now = 0;      // the sum of all steps so far
-    std::uint64_t NextDue = 0;  // the earliest due time of a track not in Taken
-    // The time since the last written event: the sum of the steps since then.
-    std::uint64_t CarriedTime = 0;
+    TrackHeap Order;
+    std::uint64_t Now = 0;          // the time of the event taken last
+    std::uint64_t LastWritten = 0;  // the time of the event written last
+    Position OutLimit = 0;
     std::uint8_t OutputStatus = 0;
     bool KaraokeSource = false;
 };

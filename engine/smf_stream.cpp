@@ -20,14 +20,13 @@ bool SmfStream::IsKaraokeMarker() const {
     if (Status != MetaStatus || MetaType != MetaText || DataLength != static_cast<std::int32_t>(KaraokeMarker.size()))
         return false;
     for (std::size_t i = 0; i < KaraokeMarker.size(); ++i)
-        if (Image.GetByte(DataStart + static_cast<Position>(i)) != static_cast<std::uint8_t>(KaraokeMarker[i]))
-            return false;
+        if (In[DataStart - 1 + static_cast<Position>(i)] != static_cast<std::uint8_t>(KaraokeMarker[i])) return false;
     return true;
 }
 
 void SmfStream::CheckHeader() {
     if (Image.InputSize < HeaderChunkSize) Malformed("the file is shorter than a MIDI header");
-    const auto at = [this](Position p) { return Image.GetByte(p); };
+    const auto at = [this](Position p) { return In[p - 1]; };
     if (at(1) != 'M' || at(2) != 'T' || at(3) != 'h' || at(4) != 'd') Malformed("no MThd header");
     if (at(8) != 6) Malformed("the header length is not 6");
     if (at(10) > 1) Malformed("format " + std::to_string(at(10)) + " is not supported");
@@ -44,12 +43,12 @@ void SmfStream::ReadTrackHeader() {
     static constexpr std::uint8_t tag[4] = {'M', 'T', 'r', 'k'};
     for (std::uint8_t expected : tag) {
         ++ReadPos;
-        if (Image.GetByte(ReadPos) != expected) Malformed(TrackName() + " is not an MTrk chunk");
+        if (In[ReadPos - 1] != expected) Malformed(TrackName() + " is not an MTrk chunk");
     }
     std::uint32_t length = 0;
     for (int i = 0; i < 4; ++i) {
         ++ReadPos;
-        length = (length << 8) | Image.GetByte(ReadPos);
+        length = (length << 8) | In[ReadPos - 1];
     }
     TrackRemaining = length;
 }
@@ -95,6 +94,11 @@ std::int64_t SmfStream::SystemDataLength() {
     return EventLength;
 }
 
+void SmfStream::PutOutsideWindow(Position q, std::uint8_t b) noexcept {
+    Image.PutByte(q, b);
+    MoveOutputWindow(q);
+}
+
 void SmfStream::CheckTrackEnd() const {
     if (TrackRemaining < 0) Malformed("an event runs past the end of " + TrackName());
 }
@@ -103,10 +107,10 @@ void SmfStream::WriteLongVarLen(std::int32_t value) noexcept {
     const int n = VarLenSize(value);
     auto v = static_cast<std::uint32_t>(value);
     OutPos += n;
-    Image.PutByte(OutPos, static_cast<std::uint8_t>(v & 0x7F));
+    Put(OutPos, static_cast<std::uint8_t>(v & 0x7F));
     for (int i = 1; i < n; ++i) {
         v >>= 7;
-        Image.PutByte(OutPos - i, static_cast<std::uint8_t>((v & 0x7F) | 0x80));
+        Put(OutPos - i, static_cast<std::uint8_t>((v & 0x7F) | 0x80));
     }
 }
 
@@ -125,31 +129,31 @@ void SmfStream::WriteFileHeader(std::uint8_t format, std::uint16_t tracks) noexc
                                                   format,
                                                   static_cast<std::uint8_t>(tracks >> 8),
                                                   static_cast<std::uint8_t>(tracks),
-                                                  Image.GetByte(13),
-                                                  Image.GetByte(14)};
-    for (std::uint8_t b : header) Image.PutByte(++OutPos, b);
+                                                  In[12],
+                                                  In[13]};
+    for (std::uint8_t b : header) Put(++OutPos, b);
 }
 
 void SmfStream::WriteTrackHeader(std::int64_t length) {
     if (length < 0 || length > std::int64_t{0xFFFFFFFF}) throw FileTooLarge::TrackTooLong();
-    Image.PutByte(OutPos + 1, 'M');
-    Image.PutByte(OutPos + 2, 'T');
-    Image.PutByte(OutPos + 3, 'r');
-    Image.PutByte(OutPos + 4, 'k');
+    Put(OutPos + 1, 'M');
+    Put(OutPos + 2, 'T');
+    Put(OutPos + 3, 'r');
+    Put(OutPos + 4, 'k');
     OutPos += TrackHeaderSize;
     const auto v = static_cast<std::uint32_t>(length);
-    for (int i = 0; i < 4; ++i) Image.PutByte(OutPos - i, static_cast<std::uint8_t>(v >> (8 * i)));
+    for (int i = 0; i < 4; ++i) Put(OutPos - i, static_cast<std::uint8_t>(v >> (8 * i)));
 }
 
 void SmfStream::WriteMetaText(std::int32_t delta, std::uint8_t type, std::string_view text) noexcept {
     WriteVarLen(delta);
-    Image.PutByte(OutPos + 1, MetaStatus);
-    Image.PutByte(OutPos + 2, type);
+    Put(OutPos + 1, MetaStatus);
+    Put(OutPos + 2, type);
     OutPos += 2;
     WriteVarLen(static_cast<std::int32_t>(text.size()));
     for (char c : text) {
         ++OutPos;
-        Image.PutByte(OutPos, static_cast<std::uint8_t>(c));
+        Put(OutPos, static_cast<std::uint8_t>(c));
     }
 }
 

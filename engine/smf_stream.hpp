@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstring>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -89,6 +90,14 @@ class SmfStream {
 public:
     explicit SmfStream(FileOps& ops = SystemFileOps()) : Image(ops) {}
 
+    // Reads the whole input into the image (FileImage::LoadInput) and points In at it.
+    void LoadInput() {
+        OutData = nullptr;
+        OutSpan = 0;
+        Image.LoadInput();
+        In = Image.Input();
+    }
+
     // Checks the 14-byte header chunk and sets Format, NumTracks and Division;
     // ReadPos ends on 14. MalformedFile on a header it rejects.
     void CheckHeader();
@@ -103,7 +112,7 @@ public:
         // Most quantities are one byte long (delta times below 128): read here, the
         // rest by ReadLongVarLen.
         if (ReadPos >= 0 && ReadPos < Image.InputSize) {
-            const std::uint8_t b = Image.GetByte(ReadPos + 1);
+            const std::uint8_t b = In[ReadPos];
             if (b < 0x80) {
                 ++ReadPos;
                 --TrackRemaining;
@@ -194,7 +203,7 @@ public:
     // which without its status byte would read as a status byte of its own.
     bool NeedsStatusByte(std::uint8_t previous) const {
         if (Status != previous || EventKind == SystemKind) return true;
-        return Image.GetByte(ReadPos - EventLength + 1) >= 0x80;
+        return In[ReadPos - EventLength] >= 0x80;
     }
     // Whether the event just read is the karaoke marker: a text meta event holding
     // exactly KaraokeMarker.
@@ -235,10 +244,24 @@ public:
     void WriteVarLen(std::int32_t value) noexcept {
         if (value < 128) {
             // One byte, the common case; a negative value keeps its low 7 bits.
-            Image.PutByte(++OutPos, static_cast<std::uint8_t>(static_cast<std::uint32_t>(value) & 0x7F));
+            Put(++OutPos, static_cast<std::uint8_t>(static_cast<std::uint32_t>(value) & 0x7F));
             return;
         }
         WriteLongVarLen(value);
+    }
+    // Writes value as a variable-length quantity at out (at most 4 bytes, value below
+    // 2^28) and returns the byte after it.
+    static std::uint8_t* PutVarLen(std::uint8_t* out, std::uint32_t value) noexcept {
+        if (value < 0x80) {
+            *out = static_cast<std::uint8_t>(value);
+            return out + 1;
+        }
+        const int n = VarLenSize(static_cast<std::int32_t>(value));
+        for (int i = n - 1; i >= 0; --i) {
+            out[i] = static_cast<std::uint8_t>((value & 0x7F) | (i == n - 1 ? 0 : 0x80));
+            value >>= 7;
+        }
+        return out + n;
     }
     // Writes the 14-byte header chunk after OutPos with the given format and track
     // count and the input's division; the length is always 6. OutPos advances by 14.
@@ -251,7 +274,42 @@ public:
 
     [[noreturn]] void Malformed(const std::string& reason) const;
 
+    // Writes b at output position q: straight into the output block that the last write
+    // outside the window moved it to, else through the image (which ignores a position
+    // without a page) and the window moves to q's block.
+    void Put(Position q, std::uint8_t b) noexcept {
+        const auto offset = static_cast<std::uint64_t>(q - OutFirst);
+        if (offset < OutSpan) {
+            OutData[offset] = b;
+            return;
+        }
+        PutOutsideWindow(q, b);
+    }
+    // Copies count input bytes from position source on to output position destination on.
+    void CopyToOutput(Position source, Position destination, std::int64_t count) noexcept {
+        const auto offset = static_cast<std::uint64_t>(destination - OutFirst);
+        if (count > 0 && offset < OutSpan && static_cast<std::uint64_t>(count) <= OutSpan - offset && source >= 1 &&
+            count <= Image.InputSize - source + 1) {
+            std::memcpy(OutData + offset, In + source - 1, static_cast<std::size_t>(count));
+            return;
+        }
+        Image.CopyBytes(source, destination, count);
+    }
+    // Points the output window at the block holding position q.
+    void MoveOutputWindow(Position q) noexcept {
+        const FileImage::Window window = Image.OutputWindow(q);
+        OutData = window.data;
+        OutFirst = window.first;
+        OutSpan = window.data == nullptr ? 0 : static_cast<std::uint64_t>(window.last - window.first + 1);
+    }
+
     FileImage Image;
+    // The input's bytes (In[p - 1] holds position p), set by LoadInput.
+    std::uint8_t* In = nullptr;
+    // The output window: OutSpan positions from OutFirst on lie at OutData on.
+    std::uint8_t* OutData = nullptr;
+    Position OutFirst = 0;
+    std::uint64_t OutSpan = 0;
     Position ReadPos = 0;
     std::int64_t TrackRemaining = 0;
     Position OutPos = 0;
@@ -278,7 +336,7 @@ protected:
     // The byte at position p, which must lie in the input (InputOverrun otherwise).
     std::uint8_t InputByte(Position p) const {
         if (p < 1 || p > Image.InputSize) throw InputOverrun{};
-        return Image.GetByte(p);
+        return In[p - 1];
     }
     // Moves ReadPos over n bytes that must all lie in the input.
     void Skip(std::int64_t n) {
@@ -293,6 +351,7 @@ private:
     // With withinChunk, a number cut off by the end of the track chunk is malformed.
     std::uint32_t ReadQuantity(std::string_view what, bool withinChunk);
     std::int32_t ReadLongVarLen();
+    void PutOutsideWindow(Position q, std::uint8_t b) noexcept;
     void WriteLongVarLen(std::int32_t value) noexcept;
 };
 

@@ -1,6 +1,8 @@
 #include "quorvel/engine/conversions.hpp"
 
+#include <algorithm>
 #include <array>
+#include <cstring>
 #include <cstdint>
 
 #include "quorvel/engine/errors.hpp"
@@ -24,7 +26,7 @@ public:
     int Run(const std::filesystem::path& inName, const std::filesystem::path& outName) {
         KaraokeOutput = false;
         if (Image.OpenFiles(inName, outName) != 0) return 1;
-        Image.LoadInput();
+        LoadInput();
         if (const int code = MeasureSlots(); code != 0) return code;
         LayOutTracks();
         if (const int code = DistributeEvents(); code != 0) return code;
@@ -44,14 +46,15 @@ public:
         InputTrackLength = TrackRemaining;
         if (ChunkFarPastFile()) return 4;
         try {
-            WalkTrack([this] {
-                std::int64_t& size = SlotSize[TargetSlot];
-                size += VarLenSize(TakeSlotDelta(TargetSlot));
-                if (NeedsStatusByte(SlotStatus[TargetSlot])) {
+            WalkTrack([this](int slot, std::uint64_t delta, std::uint8_t status, const std::uint8_t* body,
+                             std::int64_t length) {
+                std::int64_t& size = SlotSize[slot];
+                size += delta < 0x80 ? 1 : VarLenSize(static_cast<std::int32_t>(delta));
+                if (status != SlotStatus[slot] || status >= SysexStatus || body[0] >= 0x80) {
                     ++size;
-                    SlotStatus[TargetSlot] = Status;
+                    SlotStatus[slot] = status;
                 }
-                size += EventLength;
+                size += length;
             });
         } catch (const InputOverrun&) {
             return OverrunCode(4);
@@ -77,7 +80,9 @@ public:
         }
         // Every track has a chunk header; all but track 1 get an end-of-track event here.
         Image.OutputSize += HeaderChunkSize + TrackHeaderSize + (TrackHeaderSize + EndOfTrackSize) * (NumTracks - 1);
+        // One block: DistributeEvents writes every track through a pointer into it.
         Image.AllocateOutput(OutPos);
+        MoveOutputWindow(OutPos + 1);
 
         WriteFileHeader(1, NumTracks);
         WriteTrackHeader(SlotSize[SystemSlot]);
@@ -105,28 +110,41 @@ public:
     }
 
     int DistributeEvents() {
-        OutPos = SlotCursor[SystemSlot];
         SlotStatus.fill(0);
         SlotTimes.Reset();
         ReadPos = FirstEventPos;
         TrackRemaining = InputTrackLength;
+        // The output is one block (its size was known before it was taken): every track
+        // is written through a pointer.
+        std::array<std::uint8_t*, OutputTrackSlots + 1> cursor{};
+        for (int slot = 1; slot <= OutputTrackSlots; ++slot)
+            cursor[static_cast<std::size_t>(slot)] = OutData +
+                                                     (SlotCursor[static_cast<std::size_t>(slot)] + 1 - OutFirst);
         try {
-            WalkTrack([this] {
-                OutPos = SlotCursor[TargetSlot];
-                WriteVarLen(TakeSlotDelta(TargetSlot));
-                if (NeedsStatusByte(SlotStatus[TargetSlot])) {
-                    Image.PutByte(++OutPos, Status);
-                    SlotStatus[TargetSlot] = Status;
+            WalkTrack([this, &cursor](int slot, std::uint64_t delta, std::uint8_t status, std::uint8_t* body,
+                                      std::int64_t length) {
+                std::uint8_t*& out = cursor[static_cast<std::size_t>(slot)];
+                out = PutVarLen(out, static_cast<std::uint32_t>(delta));
+                if (status != SlotStatus[slot] || status >= SysexStatus || body[0] >= 0x80) {
+                    *out++ = status;
+                    SlotStatus[slot] = status;
                 }
-                if (TargetSlot == LyricsSlot) {
-                    // The lyric becomes a text event, each carriage return a '/'.
-                    Image.PutByte(ReadPos - EventLength + 1, MetaText);
+                if (slot == LyricsSlot) {
+                    // The lyric becomes a text event, each carriage return a '/'. Lyrics
+                    // come through the checked reader, which set DataStart.
+                    body[0] = MetaText;
                     for (Position p = DataStart; p <= ReadPos; ++p)
-                        if (Image.GetByte(p) == '\r') Image.PutByte(p, '/');
+                        if (In[p - 1] == '\r') In[p - 1] = '/';
                 }
-                Image.CopyBytes(ReadPos - EventLength + 1, OutPos + 1, EventLength);
-                OutPos += EventLength;
-                SlotCursor[TargetSlot] = OutPos;
+                if (length <= 2) {
+                    // Channel events, written without a call; the next track's bytes
+                    // follow the slot's end, so nothing past the event is touched.
+                    out[0] = body[0];
+                    if (length == 2) out[1] = body[1];
+                } else {
+                    std::memcpy(out, body, static_cast<std::size_t>(length));
+                }
+                out += length;
             });
         } catch (const InputOverrun&) {
             return OverrunCode(6);
@@ -135,17 +153,49 @@ public:
     }
 
 private:
-    // Walks the events of the input track from ReadPos on, calling handle for each
-    // after it is read whole and TargetSlot is chosen. Both walking passes go through
-    // here, so they decide alike.
+    // Walks the events of the input track from ReadPos on, calling
+    // handle(slot, delta, status, body, length) for each once it is read whole: its
+    // output slot, the time since the slot's last event, its status, the bytes after
+    // the status byte (the meta type first for meta events) and their count. Both
+    // walking passes go through here, so they decide alike. Channel events with a
+    // one-byte delta and their bytes in the chunk and the input are read here through
+    // a pointer; every other event by the checked reader.
     template <typename Handle>
     void WalkTrack(Handle handle) {
         RunningStatus = 0;
+        std::uint8_t* const in = In;
+        // Up to here a delta of one byte, a status byte and two data bytes lie in the
+        // chunk and in the input.
+        const Position safeEnd = std::min(ReadPos + TrackRemaining, Image.InputSize) - 4;
+        std::uint8_t running = 0;
         while (TrackRemaining > 0) {
+            const Position at = ReadPos;  // the byte before the event
+            std::uint8_t status = 0;
+            std::int64_t bodyAt = at + 2;  // index in `in` of the first byte after the status
+            if (at <= safeEnd) {
+                status = in[at + 1];
+                if (status < 0x80) {
+                    status = running;
+                    bodyAt = at + 1;
+                }
+            }
+            if (at <= safeEnd && in[at] < 0x80 && static_cast<std::uint8_t>(status - 0x80) < 0x70) {
+                const std::uint8_t delta = in[at];
+                const int length = (status & 0xE0) == 0xC0 ? 1 : 2;  // program change and channel pressure: 1
+                running = status;
+                ReadPos = bodyAt + length;
+                TrackRemaining -= ReadPos - at;
+                SlotTimes.Advance(delta);
+                const int slot = (status & 0x0F) + 4;
+                handle(slot, TakeSlotDelta(slot), status, in + bodyAt, length);
+                continue;
+            }
+            RunningStatus = running;
             ReadEvent(DeltaAtChunkEnd::Malformed);
+            running = RunningStatus;
             SlotTimes.Advance(EventDelta);
-            TargetSlot = static_cast<std::uint16_t>(SplitSlotOf(Status, MetaType));
-            handle();
+            const int slot = SplitSlotOf(Status, MetaType);
+            handle(slot, TakeSlotDelta(slot), Status, in + (ReadPos - EventLength), EventLength);
         }
     }
 
@@ -172,16 +222,15 @@ private:
 
     std::array<std::int64_t, OutputTrackSlots + 1> SlotSize{};
     // A slot's pending delta; one that does not fit 4 bytes refuses the file.
-    std::int32_t TakeSlotDelta(int slot) {
+    std::uint64_t TakeSlotDelta(int slot) {
         const std::uint64_t delta = SlotTimes.Take(slot);
         if (delta > LongestDelta) GapTooLong(delta);
-        return static_cast<std::int32_t>(delta);
+        return delta;
     }
 
     SlotClocks SlotTimes;
     std::array<Position, OutputTrackSlots + 1> SlotCursor{};
     std::array<std::uint8_t, OutputTrackSlots + 1> SlotStatus{};
-    std::uint16_t TargetSlot = 0;
     std::int64_t InputTrackLength = 0;
     bool KaraokeOutput = false;
 };

@@ -44,7 +44,7 @@ public:
     // to call from the batch's threads; settingsKey is the registry key (under
     // HKEY_CURRENT_USER) of the remembered option; jobs the conversions at once.
     explicit TMidiForm(batch::EngineCalls& engine = batch::RealEngineCalls(), const wchar_t* settingsKey = SettingsKey,
-                       unsigned jobs = batch::DefaultJobs());
+                       unsigned jobs = batch::AutoJobs);
     // A running batch is asked to stop and waited for; the boxes it still asks for are
     // answered at once (Cancel for the replacement question).
     ~TMidiForm() override;

@@ -19,7 +19,7 @@ struct Stream : SmfStream {
     explicit Stream(const Bytes& input) {
         WriteFile(dir / "in.mid", input);
         EXPECT_EQ(Image.OpenFiles(dir / "in.mid", dir / "out.mid"), 0);
-        Image.LoadInput();
+        LoadInput();
         Image.OutputSize = engine::FileImage::PageSize;
         Image.AllocateOutput(OutPos);
     }

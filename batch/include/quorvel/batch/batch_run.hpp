@@ -7,16 +7,15 @@
 
 #include "quorvel/batch/batch_plan.hpp"
 #include "quorvel/batch/engine_calls.hpp"
+#include "quorvel/batch/job_count.hpp"
 
 namespace quorvel::batch {
 
-// The conversions a batch runs at once unless told otherwise: one per core.
-unsigned DefaultJobs() noexcept;
-
 // How a planned batch runs.
 struct RunOptions {
-    // Conversions at once, on worker threads (one: on the calling thread). A plan that
-    // asks the user anything runs one file at a time, so that its questions come in order.
+    // Conversions at once, on worker threads (one: on the calling thread); AutoJobs:
+    // chosen from the files' sizes (ChooseJobs). A plan that asks the user anything runs
+    // one file at a time, so that its questions come in order.
     unsigned jobs = 1;
     ReplacementPolicy policy = ReplacementPolicy::Refuse;  // the plan's
     // The windows end a batch on a file error (FileOutcome::fileError): no file starts after it.

@@ -24,7 +24,7 @@ class BatchSession {
 public:
     // window answers the boxes and results list on the window's thread; engine must be
     // safe to call from any thread; jobs is the number of conversions at once (quorvel-cli's
-    // default -j, DefaultJobs, unless a test wants its scripted engine called in order);
+    // default, AutoJobs, unless a test wants its scripted engine called in order);
     // wake must not block and may be called from any thread
     // (a toolkit posts an event that calls Serve); ended is called on the window's
     // thread, in Serve, once a batch has ended. All must outlive the session.
