@@ -19,6 +19,7 @@
 #include "input_list.hpp"
 #include "progress.hpp"
 #include "quorvel/batch/batch_run.hpp"
+#include "quorvel/batch/job_count.hpp"
 #include "quorvel/batch/printable_name.hpp"
 #include "quorvel/engine/inspection.hpp"
 #include "quorvel/engine/memory_limit.hpp"
@@ -116,7 +117,11 @@ CLI::App* AddBatchCommand(CLI::App& app, const std::string& name, const std::str
     command->add_option("-o,--output", arguments.outputDirectory, "Output directory (default: the current directory)")
         ->check(ExistingDirectory());
     command->add_flag("-f,--force", arguments.force, "Replace existing output files, the input itself included");
-    command->add_option("-j,--jobs", arguments.jobs, "Files converted at a time (default: the number of cores)")
+    command
+        ->add_option("-j,--jobs", arguments.jobs,
+                     "Files converted at a time (default: one per core when the files average " +
+                         engine::MemorySizeText(batch::ParallelMeanBytes) +
+                         " or more, else one: smaller files wait on the file system, not the processor)")
         ->check(CLI::Range(1u, 1024u));
     command->add_flag("-q,--quiet", arguments.quiet,
                       "Print only files not converted and the final line; no progress bar");

@@ -8,9 +8,11 @@ namespace quorvel::batch {
 // RunOptions::jobs for "choose from the work": the number every front end starts with.
 inline constexpr unsigned AutoJobs = 0;
 
-// The smallest mean input size at which a batch converts on every core: below it a
-// conversion is too short for threads to win back what creating files at once costs.
-inline constexpr std::uint64_t ParallelMeanBytes = std::uint64_t{256} << 10;
+// The smallest mean input size at which a batch converts on every core. Below it a
+// file's time goes to the file system (opening, creating and naming files, which two
+// threads in one folder take in turn) rather than to converting: a second worker wins
+// nothing there and only takes a second core.
+inline constexpr std::uint64_t ParallelMeanBytes = std::uint64_t{8} << 10;
 
 // The conversions a batch of files with these input sizes runs at once when not told:
 // one per core (cores, at least 1) when the files are ParallelMeanBytes or more on
