@@ -3,15 +3,18 @@
 # merging the same format-1 file), and the Qt window's batch against quorvel-cli, and
 # prints one table.
 #
-#   bench/run.sh [--files N] [--big-mb M] [--tree-files T] [--runs R] [--callgrind] [--keep]
+#   bench/run.sh [--files N] [--big-mb M] [--tree-files T] [--runs R] [--callgrind] [--no-mido] [--keep]
 #
 #   --files N      files per format in the generated corpus (default 2000)
-#   --big-mb M     size of the two single large files in MB (default 100; 0: none)
+#   --big-mb M     size of the two single large files in MB (default 100); the two files of
+#                  16 and 256 tracks (16 MB) and the 16 files of eight/ (8 MB each) get M MB
+#                  when M is smaller; 0: none of them
 #   --tree-files T files in the nested folders of the tree case (default 2000; 0: none)
 #   --runs R       timed repetitions of each command; the table shows the median (default 5)
-#   --callgrind    also count the instructions of each -j 1 and large-file conversion
-#                  with valgrind's callgrind, per input byte: slow, but the same on any
-#                  machine, busy or not
+#   --callgrind    also count the instructions of the -j 1 conversions of the two
+#                  collections and of each single large file with valgrind's callgrind, per
+#                  input byte: slow, but the same on any machine, busy or not
+#   --no-mido      leave out the peer (mido takes minutes on the large file)
 #   --keep         keep the working folder (corpus and outputs) and print its path
 #
 # Environment: BUILD_DIR (default build/release, configured by the release preset),
@@ -32,6 +35,7 @@ big_mb=100
 tree_files=2000
 runs=5
 callgrind=0
+mido=1
 keep=0
 while [ $# -gt 0 ]; do
   case "$1" in
@@ -41,7 +45,8 @@ while [ $# -gt 0 ]; do
     --callgrind) callgrind=1; shift ;;
     --keep) keep=1; shift ;;
     --tree-files) tree_files="$2"; shift 2 ;;
-    -h|--help) sed -n '2,26p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    --no-mido) mido=0; shift ;;
+    -h|--help) sed -n '2,29p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "bench/run.sh: unknown argument $1" >&2; exit 2 ;;
   esac
 done
@@ -114,14 +119,15 @@ echo "Writing the corpus ($files files per format, large files of $big_mb MB)...
 
 # --- timing ----------------------------------------------------------------------
 jobs="$(nproc)"
-echo "# case|input|files|bytes|seconds|cpu_seconds|peak_kb|baseline|note" > "$results/rows"
+echo "# case|input|files|bytes|seconds|cpu_seconds|peak_kb|baseline|single|note" > "$results/rows"
 
 # measure NAME INPUT_LABEL BASELINE FILE... -- COMMAND...
 # Times COMMAND (which writes into $out; run without a shell) $runs times after one
 # warm-up, each run into a fresh $out, with the removal of the last one's files written
 # to disk first (so that no run pays for the one before); then runs it once more under /usr/bin/time for
 # the peak resident set, and checks that it wrote one file per input. With --callgrind
-# and COUNT=1, also counts its instructions once.
+# and COUNT=1, also counts its instructions once. SINGLE names the row of the same
+# conversion with -j 1: the table shows the speed-up over it.
 measure() {
   local name="$1" label="$2" baseline="$3"
   shift 3
@@ -161,7 +167,7 @@ print(r["median"], r["user"] + r["system"])' "$results/$name.json")
     valgrind --tool=callgrind --callgrind-out-file="$results/$name.callgrind" "$@" >/dev/null 2>"$results/$name.cg"
     instructions=$(sed -n 's/.*Collected : \([0-9]*\).*/\1/p' "$results/$name.cg")
   fi
-  echo "$name|$label|$count|$bytes|$median|$cpu|$peak|$baseline|$instructions" >> "$results/rows"
+  echo "$name|$label|$count|$bytes|$median|$cpu|$peak|$baseline|${SINGLE:-}|$instructions" >> "$results/rows"
 }
 
 # once NAME INPUT_LABEL BASELINE INPUT -- COMMAND...
@@ -185,18 +191,23 @@ once() {
   elif [ "$status" -ne 0 ]; then
     note="failed, exit $status: $(tail -n 1 "$results/$name.log" | cut -c1-60 | tr '|' '/')"
   fi
-  echo "$name|$label|1|$bytes|$seconds|0|$peak|$baseline|$note" >> "$results/rows"
+  echo "$name|$label|1|$bytes|$seconds|0|$peak|$baseline||$note" >> "$results/rows"
 }
 
 smf1_files=("$corpus"/smf1/*.mid)
 smf0_files=("$corpus"/smf0/*.mid)
 large1="$corpus/large/large1.mid"
 large0="$corpus/large/large0.mid"
+tracks16="$corpus/large/tracks16.mid"
+tracks256="$corpus/large/tracks256.mid"
 
 measure "cp format 1" "corpus format 1" "" "${smf1_files[@]}" -- cp -r "$corpus/smf1" "$out/"
 COUNT=1 measure "smf0 -j 1" "corpus format 1" "cp format 1" "${smf1_files[@]}" -- \
   "$cli" smf0 -q -f -j 1 -o "$out" "$corpus/smf1"
-measure "smf0 -j $jobs" "corpus format 1" "cp format 1" "${smf1_files[@]}" -- \
+# quorvel-cli's own choice of -j (no -j given).
+SINGLE="smf0 -j 1" measure "smf0 default -j" "corpus format 1" "cp format 1" "${smf1_files[@]}" -- \
+  "$cli" smf0 -q -f -o "$out" "$corpus/smf1"
+SINGLE="smf0 -j 1" measure "smf0 -j $jobs" "corpus format 1" "cp format 1" "${smf1_files[@]}" -- \
   "$cli" smf0 -q -f -j "$jobs" -o "$out" "$corpus/smf1"
 # The window: one smf0 batch in the Qt main window, offscreen, from its start to the
 # results list, against quorvel-cli smf0 with its default -j on the same files.
@@ -218,14 +229,31 @@ fi
 measure "cp format 0" "corpus format 0" "" "${smf0_files[@]}" -- cp -r "$corpus/smf0" "$out/"
 COUNT=1 measure "smf1 -j 1" "corpus format 0" "cp format 0" "${smf0_files[@]}" -- \
   "$cli" smf1 -q -f -j 1 -o "$out" "$corpus/smf0"
-measure "smf1 -j $jobs" "corpus format 0" "cp format 0" "${smf0_files[@]}" -- \
+SINGLE="smf1 -j 1" measure "smf1 -j $jobs" "corpus format 0" "cp format 0" "${smf0_files[@]}" -- \
   "$cli" smf1 -q -f -j "$jobs" -o "$out" "$corpus/smf0"
 if [ "$big_mb" -gt 0 ]; then
   measure "cp large1" "large1.mid" "" "$large1" -- cp "$large1" "$out/"
   COUNT=1 measure "smf0 large1" "large1.mid" "cp large1" "$large1" -- "$cli" smf0 -q -f -o "$out" "$large1"
   measure "cp large0" "large0.mid" "" "$large0" -- cp "$large0" "$out/"
   COUNT=1 measure "smf1 large0" "large0.mid" "cp large0" "$large0" -- "$cli" smf1 -q -f -o "$out" "$large0"
-  once "mido large1" "large1.mid" "smf0 large1" "$large1" -- "$py" bench/mido_merge.py "$out" "$large1"
+  if [ "$mido" -eq 1 ]; then
+    once "mido large1" "large1.mid" "smf0 large1" "$large1" -- "$py" bench/mido_merge.py "$out" "$large1"
+  fi
+  # The merge's cost per byte by track count: two format-1 files of the same size and
+  # the same kind of events, one of 16 tracks and one of 256 (the most it takes).
+  measure "cp tracks16" "tracks16.mid" "" "$tracks16" -- cp "$tracks16" "$out/"
+  COUNT=1 measure "smf0 tracks16" "tracks16.mid" "cp tracks16" "$tracks16" -- \
+    "$cli" smf0 -q -f -o "$out" "$tracks16"
+  COUNT=1 measure "smf0 tracks256" "tracks256.mid" "cp tracks16" "$tracks256" -- \
+    "$cli" smf0 -q -f -o "$out" "$tracks256"
+  # Sixteen big format-1 files (eight/, 8 MB each), where the conversions themselves
+  # take the time: one at a time, and with quorvel-cli's own choice of -j.
+  eight_files=("$corpus"/eight/*.mid)
+  measure "cp eight" "eight" "" "${eight_files[@]}" -- cp -r "$corpus/eight" "$out/"
+  measure "smf0 eight -j 1" "eight" "cp eight" "${eight_files[@]}" -- \
+    "$cli" smf0 -q -f -j 1 -o "$out" "$corpus/eight"
+  SINGLE="smf0 eight -j 1" measure "smf0 eight" "eight" "cp eight" "${eight_files[@]}" -- \
+    "$cli" smf0 -q -f -o "$out" "$corpus/eight"
 fi
 
 # --- tree ------------------------------------------------------------------------
@@ -243,7 +271,7 @@ tree_case() {
     sh -c 'cd "$0" && find . -type f -iname "*.mid" -exec cp --parents -t "$1" {} +' "$tree" "$out"
   measure "smf0 -r -j 1" "tree" "cp tree" "${tree_inputs[@]}" -- \
     "$cli" smf0 -r -q -f -j 1 -o "$out" "$tree"
-  measure "smf0 -r -j $jobs" "tree" "cp tree" "${tree_inputs[@]}" -- \
+  SINGLE="smf0 -r -j 1" measure "smf0 -r -j $jobs" "tree" "cp tree" "${tree_inputs[@]}" -- \
     "$cli" smf0 -r -q -f -j "$jobs" -o "$out" "$tree"
 }
 if [ "$tree_files" -gt 0 ]; then
@@ -259,9 +287,9 @@ order = []
 for line in open(sys.argv[1]):
     if line.startswith("#"):
         continue
-    name, label, count, size, seconds, cpu, peak, baseline, note = line.rstrip("\n").split("|")
+    name, label, count, size, seconds, cpu, peak, baseline, single, note = line.rstrip("\n").split("|")
     rows[name] = dict(label=label, count=int(count), bytes=int(size), s=float(seconds), cpu=float(cpu),
-                      peak=int(peak or 0), baseline=baseline, note=note)
+                      peak=int(peak or 0), baseline=baseline, single=single, note=note)
     order.append(name)
 jobs = sys.argv[3]
 
@@ -269,7 +297,8 @@ print()
 print("Median wall time of %s runs (mido: one run); cpu s: mean user + system time." % sys.argv[2])
 print("MB = 10^6 bytes; files/s and MB/s from the median wall time; peak RSS of one run.")
 print("ratio: wall seconds over those of cp of the same files (cpu seconds in brackets);")
-print("-j %s rows: speed-up over -j 1 too; mido: times slower than quorvel-cli." % jobs)
+print("-j %s and default -j rows (smf0 default -j, smf0 eight): speed-up over -j 1 too;" % jobs)
+print("mido: times slower than quorvel-cli.")
 print("window smf0: the whole window program over those of quorvel-cli smf0 (default -j).")
 print("page smf0: the web page's module under Node over quorvel-cli smf0 -j 1.")
 print("instr/B: user-mode instructions per input byte, counted by callgrind (--callgrind).")
@@ -289,9 +318,8 @@ for name in order:
     elif r["baseline"]:
         b = rows[r["baseline"]]
         ratio = "%.2fx (cpu %.2fx) %s" % (r["s"] / b["s"], r["cpu"] / b["cpu"] if b["cpu"] else 0, r["baseline"])
-        single = name.replace("-j " + jobs, "-j 1")
-        if single != name and single in rows:
-            ratio += "; %.2fx faster than -j 1" % (rows[single]["s"] / r["s"])
+        if r["single"] in rows:
+            ratio += "; %.2fx faster than -j 1" % (rows[r["single"]]["s"] / r["s"])
     table.append((name, r["label"], str(r["count"]), "%.2f" % (r["bytes"] / 1e6), "%.4f" % r["s"],
                   "%.4f" % r["cpu"] if r["cpu"] else "", rate(r["count"] / r["s"]),
                   "%.1f" % (r["bytes"] / 1e6 / r["s"]), "%.1f" % (r["peak"] / 1024), ratio, instr))
