@@ -156,6 +156,9 @@ private:
                 out[1] = data[length - 1];  // for a 1-byte event a byte the next write covers
                 out += length;
                 lastWritten = now;
+                CopyVerbatim(at, out, now, order, running, second, firstRound, chunkEnd, outEnd);
+                outputStatus = running;
+                lastWritten = now;
             }
             // The next delta: one byte, the common case, here; longer ones and the end of
             // the track by ScheduleNext. The track stays on top while its next key is below
@@ -182,6 +185,56 @@ private:
         else
             ScheduleNext(n, key);
         return true;
+    }
+
+    // After a written event of the top track, copies its following events as they stand
+    // while the output would hold the same bytes: one-byte deltas (the time since the
+    // event before, as written), channel events in running status or with a status byte
+    // other than the last one (so that the output writes that byte too), not the
+    // track's last event, each with a key below second, the first key of another track.
+    // Finding where such a run ends is all the work per event; the run is then copied
+    // at once. at (on the next delta), out, now, order and running move past the run.
+    static void CopyVerbatim(const std::uint8_t*& at, std::uint8_t*& out, std::uint64_t& now, std::uint64_t& order,
+                             std::uint8_t& running, EventKey second, std::uint64_t firstRound,
+                             const std::uint8_t* chunkEnd, const std::uint8_t* outEnd) noexcept {
+        constexpr std::uint64_t OneRound = std::uint64_t{1} << KeyTrackBits;
+        const std::uint64_t secondTime = KeyTime(second);
+        const auto secondOrder = static_cast<std::uint64_t>(second);
+        const std::uint8_t* const start = at;
+        // An event starting at or before scanEnd lies in the chunk with a byte after it
+        // (so it is not the last) and fits the output's room (outEnd leaves 7 bytes).
+        const std::uint8_t* scanEnd = chunkEnd - 5;
+        if (outEnd - out + 3 < scanEnd - at) scanEnd = at + (outEnd - out + 3);
+        std::uint64_t time = now;
+        std::uint64_t round = order;
+        std::uint8_t status = running;
+        while (at <= scanEnd) {
+            const std::uint8_t delta = at[0];
+            if (delta >= 0x80) break;
+            const std::uint64_t nextTime = time + delta;
+            const std::uint64_t nextOrder = delta == 0 ? round + OneRound : firstRound;
+            if (nextTime > secondTime || (nextTime == secondTime && nextOrder > secondOrder)) break;
+            const std::uint8_t* p = at + 1;
+            std::uint8_t next = status;
+            if (*p >= 0x80) {
+                next = *p;
+                if (next >= SysexStatus || next == status) break;
+                ++p;
+            }
+            p += (next & 0xE0) == 0xC0 ? 1 : 2;
+            if (p >= chunkEnd) break;
+            at = p;
+            time = nextTime;
+            round = nextOrder;
+            status = next;
+        }
+        const auto copied = static_cast<std::size_t>(at - start);
+        if (copied == 0) return;
+        std::memcpy(out, start, copied);
+        out += copied;
+        now = time;
+        order = round;
+        running = status;
     }
 
     // Reads the next delta of track n (the top track), whose event with key taken was

@@ -41,18 +41,19 @@ public:
         CurrentTrack = 1;
         ReadTrackHeader();
         SlotSize.fill(0);
-        SlotTimes.Reset();
-        SlotStatus.fill(0);
         InputTrackLength = TrackRemaining;
         if (ChunkFarPastFile()) return 4;
+        // Each slot's last status byte written, 0 before its first.
+        std::array<std::uint8_t, OutputTrackSlots + 1> slotStatus{};
         try {
-            WalkTrack([this](int slot, std::uint64_t delta, std::uint8_t status, const std::uint8_t* body,
-                             std::int64_t length) {
-                std::int64_t& size = SlotSize[slot];
+            WalkTrack([this, &slotStatus](int slot, std::uint64_t delta, std::uint8_t status, const std::uint8_t* body,
+                                          std::int64_t length) {
+                std::int64_t& size = SlotSize[static_cast<std::size_t>(slot)];
                 size += delta < 0x80 ? 1 : VarLenSize(static_cast<std::int32_t>(delta));
-                if (status != SlotStatus[slot] || status >= SysexStatus || body[0] >= 0x80) {
+                std::uint8_t& last = slotStatus[static_cast<std::size_t>(slot)];
+                if (status != last || status >= SysexStatus || body[0] >= 0x80) {
                     ++size;
-                    SlotStatus[slot] = status;
+                    last = status;
                 }
                 size += length;
             });
@@ -110,8 +111,6 @@ public:
     }
 
     int DistributeEvents() {
-        SlotStatus.fill(0);
-        SlotTimes.Reset();
         ReadPos = FirstEventPos;
         TrackRemaining = InputTrackLength;
         // The output is one block (its size was known before it was taken): every track
@@ -120,14 +119,16 @@ public:
         for (int slot = 1; slot <= OutputTrackSlots; ++slot)
             cursor[static_cast<std::size_t>(slot)] = OutData +
                                                      (SlotCursor[static_cast<std::size_t>(slot)] + 1 - OutFirst);
+        std::array<std::uint8_t, OutputTrackSlots + 1> slotStatus{};
         try {
-            WalkTrack([this, &cursor](int slot, std::uint64_t delta, std::uint8_t status, std::uint8_t* body,
-                                      std::int64_t length) {
+            WalkTrack([this, &cursor, &slotStatus](int slot, std::uint64_t delta, std::uint8_t status,
+                                                   std::uint8_t* body, std::int64_t length) {
                 std::uint8_t*& out = cursor[static_cast<std::size_t>(slot)];
                 out = PutVarLen(out, static_cast<std::uint32_t>(delta));
-                if (status != SlotStatus[slot] || status >= SysexStatus || body[0] >= 0x80) {
+                std::uint8_t& last = slotStatus[static_cast<std::size_t>(slot)];
+                if (status != last || status >= SysexStatus || body[0] >= 0x80) {
                     *out++ = status;
-                    SlotStatus[slot] = status;
+                    last = status;
                 }
                 if (slot == LyricsSlot) {
                     // The lyric becomes a text event, each carriage return a '/'. Lyrics
@@ -162,41 +163,56 @@ private:
     // a pointer; every other event by the checked reader.
     template <typename Handle>
     void WalkTrack(Handle handle) {
-        RunningStatus = 0;
         std::uint8_t* const in = In;
+        const Position chunkEnd = ReadPos + TrackRemaining;
         // Up to here a delta of one byte, a status byte and two data bytes lie in the
         // chunk and in the input.
-        const Position safeEnd = std::min(ReadPos + TrackRemaining, Image.InputSize) - 4;
+        const Position safeEnd = std::min(chunkEnd, Image.InputSize) - 4;
+        Position at = ReadPos;  // the byte before the event
         std::uint8_t running = 0;
-        while (TrackRemaining > 0) {
-            const Position at = ReadPos;  // the byte before the event
-            std::uint8_t status = 0;
-            std::int64_t bodyAt = at + 2;  // index in `in` of the first byte after the status
+        // Each slot's pending delta is the time since its last event: the clock (the sum
+        // of all deltas read) minus the clock at that event.
+        std::uint64_t clock = 0;
+        std::array<std::uint64_t, OutputTrackSlots + 1> lastEvent{};
+        const auto take = [&](int slot) {
+            std::uint64_t& last = lastEvent[static_cast<std::size_t>(slot)];
+            const std::uint64_t delta = clock - last;
+            last = clock;
+            // A slot's delta that does not fit 4 bytes refuses the file.
+            if (delta > LongestDelta) GapTooLong(delta);
+            return delta;
+        };
+        while (at < chunkEnd) {
             if (at <= safeEnd) {
-                status = in[at + 1];
+                const std::uint8_t delta = in[at];
+                std::uint8_t status = in[at + 1];
+                Position body = at + 2;  // index in `in` of the first byte after the status
                 if (status < 0x80) {
                     status = running;
-                    bodyAt = at + 1;
+                    body = at + 1;
+                }
+                if (delta < 0x80 && static_cast<std::uint8_t>(status - 0x80) < 0x70) {
+                    running = status;
+                    const int length = (status & 0xE0) == 0xC0 ? 1 : 2;  // program change and channel pressure: 1
+                    at = body + length;
+                    clock += delta;
+                    const int slot = (status & 0x0F) + 4;
+                    handle(slot, take(slot), status, in + body, length);
+                    continue;
                 }
             }
-            if (at <= safeEnd && in[at] < 0x80 && static_cast<std::uint8_t>(status - 0x80) < 0x70) {
-                const std::uint8_t delta = in[at];
-                const int length = (status & 0xE0) == 0xC0 ? 1 : 2;  // program change and channel pressure: 1
-                running = status;
-                ReadPos = bodyAt + length;
-                TrackRemaining -= ReadPos - at;
-                SlotTimes.Advance(delta);
-                const int slot = (status & 0x0F) + 4;
-                handle(slot, TakeSlotDelta(slot), status, in + bodyAt, length);
-                continue;
-            }
+            ReadPos = at;
+            TrackRemaining = chunkEnd - at;
             RunningStatus = running;
             ReadEvent(DeltaAtChunkEnd::Malformed);
+            at = ReadPos;
             running = RunningStatus;
-            SlotTimes.Advance(EventDelta);
+            clock += EventDelta;
             const int slot = SplitSlotOf(Status, MetaType);
-            handle(slot, TakeSlotDelta(slot), Status, in + (ReadPos - EventLength), EventLength);
+            handle(slot, take(slot), Status, in + (ReadPos - EventLength), EventLength);
         }
+        ReadPos = at;
+        TrackRemaining = chunkEnd - at;
     }
 
     // Result code for a walk that ran past the input's last byte: the declared length
@@ -221,16 +237,7 @@ private:
     }
 
     std::array<std::int64_t, OutputTrackSlots + 1> SlotSize{};
-    // A slot's pending delta; one that does not fit 4 bytes refuses the file.
-    std::uint64_t TakeSlotDelta(int slot) {
-        const std::uint64_t delta = SlotTimes.Take(slot);
-        if (delta > LongestDelta) GapTooLong(delta);
-        return delta;
-    }
-
-    SlotClocks SlotTimes;
     std::array<Position, OutputTrackSlots + 1> SlotCursor{};
-    std::array<std::uint8_t, OutputTrackSlots + 1> SlotStatus{};
     std::int64_t InputTrackLength = 0;
     bool KaraokeOutput = false;
 };
