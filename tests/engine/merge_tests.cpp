@@ -246,6 +246,16 @@ INSTANTIATE_TEST_SUITE_P(
                       "status byte F2 is not allowed in track 1"},
         MalformedCase{"nostatus", Concat({Header(1, 1, 96), Track(Concat({Hex("00 3C 40"), kEnd}))}),
                       "a data byte stands where track 1 needs a status byte"},
+        // Track 1's second delta cannot be read; tracks are read round by round, so the
+        // other events of its round come first, the events of the next round after it.
+        MalformedCase{"deltafaultaftertheround",
+                      Concat({Header(1, 2, 96), Track(Concat({Hex("00 90 3C 40 81 81 81 81 00 80 3C 00"), kEnd})),
+                              Track(Concat({Hex("00 3C 40"), kEnd}))}),
+                      "a data byte stands where track 2 needs a status byte"},
+        MalformedCase{"deltafaultbeforethenextround",
+                      Concat({Header(1, 2, 96), Track(Concat({Hex("00 90 3C 40 81 81 81 81 00 80 3C 00"), kEnd})),
+                              Track(Concat({Hex("00 90 3C 40 00 F2 01 02"), kEnd}))}),
+                      "a variable-length number in track 1 is longer than 4 bytes"},
         MalformedCase{"statusaftermetaonly",
                       Concat({Header(1, 1, 96), Track(Concat({Meta(0, 1, Text("a")), Hex("00 3C 40"), kEnd}))}),
                       "a data byte stands where track 1 needs a status byte"},
