@@ -85,21 +85,25 @@ void RunPlan(const std::vector<PlannedFile>& plan, BatchKind kind, EngineCalls& 
              const std::function<void(std::vector<RunResult>&& ready, std::size_t finished)>& deliver) {
     const std::size_t count = plan.size();
     const bool asks = std::any_of(plan.begin(), plan.end(), [](const PlannedFile& file) { return file.ask; });
-    // The input sizes, looked up once when the number of workers is chosen from them.
+    // The sizes of the files converted, by plan index (0 for one that is not), looked up
+    // once when workers are to share the memory or their number is chosen from them.
+    // With one file at a time there is nothing to share: no size is looked up.
     std::vector<std::uint64_t> sizes;
-    if (!asks && options.jobs == AutoJobs && count > 1) {
-        sizes.reserve(count);
-        for (const PlannedFile& file : plan) {
+    std::vector<std::uint64_t> converted;
+    if (!asks && count > 1 && options.jobs != 1) {
+        sizes.resize(count);
+        for (std::size_t i = 0; i < count; ++i) {
+            if (plan[i].refusal) continue;
             std::error_code ec;
-            const std::uintmax_t size = file.refusal ? 0 : fs::file_size(file.input.path, ec);
-            if (!file.refusal) sizes.push_back(ec ? 0 : size);
+            const std::uintmax_t size = fs::file_size(plan[i].input.path, ec);
+            sizes[i] = ec ? 0 : size;
+            converted.push_back(sizes[i]);
         }
     }
     const unsigned jobs = asks                       ? 1
-                          : options.jobs == AutoJobs ? ChooseJobs(sizes, CoreCount())
+                          : options.jobs == AutoJobs ? ChooseJobs(converted, CoreCount())
                                                      : std::max(options.jobs, 1u);
     OutputFolders folders;  // those left empty go when the batch ends, stopped or not
-    // With one file at a time there is nothing to share: no file sizes are looked up.
     const bool gated = jobs > 1 && count > 1;
     MemoryGate gate(engine::MemoryLimit());
     std::atomic<bool> ended{false};  // a file error ended the batch
@@ -109,9 +113,7 @@ void RunPlan(const std::vector<PlannedFile>& plan, BatchKind kind, EngineCalls& 
         const PlannedFile& file = plan[i];
         std::uint64_t reserved = 0;
         if (gated) {
-            std::error_code ec;
-            const std::uintmax_t size = file.refusal ? 0 : fs::file_size(file.input.path, ec);
-            reserved = ec || size == 0 ? 0 : engine::ConversionMemoryEstimate(size);
+            reserved = sizes[i] == 0 ? 0 : engine::ConversionMemoryEstimate(sizes[i]);
             gate.Enter(i, reserved);
         }
         const auto leave = [&] {
