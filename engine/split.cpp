@@ -170,14 +170,10 @@ private:
         const Position safeEnd = std::min(chunkEnd, Image.InputSize) - 4;
         Position at = ReadPos;  // the byte before the event
         std::uint8_t running = 0;
-        // Each slot's pending delta is the time since its last event: the clock (the sum
-        // of all deltas read) minus the clock at that event.
-        std::uint64_t clock = 0;
-        std::array<std::uint64_t, OutputTrackSlots + 1> lastEvent{};
+        SlotClocks clocks;
+        clocks.Reset();
         const auto take = [&](int slot) {
-            std::uint64_t& last = lastEvent[static_cast<std::size_t>(slot)];
-            const std::uint64_t delta = clock - last;
-            last = clock;
+            const std::uint64_t delta = clocks.Take(slot);
             // A slot's delta that does not fit 4 bytes refuses the file.
             if (delta > LongestDelta) GapTooLong(delta);
             return delta;
@@ -195,7 +191,7 @@ private:
                     running = status;
                     const int length = (status & 0xE0) == 0xC0 ? 1 : 2;  // program change and channel pressure: 1
                     at = body + length;
-                    clock += delta;
+                    clocks.Advance(delta);
                     const int slot = (status & 0x0F) + 4;
                     handle(slot, take(slot), status, in + body, length);
                     continue;
@@ -207,7 +203,7 @@ private:
             ReadEvent(DeltaAtChunkEnd::Malformed);
             at = ReadPos;
             running = RunningStatus;
-            clock += EventDelta;
+            clocks.Advance(EventDelta);
             const int slot = SplitSlotOf(Status, MetaType);
             handle(slot, take(slot), Status, in + (ReadPos - EventLength), EventLength);
         }
