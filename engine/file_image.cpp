@@ -103,21 +103,23 @@ void FileImage::ReleaseExtents() noexcept {
 
 void FileImage::FreeBlock::operator()(std::uint8_t* data) const noexcept { std::free(data); }
 
-std::uint8_t* FileImage::AddExtent(std::uint64_t bytes, bool zeroed) {
+std::uint8_t* FileImage::AddExtent(std::uint64_t bytes, bool zeroed, bool mapped) {
     if (bytes > limit_ || held_ > limit_ - bytes) throw FileTooLarge(limit_);
     SpareBlock block = TakeBlock(bytes);
     std::uint8_t* data = block.data.get();
     if (zeroed) std::memset(data, 0, bytes);
     // The table first: if it cannot grow, the block goes back untouched.
     try {
-        pages_.reserve(pages_.size() + bytes / Page);
+        if (mapped) pages_.reserve(pages_.size() + bytes / Page);
         extents_.reserve(extents_.size() + 1);
     } catch (const std::bad_alloc&) {
         GiveBack(std::move(block.data), block.bytes);
         throw OutOfMemory();
     }
-    for (std::uint64_t offset = 0; offset < bytes; offset += Page) pages_.push_back(data + offset);
-    SyncTable();
+    if (mapped) {
+        for (std::uint64_t offset = 0; offset < bytes; offset += Page) pages_.push_back(data + offset);
+        SyncTable();
+    }
     extents_.push_back({std::move(block.data), block.bytes});
     held_ += bytes;
     return data;
@@ -272,6 +274,37 @@ void FileImage::SaveOutput() {
         output.Write(start, static_cast<std::size_t>(run));
         left -= run;
     }
+    output.Commit(ReplacePolicy::Replace);
+    ReleaseExtents();
+}
+
+std::uint8_t* FileImage::AddPieceBlock(std::uint64_t bytes) { return AddExtent(bytes, false, false); }
+
+void FileImage::SavePieces(std::span<const Piece> pieces) {
+    TemporaryOutput output(ops_, OutputFile);
+    // Pieces shorter than Joined gather in one buffer, written when it fills and before
+    // a long piece, which is written as it stands.
+    constexpr std::size_t Joined = 64 * 1024;
+    std::vector<std::uint8_t> gathered;
+    try {
+        gathered.reserve(Joined);
+    } catch (const std::bad_alloc&) {
+        throw OutOfMemory();
+    }
+    const auto flush = [&] {
+        if (!gathered.empty()) output.Write(gathered.data(), gathered.size());
+        gathered.clear();
+    };
+    for (const Piece& piece : pieces) {
+        if (piece.size >= Joined) {
+            flush();
+            output.Write(piece.data, piece.size);
+            continue;
+        }
+        if (gathered.size() + piece.size > Joined) flush();
+        gathered.insert(gathered.end(), piece.data, piece.data + piece.size);
+    }
+    flush();
     output.Commit(ReplacePolicy::Replace);
     ReleaseExtents();
 }

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <span>
 #include <vector>
 
 #include "quorvel/engine/file_ops.hpp"
@@ -101,6 +103,22 @@ public:
     // file at the output name is left as it was, and IoError is thrown.
     void SaveOutput();
 
+    // A piece of an output built in pieces (SavePieces).
+    struct Piece {
+        const std::uint8_t* data = nullptr;
+        std::size_t size = 0;
+    };
+    // A block of bytes for output built in pieces: it has no positions, counts against
+    // the memory limit like the pages and is released with them. Throws FileTooLarge past
+    // the memory limit, OutOfMemory.
+    std::uint8_t* AddPieceBlock(std::uint64_t bytes);
+    // Of a piece block, bytes at its end were never written and will not be: they no
+    // longer count against the memory limit (pages never touched take no memory).
+    void LeaveUnused(std::uint64_t bytes) noexcept { held_ -= std::min(bytes, held_); }
+    // Saves the pieces, in order, as SaveOutput saves the output area: short pieces are
+    // joined so that the file takes few writes.
+    void SavePieces(std::span<const Piece> pieces);
+
     std::int64_t InputPages() const noexcept { return (InputSize + PageSize - 1) / PageSize; }
 
     // The bytes the image holds now (its blocks), for the memory limit and the tests.
@@ -142,7 +160,7 @@ private:
     void CopyRuns(Position source, Position destination, std::int64_t count) noexcept;
     // Takes a block of at least bytes (a multiple of PageSize) within the memory limit
     // and maps its pages behind the last slot. Returns its first byte.
-    std::uint8_t* AddExtent(std::uint64_t bytes, bool zeroed);
+    std::uint8_t* AddExtent(std::uint64_t bytes, bool zeroed, bool mapped = true);
     // Replaces the input's block of room bytes, whose first filled bytes are read, by
     // one of bytes bytes holding them. Returns its first byte.
     std::uint8_t* MoveInput(std::uint64_t bytes, std::uint64_t filled, std::uint64_t room);

@@ -153,13 +153,14 @@ private:
         }
         SlotClocks slotTimes;
         slotTimes.Reset();
+        std::uint64_t now = 0;
         RunningStatus = 0;
         int events = 0;
         try {
             while (TrackRemaining > 0) {
                 ReadEvent(DeltaAtChunkEnd::Malformed);
-                slotTimes.Advance(EventDelta);
-                if (const std::uint64_t gap = slotTimes.Take(SplitSlotOf(Status, MetaType)); gap > LongestDelta)
+                now += EventDelta;
+                if (const std::uint64_t gap = slotTimes.Take(SplitSlotOf(Status, MetaType), now); gap > LongestDelta)
                     GapTooLong(gap);
                 Note(1, info);
                 ++events;

@@ -50,25 +50,20 @@ constexpr int SplitSlotOf(std::uint8_t status, std::uint8_t metaType) noexcept {
     return status == MetaStatus && metaType == MetaLyric ? LyricsSlot : SystemSlot;
 }
 
-// The split's clock per slot: each slot's pending delta is the time since its last
-// event, the clock (the sum of all deltas read) minus the clock at that event. One
-// addition per event instead of one per slot.
+// The split's time of each slot's last event: a slot's pending delta is the time now
+// (the sum of all deltas read, kept by the caller) minus that time. One addition per
+// event instead of one per slot.
 class SlotClocks {
 public:
-    void Reset() noexcept {
-        clock_ = 0;
-        lastEvent_.fill(0);
-    }
-    void Advance(std::uint32_t delta) noexcept { clock_ += delta; }
+    void Reset() noexcept { lastEvent_.fill(0); }
     // The time since the slot's last event (or the start); the slot's event is now taken.
-    std::uint64_t Take(int slot) noexcept {
-        const std::uint64_t delta = clock_ - lastEvent_[slot];
-        lastEvent_[slot] = clock_;
+    std::uint64_t Take(int slot, std::uint64_t now) noexcept {
+        const std::uint64_t delta = now - lastEvent_[slot];
+        lastEvent_[slot] = now;
         return delta;
     }
 
 private:
-    std::uint64_t clock_ = 0;
     std::array<std::uint64_t, OutputTrackSlots + 1> lastEvent_{};
 };
 

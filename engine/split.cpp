@@ -4,6 +4,7 @@
 #include <array>
 #include <cstring>
 #include <cstdint>
+#include <vector>
 
 #include "quorvel/engine/errors.hpp"
 #include "karaoke.hpp"
@@ -16,58 +17,205 @@ constexpr std::int32_t KaraokeHeaderBytes = 39;
 constexpr std::int32_t LyricsHeaderBytes = 31;
 constexpr Position FirstEventPos = HeaderChunkSize + TrackHeaderSize;  // the byte before the first event
 
-// One split in three passes over the input track: measure every output track to the
-// byte, lay the output out at its final size, then write each event straight to its
-// final place. No per-track buffers.
+// The first block of a slot's output and the largest: a slot's blocks double up to
+// SlotBlockMost, so a slot of a small file takes one small block and the room taken and
+// not used stays below one block per slot.
+constexpr std::uint64_t SlotBlockFirst = 4096;
+constexpr std::uint64_t SlotBlockMost = std::uint64_t{1} << 20;
+
+// One split in one pass over the input track: each event is written straight into the
+// blocks of its output track's slot; the file is then saved as its headers and those
+// blocks in track order, without copying the tracks together.
 class Split : public SmfStream {
 public:
     using SmfStream::SmfStream;
 
     int Run(const std::filesystem::path& inName, const std::filesystem::path& outName) {
-        KaraokeOutput = false;
         if (Image.OpenFiles(inName, outName) != 0) return 1;
         LoadInput();
-        if (const int code = MeasureSlots(); code != 0) return code;
-        LayOutTracks();
-        if (const int code = DistributeEvents(); code != 0) return code;
-        Image.SaveOutput();
-        return 0;
-    }
-
-    int MeasureSlots() {
         ReadPos = 1;
         CheckHeader();
         if (Format != 0 || NumTracks != 1) return 2;
         CurrentTrack = 1;
         ReadTrackHeader();
-        SlotSize.fill(0);
         InputTrackLength = TrackRemaining;
         if (ChunkFarPastFile()) return 4;
-        // Each slot's last status byte written, 0 before its first.
-        std::array<std::uint8_t, OutputTrackSlots + 1> slotStatus{};
         try {
-            WalkTrack([this, &slotStatus](int slot, std::uint64_t delta, std::uint8_t status, const std::uint8_t* body,
-                                          std::int64_t length) {
-                std::int64_t& size = SlotSize[static_cast<std::size_t>(slot)];
-                size += delta < 0x80 ? 1 : VarLenSize(static_cast<std::int32_t>(delta));
-                std::uint8_t& last = slotStatus[static_cast<std::size_t>(slot)];
-                if (status != last || status >= SysexStatus || body[0] >= 0x80) {
-                    ++size;
-                    last = status;
-                }
-                size += length;
-            });
+            WriteSlots();
         } catch (const InputOverrun&) {
             return OverrunCode(4);
         }
-        return EndCode(3, 4);
+        if (const int code = EndCode(3, 4); code != 0) return code;
+        SaveTracks();
+        return 0;
     }
 
-    void LayOutTracks() {
-        NumTracks = 0;
-        Image.OutputSize = 0;
-        KaraokeOutput = SlotSize[LyricsSlot] != 0;
-        if (KaraokeOutput) {
+private:
+    // Writes every event of the input track into its slot's blocks, as the event (with
+    // its delta from the slot's last event and its status byte unless the slot's last
+    // event had the same) will stand in the output. Channel events whose bytes lie in the
+    // chunk and the input are read here through a pointer; every other event, and any
+    // fault, by the checked reader. The walk's state stays in locals: the output bytes
+    // written through pointers could otherwise alias it.
+    void WriteSlots() {
+        // The block each slot is writing: its next byte and its end.
+        std::array<std::uint8_t*, OutputTrackSlots + 1> cursor{};
+        std::array<std::uint8_t*, OutputTrackSlots + 1> end{};
+        // Each slot's last status byte written, 0 before its first.
+        std::array<std::uint8_t, OutputTrackSlots + 1> slotStatus{};
+        SlotClocks clocks;
+        clocks.Reset();
+        std::uint64_t now = 0;  // the sum of the deltas read
+        // The slot's delta for an event now; a delta that does not fit 4 bytes refuses
+        // the file.
+        const auto takeDelta = [&](std::size_t s) {
+            const std::uint64_t delta = clocks.Take(static_cast<int>(s), now);
+            if (delta > LongestDelta) GapTooLong(delta);
+            return static_cast<std::uint32_t>(delta);
+        };
+        std::uint8_t* const in = In;
+        const std::uint8_t* p = in + ReadPos;  // the event's first byte
+        const std::uint8_t* const chunkEnd = p + TrackRemaining;
+        // Up to here a delta of 4 bytes, a status byte and two data bytes lie in the
+        // chunk and in the input.
+        const std::uint8_t* const safeEnd = in + std::min(ReadPos + TrackRemaining, Image.InputSize) - 7;
+        // Room in the slot's block for an event of length bytes after the status byte,
+        // with a delta of at most 4 bytes and a status byte.
+        const auto makeRoom = [&](std::size_t s, std::int64_t length) {
+            if (end[s] - cursor[s] >= length + 5) return;
+            cursor[s] = NextBlock(static_cast<int>(s), length + 5, cursor[s], chunkEnd - p);
+            end[s] = cursor[s] + BlockRoom[s];
+        };
+
+        std::uint8_t running = 0;
+        for (;;) {
+            while (p <= safeEnd) {
+                std::uint32_t delta = p[0];
+                const std::uint8_t* q = p + 1;  // the byte after the delta
+                if (delta >= 0x80) {
+                    delta &= 0x7F;
+                    std::uint8_t b = 0x80;
+                    for (int n = 1; n < 4 && b >= 0x80; ++n) {
+                        b = *q++;
+                        delta = (delta << 7) | (b & 0x7Fu);
+                    }
+                    // Longer than 4 bytes: the checked reader refuses it.
+                    if (b >= 0x80) break;
+                }
+                std::uint8_t status = *q;
+                if (status >= 0x80)
+                    ++q;
+                else
+                    status = running;
+                if (static_cast<std::uint8_t>(status - 0x80) >= 0x70) break;  // not a channel event
+                running = status;
+                now += delta;
+                const std::size_t s = (status & 0x0Fu) + 4;
+                const std::uint32_t slotDelta = takeDelta(s);
+                makeRoom(s, 2);
+                std::uint8_t* out = PutDelta(cursor[s], slotDelta);
+                if (status != slotStatus[s] || q[0] >= 0x80) {
+                    *out++ = status;
+                    slotStatus[s] = status;
+                }
+                // Both data bytes lie in the input and the block has room for them; the
+                // second of a one-byte event (program change, channel pressure) is not
+                // part of it and is written over next.
+                out[0] = q[0];
+                out[1] = q[1];
+                const int length = (status & 0xE0) == 0xC0 ? 1 : 2;
+                cursor[s] = out + length;
+                p = q + length;
+            }
+            if (p >= chunkEnd) break;
+            const Position last = ReadOtherEvent(p - in, chunkEnd - p, running);
+            running = RunningStatus;
+            now += EventDelta;
+            const auto s = static_cast<std::size_t>(SplitSlotOf(Status, MetaType));
+            const std::uint32_t slotDelta = takeDelta(s);
+            makeRoom(s, EventLength);
+            std::uint8_t* out = PutDelta(cursor[s], slotDelta);
+            const std::uint8_t* body = in + (last - EventLength);
+            if (Status != slotStatus[s] || Status >= SysexStatus || body[0] >= 0x80) {
+                *out++ = Status;
+                slotStatus[s] = Status;
+            }
+            std::memcpy(out, body, static_cast<std::size_t>(EventLength));
+            cursor[s] = out + EventLength;
+            p = in + last;
+        }
+        ReadPos = p - in;
+        TrackRemaining = chunkEnd - p;
+        for (int slot = 1; slot <= OutputTrackSlots; ++slot) CloseBlock(slot, cursor[static_cast<std::size_t>(slot)]);
+    }
+
+    // Reads the event after position at (the byte before it) with the checked reader,
+    // with left bytes of the chunk from there on and the running status before it;
+    // returns the position of its last byte. A lyric becomes a text event, each carriage
+    // return in it a '/'. Kept out of the walk's loop, whose registers it would take.
+    [[gnu::noinline]] Position ReadOtherEvent(Position at, std::int64_t left, std::uint8_t running) {
+        ReadPos = at;
+        TrackRemaining = left;
+        RunningStatus = running;
+        ReadEvent(DeltaAtChunkEnd::Malformed);
+        if (SplitSlotOf(Status, MetaType) == LyricsSlot) {
+            In[ReadPos - EventLength] = MetaText;
+            for (Position p = DataStart; p <= ReadPos; ++p)
+                if (In[p - 1] == '\r') In[p - 1] = '/';
+        }
+        return ReadPos;
+    }
+
+    // A slot's delta as a variable-length quantity (below 2^28) at out; returns the byte
+    // after it. One and two bytes, the common cases, without a loop.
+    static std::uint8_t* PutDelta(std::uint8_t* out, std::uint32_t value) noexcept {
+        if (value < 0x80) {
+            out[0] = static_cast<std::uint8_t>(value);
+            return out + 1;
+        }
+        if (value < 0x4000) {
+            out[0] = static_cast<std::uint8_t>(0x80 | value >> 7);
+            out[1] = static_cast<std::uint8_t>(value & 0x7F);
+            return out + 2;
+        }
+        return PutVarLen(out, value);
+    }
+
+    // The slot's block is full up to cursor: it becomes a piece of the slot, and a new
+    // block of at least need bytes (BlockRoom) takes its place; inputLeft bytes of the
+    // input are still to be read. Returns its first byte.
+    std::uint8_t* NextBlock(int slot, std::int64_t need, const std::uint8_t* cursor, std::int64_t inputLeft) {
+        CloseBlock(slot, cursor);
+        const auto s = static_cast<std::size_t>(slot);
+        std::uint64_t& room = BlockRoom[s];
+        // Blocks double, but a slot's output grows about as fast as the input is read:
+        // a block larger than what is left of the input would mostly stay unused (and
+        // count against the memory limit).
+        const std::uint64_t step = std::min({room == 0 ? SlotBlockFirst : room * 2, SlotBlockMost,
+                                             static_cast<std::uint64_t>(std::max<std::int64_t>(inputLeft, 0)) + 16});
+        room = std::max(static_cast<std::uint64_t>(need), step);
+        BlockStart[s] = Image.AddPieceBlock(room);
+        return BlockStart[s];
+    }
+
+    // The slot's block is written up to cursor: its bytes become a piece of the slot.
+    void CloseBlock(int slot, const std::uint8_t* cursor) {
+        const auto s = static_cast<std::size_t>(slot);
+        if (BlockStart[s] == nullptr) return;
+        const auto used = static_cast<std::size_t>(cursor - BlockStart[s]);
+        Image.LeaveUnused(BlockRoom[s] - used);
+        if (used > 0) SlotPieces[s].push_back({BlockStart[s], used});
+        SlotSize[s] += static_cast<std::int64_t>(used);
+        BlockStart[s] = nullptr;
+    }
+
+    // Writes the file header, each track's header, the karaoke header and the end-of-track
+    // events into the output area, and saves them with the slots' blocks between them:
+    // track 1 (system events) always, then each slot with events, in slot order, and the
+    // karaoke header track when there are lyrics.
+    void SaveTracks() {
+        const bool karaoke = SlotSize[LyricsSlot] != 0;
+        if (karaoke) {
             SlotSize[KaraokeSlot] = KaraokeHeaderBytes;
             SlotSize[LyricsSlot] += LyricsHeaderBytes;
         }
@@ -75,140 +223,48 @@ public:
         // end-of-track event, so that the header's count and the chunks agree.
         const bool supplyEndOfTrack = SlotSize[SystemSlot] == 0;
         if (supplyEndOfTrack) SlotSize[SystemSlot] = EndOfTrackSize;
-        for (int slot = 1; slot <= OutputTrackSlots; ++slot) {
+        NumTracks = 0;
+        for (int slot = 1; slot <= OutputTrackSlots; ++slot)
             if (SlotSize[slot] != 0) ++NumTracks;
-            Image.OutputSize += SlotSize[slot];
-        }
         // Every track has a chunk header; all but track 1 get an end-of-track event here.
-        Image.OutputSize += HeaderChunkSize + TrackHeaderSize + (TrackHeaderSize + EndOfTrackSize) * (NumTracks - 1);
-        // One block: DistributeEvents writes every track through a pointer into it.
+        Image.OutputSize = HeaderChunkSize + TrackHeaderSize + (TrackHeaderSize + EndOfTrackSize) * (NumTracks - 1) +
+                           (supplyEndOfTrack ? EndOfTrackSize : 0) +
+                           (karaoke ? KaraokeHeaderBytes + LyricsHeaderBytes : 0);
         Image.AllocateOutput(OutPos);
         MoveOutputWindow(OutPos + 1);
-
+        const std::uint8_t* const area = Image.OutputWindow(OutPos + 1).data;
+        std::vector<FileImage::Piece> pieces;
+        Position cut = OutPos;  // the area's bytes up to here are in pieces
+        const auto takeArea = [&] {
+            if (OutPos > cut)
+                pieces.push_back({area + (cut - Image.OutputBase), static_cast<std::size_t>(OutPos - cut)});
+            cut = OutPos;
+        };
+        const auto takeSlot = [&](int slot) {
+            takeArea();
+            const auto& slotPieces = SlotPieces[static_cast<std::size_t>(slot)];
+            pieces.insert(pieces.end(), slotPieces.begin(), slotPieces.end());
+        };
         WriteFileHeader(1, NumTracks);
         WriteTrackHeader(SlotSize[SystemSlot]);
-        SlotCursor[SystemSlot] = OutPos;
-        if (supplyEndOfTrack) PutEndOfTrack(OutPos);
-        OutPos += SlotSize[SystemSlot];
+        if (supplyEndOfTrack) PutEndOfTrack();
+        takeSlot(SystemSlot);
         for (int slot = 2; slot <= OutputTrackSlots; ++slot) {
             if (SlotSize[slot] == 0) continue;
             WriteTrackHeader(SlotSize[slot] + EndOfTrackSize);
-            SlotCursor[slot] = OutPos;
-            OutPos += SlotSize[slot];
-            PutEndOfTrack(OutPos);
-            OutPos += EndOfTrackSize;
-        }
-        if (KaraokeOutput) {
-            OutPos = SlotCursor[KaraokeSlot];
-            WriteMetaText(0, MetaTrackName, "Soft karaoke");
-            WriteMetaText(0, MetaText, KaraokeMarker);
-            OutPos = SlotCursor[LyricsSlot];
-            WriteMetaText(0, MetaTrackName, "Words");
-            WriteMetaText(0, MetaText, "@TLyrics");
-            WriteMetaText(0, MetaText, "@LENGL");
-            SlotCursor[LyricsSlot] = OutPos;
-        }
-    }
-
-    int DistributeEvents() {
-        ReadPos = FirstEventPos;
-        TrackRemaining = InputTrackLength;
-        // The output is one block (its size was known before it was taken): every track
-        // is written through a pointer.
-        std::array<std::uint8_t*, OutputTrackSlots + 1> cursor{};
-        for (int slot = 1; slot <= OutputTrackSlots; ++slot)
-            cursor[static_cast<std::size_t>(slot)] = OutData +
-                                                     (SlotCursor[static_cast<std::size_t>(slot)] + 1 - OutFirst);
-        std::array<std::uint8_t, OutputTrackSlots + 1> slotStatus{};
-        try {
-            WalkTrack([this, &cursor, &slotStatus](int slot, std::uint64_t delta, std::uint8_t status,
-                                                   std::uint8_t* body, std::int64_t length) {
-                std::uint8_t*& out = cursor[static_cast<std::size_t>(slot)];
-                out = PutVarLen(out, static_cast<std::uint32_t>(delta));
-                std::uint8_t& last = slotStatus[static_cast<std::size_t>(slot)];
-                if (status != last || status >= SysexStatus || body[0] >= 0x80) {
-                    *out++ = status;
-                    last = status;
-                }
-                if (slot == LyricsSlot) {
-                    // The lyric becomes a text event, each carriage return a '/'. Lyrics
-                    // come through the checked reader, which set DataStart.
-                    body[0] = MetaText;
-                    for (Position p = DataStart; p <= ReadPos; ++p)
-                        if (In[p - 1] == '\r') In[p - 1] = '/';
-                }
-                if (length <= 2) {
-                    // Channel events, written without a call; the next track's bytes
-                    // follow the slot's end, so nothing past the event is touched.
-                    out[0] = body[0];
-                    if (length == 2) out[1] = body[1];
-                } else {
-                    std::memcpy(out, body, static_cast<std::size_t>(length));
-                }
-                out += length;
-            });
-        } catch (const InputOverrun&) {
-            return OverrunCode(6);
-        }
-        return EndCode(5, 6);
-    }
-
-private:
-    // Walks the events of the input track from ReadPos on, calling
-    // handle(slot, delta, status, body, length) for each once it is read whole: its
-    // output slot, the time since the slot's last event, its status, the bytes after
-    // the status byte (the meta type first for meta events) and their count. Both
-    // walking passes go through here, so they decide alike. Channel events with a
-    // one-byte delta and their bytes in the chunk and the input are read here through
-    // a pointer; every other event by the checked reader.
-    template <typename Handle>
-    void WalkTrack(Handle handle) {
-        std::uint8_t* const in = In;
-        const Position chunkEnd = ReadPos + TrackRemaining;
-        // Up to here a delta of one byte, a status byte and two data bytes lie in the
-        // chunk and in the input.
-        const Position safeEnd = std::min(chunkEnd, Image.InputSize) - 4;
-        Position at = ReadPos;  // the byte before the event
-        std::uint8_t running = 0;
-        SlotClocks clocks;
-        clocks.Reset();
-        const auto take = [&](int slot) {
-            const std::uint64_t delta = clocks.Take(slot);
-            // A slot's delta that does not fit 4 bytes refuses the file.
-            if (delta > LongestDelta) GapTooLong(delta);
-            return delta;
-        };
-        while (at < chunkEnd) {
-            if (at <= safeEnd) {
-                const std::uint8_t delta = in[at];
-                std::uint8_t status = in[at + 1];
-                Position body = at + 2;  // index in `in` of the first byte after the status
-                if (status < 0x80) {
-                    status = running;
-                    body = at + 1;
-                }
-                if (delta < 0x80 && static_cast<std::uint8_t>(status - 0x80) < 0x70) {
-                    running = status;
-                    const int length = (status & 0xE0) == 0xC0 ? 1 : 2;  // program change and channel pressure: 1
-                    at = body + length;
-                    clocks.Advance(delta);
-                    const int slot = (status & 0x0F) + 4;
-                    handle(slot, take(slot), status, in + body, length);
-                    continue;
-                }
+            if (slot == KaraokeSlot) {
+                WriteMetaText(0, MetaTrackName, "Soft karaoke");
+                WriteMetaText(0, MetaText, KaraokeMarker);
+            } else if (slot == LyricsSlot) {
+                WriteMetaText(0, MetaTrackName, "Words");
+                WriteMetaText(0, MetaText, "@TLyrics");
+                WriteMetaText(0, MetaText, "@LENGL");
             }
-            ReadPos = at;
-            TrackRemaining = chunkEnd - at;
-            RunningStatus = running;
-            ReadEvent(DeltaAtChunkEnd::Malformed);
-            at = ReadPos;
-            running = RunningStatus;
-            clocks.Advance(EventDelta);
-            const int slot = SplitSlotOf(Status, MetaType);
-            handle(slot, take(slot), Status, in + (ReadPos - EventLength), EventLength);
+            takeSlot(slot);
+            PutEndOfTrack();
         }
-        ReadPos = at;
-        TrackRemaining = chunkEnd - at;
+        takeArea();
+        Image.SavePieces(pieces);
     }
 
     // Result code for a walk that ran past the input's last byte: the declared length
@@ -225,17 +281,17 @@ private:
         return 0;
     }
 
-    void PutEndOfTrack(Position after) noexcept {
-        Image.PutByte(after + 1, 0x00);
-        Image.PutByte(after + 2, MetaStatus);
-        Image.PutByte(after + 3, MetaEndOfTrack);
-        Image.PutByte(after + 4, 0x00);
+    void PutEndOfTrack() noexcept {
+        for (std::uint8_t b : {std::uint8_t{0x00}, MetaStatus, MetaEndOfTrack, std::uint8_t{0x00}}) Put(++OutPos, b);
     }
 
+    // Per slot: the blocks written so far, their byte count, the block being written and
+    // its size.
+    std::array<std::vector<FileImage::Piece>, OutputTrackSlots + 1> SlotPieces{};
     std::array<std::int64_t, OutputTrackSlots + 1> SlotSize{};
-    std::array<Position, OutputTrackSlots + 1> SlotCursor{};
+    std::array<std::uint8_t*, OutputTrackSlots + 1> BlockStart{};
+    std::array<std::uint64_t, OutputTrackSlots + 1> BlockRoom{};
     std::int64_t InputTrackLength = 0;
-    bool KaraokeOutput = false;
 };
 
 }  // namespace
