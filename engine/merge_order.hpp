@@ -55,6 +55,10 @@ public:
             Sink(i, keys_[static_cast<std::size_t>(i)], tracks_[static_cast<std::size_t>(i)]);
     }
     bool Empty() const noexcept { return size_ == 0; }
+    // The entries in heap order, for reading every track's key at once.
+    int Size() const noexcept { return size_; }
+    int TrackAt(int i) const noexcept { return tracks_[static_cast<std::size_t>(i)]; }
+    EventKey KeyAt(int i) const noexcept { return keys_[static_cast<std::size_t>(i)]; }
     int TopTrack() const noexcept { return tracks_[0]; }
     EventKey TopKey() const noexcept { return keys_[0]; }
     // The smallest key below the top's (all ones when the top is alone): while the top

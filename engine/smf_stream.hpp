@@ -67,6 +67,12 @@ private:
     std::array<std::uint64_t, OutputTrackSlots + 1> lastEvent_{};
 };
 
+// Whether the merge leaves out a meta event of the given type and data length in track
+// `track`: track names after track 1, and port events of one byte.
+constexpr bool MergeDropsMeta(int track, std::uint8_t metaType, std::int64_t dataLength) noexcept {
+    return (metaType == MetaTrackName && track != 1) || (metaType == MetaPort && dataLength == 1);
+}
+
 // The most tracks the merge takes.
 inline constexpr int MergeMaxTracks = 256;
 
@@ -188,8 +194,7 @@ public:
     // by the marker; the test comes first, so a marker that ends track 2 still counts.
     bool MergeLeavesOut(int track, bool& karaokeSource) const {
         if (!karaokeSource && track == 2) karaokeSource = IsKaraokeMarker();
-        const bool dropped = Status == MetaStatus &&
-                             ((MetaType == MetaTrackName && track != 1) || (MetaType == MetaPort && DataLength == 1));
+        const bool dropped = Status == MetaStatus && MergeDropsMeta(track, MetaType, DataLength);
         return TrackRemaining == 0 || dropped || (karaokeSource && track == 2);
     }
     // Whether the event just read must carry its status byte when the status byte last
