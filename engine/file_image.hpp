@@ -23,6 +23,8 @@ using Position = std::int64_t;
 // few large reads, the output in one block or in blocks of growing size. A page table
 // entry points into its block, so byte access stays one look-up; the conversions walk
 // the input and write each output block through plain pointers (Input, OutputWindow).
+// An output built in pieces (the split's tracks) may also live in blocks without
+// positions (AddPieceBlock), saved in order by SavePieces.
 //
 // Byte access never leaves the image: a position whose slot holds no page reads as 0
 // and swallows writes. Bytes past the input in its last page read as 0, and output

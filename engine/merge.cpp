@@ -119,15 +119,26 @@ private:
     // with the track count; from WindowTracks tracks on, windows of events sorted at
     // once (TakeWindow) cost less, and the heap takes just the times where a window stops.
     void MergeEvents() {
-        const bool windows = Order.Size() >= WindowTracks;
+        const int tracks = Order.Size();
+        const bool windows = tracks >= WindowTracks;
         if (windows) {
             Window.resize(WindowCapacity);
             WindowOrder.reserve(WindowCapacity);
         }
+        // A window costs a pass over the tracks besides its events: after one that took
+        // fewer events than a quarter of the tracks (or none), the heap takes the next
+        // steps, one per track, so that a file whose windows keep stopping early does not
+        // pay a pass over the tracks for every few events.
+        std::int64_t heapSteps = 0;
         while (!Order.Empty()) {
-            if (windows && !KaraokeSource && TakeWindow()) continue;
+            if (windows && !KaraokeSource && heapSteps <= 0) {
+                const std::size_t taken = TakeWindow();
+                if (taken < static_cast<std::size_t>(tracks / 4)) heapSteps = tracks;
+                if (taken > 0) continue;
+            }
             const std::uint64_t time = KeyTime(Order.TopKey());
             do {
+                --heapSteps;
                 const int n = Order.TopTrack();
                 const EventKey key = Order.TopKey();
                 if (KeyIsFault(key)) RaiseDeltaFault(n);
@@ -137,7 +148,7 @@ private:
                     TakeEvent(n);
                     ScheduleNext(n, key);
                 }
-            } while (!Order.Empty() && (!windows || KeyTime(Order.TopKey()) == time));
+            } while (!Order.Empty() && (!windows || heapSteps > 0 || KeyTime(Order.TopKey()) == time));
         }
     }
 
@@ -146,15 +157,14 @@ private:
     // An event the window does not take as it stands (a track's last event, a text of
     // track 2, where the karaoke marker may be, anything malformed, a delta that cannot
     // be read) ends the window before its time, and so does a full window; the heap then
-    // takes the events at that time. Returns false, having changed nothing, when the
-    // window would be empty.
-    bool TakeWindow() {
+    // takes the events at that time. Returns the number of events taken: 0, having
+    // changed nothing, when the window would be empty.
+    std::size_t TakeWindow() {
         const EventKey top = Order.TopKey();
-        if (KeyIsFault(top)) return false;
+        if (KeyIsFault(top)) return 0;
         const std::uint64_t start = KeyTime(top);
         std::uint64_t span = WindowSpan;  // the window ends at start + span
         bool full = false;
-        bool rounds = false;  // a track has two events at one time
         for (int n = 1; n <= NumTracks; ++n) Ahead[static_cast<std::size_t>(n)].state = TrackAhead::Idle;
         for (int i = 0; i < Order.Size(); ++i) {
             TrackAhead& ahead = Ahead[static_cast<std::size_t>(Order.TrackAt(i))];
@@ -169,11 +179,11 @@ private:
                 span = KeyTime(ahead.key) - start;
                 continue;
             }
-            ReadAhead(n, ahead, start, span, full, rounds);
+            ReadAhead(n, ahead, start, span, full);
         }
         if (span == 0) {
             WindowSpan = std::max<std::uint64_t>(1, WindowSpan / 2);
-            return false;
+            return 0;
         }
         // Tracks read past the window's end resume at their first event from there on.
         const std::uint64_t limit = WindowOrderOf(span, 0);
@@ -189,7 +199,7 @@ private:
             ahead.state = TrackAhead::Read;
             ahead.key = MakeKey(start + WindowTimeOf(e.order), e.order & WindowMostRounds, n);
         }
-        SortWindow(Window.data(), WindowCount, span, rounds, WindowOrder, WindowBuckets);
+        SortWindow(Window.data(), WindowCount, span, WindowOrder, WindowBuckets);
         WriteWindow(start);
         Order.Clear();
         for (int n = 1; n <= NumTracks; ++n) {
@@ -210,14 +220,14 @@ private:
             WindowSpan = std::max<std::uint64_t>(1, span / 2);
         else if (span == WindowSpan && WindowOrder.size() < WindowCapacity / 2)
             WindowSpan = std::min(WindowSpan * 2, WindowWidestSpan);
-        return true;
+        return WindowOrder.size();
     }
 
     // Reads the events of track n into the window from its key on while their times are
     // below start + span, and leaves in ahead the track's state after them. An event the
     // window does not take shortens span to end at its time; so does the event that
     // finds the window full.
-    void ReadAhead(int n, TrackAhead& ahead, std::uint64_t start, std::uint64_t& span, bool& full, bool& rounds) {
+    void ReadAhead(int n, TrackAhead& ahead, std::uint64_t start, std::uint64_t& span, bool& full) {
         const std::uint8_t* at = In + TrackPos[n];  // the next event's first byte
         const std::uint8_t* const chunkEnd = at + TrackLeft[n];
         std::uint8_t running = TrackStatus[n];
@@ -228,7 +238,6 @@ private:
         ahead.state = TrackAhead::Read;
         WindowEvent* w = Window.data() + WindowCount;
         WindowEvent* const wEnd = Window.data() + WindowCapacity;
-        bool repeated = false;
         while (time < end) {
             if (round > WindowMostRounds) {
                 end = time;
@@ -287,14 +296,12 @@ private:
             at = next;
             if (delta == 0) {
                 ++round;
-                repeated = true;
             } else {
                 round = 1;
                 time += delta;
             }
         }
         span = end;
-        rounds = rounds || repeated;
         ahead.at = at;
         ahead.running = running;
         ahead.key = MakeKey(start + time, round, n);

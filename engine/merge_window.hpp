@@ -29,10 +29,10 @@ constexpr std::uint64_t WindowTimeOf(std::uint64_t order) noexcept { return orde
 // Puts the first count events whose time (after the window's start) is below span in the
 // merge's order, as indices into order: by time, then round, then the order in which
 // they were added, which is track order. A counting sort on the time (one bucket a tick,
-// or 2^shift ticks when the window is much wider than it has events), then, when a
-// bucket can hold events of different rounds or times, a stable insertion sort, which
-// finds most buckets in order already.
-inline void SortWindow(const WindowEvent* events, std::size_t count, std::uint64_t span, bool rounds,
+// or 2^shift ticks when the window is much wider than it has events), then a stable
+// insertion sort on time and round within each bucket, which finds most buckets in
+// order already.
+inline void SortWindow(const WindowEvent* events, std::size_t count, std::uint64_t span,
                        std::vector<std::uint16_t>& order, std::vector<std::uint32_t>& buckets) {
     std::uint64_t most = 64;
     while (most < count) most *= 2;
@@ -58,7 +58,6 @@ inline void SortWindow(const WindowEvent* events, std::size_t count, std::uint64
         if (key >= limit) continue;
         sorted[bucket[key >> orderShift]++] = static_cast<std::uint16_t>(i);
     }
-    if (shift == 0 && !rounds) return;
     // Events of earlier buckets have earlier times, so no event moves past its bucket.
     for (std::size_t i = 1; i < kept; ++i) {
         const std::uint16_t e = sorted[i];

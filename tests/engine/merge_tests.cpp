@@ -268,12 +268,12 @@ INSTANTIATE_TEST_SUITE_P(
 
 // With 48 tracks or more the merge sorts windows of events at once instead of taking
 // them one by one through its heap; both must give the same bytes, and the same reason
-// for a fault. The idle tracks (an end-of-track event at time 0 each) switch the windows
-// on without changing the output; every case has its events after time 0, where the
-// windows take them.
+// for a fault. Idle tracks (an end-of-track event each at the file's last time) switch
+// the windows on without changing the output.
 struct WindowCase {
     const char* name;
     Bytes input;
+    std::uint32_t end;  // the time of the file's last event
 };
 
 void PrintTo(const WindowCase& c, std::ostream* os) { *os << c.name; }
@@ -290,20 +290,22 @@ std::string MergeOutcome(const Bytes& input) {
 class MergeWindows : public ::testing::TestWithParam<WindowCase> {};
 
 TEST_P(MergeWindows, GiveWhatTheHeapGives) {
-    const Bytes& input = GetParam().input;
-    const std::string heap = MergeOutcome(input);
-    EXPECT_EQ(MergeOutcome(WithIdleTracks(input, 48)), heap);
+    const WindowCase& c = GetParam();
+    const std::string heap = MergeOutcome(c.input);
+    EXPECT_EQ(MergeOutcome(WithIdleTracks(c.input, 48, c.end)), heap);
     // The case exercises what it names: a fault where one is named, else an output.
-    EXPECT_EQ(heap.rfind("malformed", 0) == 0, std::string(GetParam().name).rfind("fault", 0) == 0) << heap;
+    EXPECT_EQ(heap.rfind("malformed", 0) == 0, std::string(c.name).rfind("fault", 0) == 0) << heap;
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, MergeWindows,
     ::testing::Values(
         // Chords in several tracks at one time come round by round.
-        WindowCase{"chords", Format1({Concat({Hex("10 90 3C 40 00 40 40 00 43 40 20 80 3C 00 00 40 00"), kEnd}),
-                                      Concat({Hex("10 91 30 40 00 34 40 20 30 00"), kEnd}),
-                                      Concat({Hex("10 92 24 40 30 24 00"), kEnd})})},
+        WindowCase{"chords",
+                   Format1({Concat({Hex("10 90 3C 40 00 40 40 00 43 40 20 80 3C 00 00 40 00"), kEnd}),
+                            Concat({Hex("10 91 30 40 00 34 40 20 30 00"), kEnd}),
+                            Concat({Hex("10 92 24 40 30 24 00"), kEnd})}),
+                   0x40},
         // Meta and system-exclusive events between channel events, running status across
         // them, a track name and a port event left out, a text of track 2 that is not
         // the karaoke marker, deltas of two and three bytes.
@@ -311,24 +313,32 @@ INSTANTIATE_TEST_SUITE_P(
                    Format1(
                        {Concat({Hex("08 FF 51 03 07 A1 20 00 90 3C 40 81 00 3C 00 82 80 00 3C 40"), kEnd}),
                         Concat({Hex("08 F0 03 43 12 F7 00 FF 21 01 00 00 FF 01 02 68 69 00 91 30 40 10 30 00"), kEnd}),
-                        Concat({Hex("08 FF 03 04 4E 61 6D 65 00 C2 05 10 E2 00 40"), kEnd})})},
+                        Concat({Hex("08 FF 03 04 4E 61 6D 65 00 C2 05 10 E2 00 40"), kEnd})}),
+                   0x8088},
         // The marker later in track 2: from there track 2's events are left out and
         // track 3's texts become lyrics.
         WindowCase{"karaokemarker",
                    Format1({Concat({Hex("10 90 3C 40 10 3C 00"), kEnd}),
                             Concat({Hex("05 91 30 40"), Meta(10, 0x01, Text("@KMIDI KARAOKE FILE")), Hex("05 30 00"),
                                     kEnd}),
-                            Concat({Meta(20, 0x01, Text("\\Hel")), Meta(5, 0x01, Text("@T")), kEnd})})},
-        WindowCase{"faultdelta", Format1({Concat({Hex("05 90 3C 40 81 81 81 81 00 80 3C 00"), kEnd}),
-                                          Concat({Hex("05 91 3C 40 00 3C 00"), kEnd})})},
+                            Concat({Meta(20, 0x01, Text("\\Hel")), Meta(5, 0x01, Text("@T")), kEnd})}),
+                   0x20},
+        WindowCase{"faultdelta",
+                   Format1({Concat({Hex("05 90 3C 40 81 81 81 81 00 80 3C 00"), kEnd}),
+                            Concat({Hex("05 91 3C 40 00 3C 00"), kEnd})}),
+                   5},
         WindowCase{"faultnostatus",
-                   Format1({Concat({Hex("05 90 3C 40 05 3C 00"), kEnd}), Concat({Hex("03 3C 40"), kEnd})})},
-        WindowCase{"faultpastchunk", Concat({Header(1, 2, 96), Track(Concat({Hex("05 90 3C 40"), kEnd})),
-                                             Track(Hex("05 90 3C 40 05 90 3C"))})},
+                   Format1({Concat({Hex("05 90 3C 40 05 3C 00"), kEnd}), Concat({Hex("03 3C 40"), kEnd})}), 5},
+        WindowCase{"faultpastchunk",
+                   Concat({Header(1, 2, 96), Track(Concat({Hex("05 90 3C 40"), kEnd})),
+                           Track(Hex("05 90 3C 40 05 90 3C"))}),
+                   5},
         WindowCase{"faultstatus",
-                   Format1({Concat({Hex("05 90 3C 40 05 F2 01 02"), kEnd}), Concat({Hex("05 91 3C 40"), kEnd})})},
-        WindowCase{"faultgap", Format1({Concat({Hex("10 90 3C 40 FF FF FF 7F FF 21 01 00 01 80 3C 00"), kEnd}),
-                                        Concat({Hex("10 91 3C 40"), kEnd})})}),
+                   Format1({Concat({Hex("05 90 3C 40 05 F2 01 02"), kEnd}), Concat({Hex("05 91 3C 40"), kEnd})}), 5},
+        WindowCase{"faultgap",
+                   Format1({Concat({Hex("10 90 3C 40 FF FF FF 7F FF 21 01 00 01 80 3C 00"), kEnd}),
+                            Concat({Hex("10 91 3C 40"), kEnd})}),
+                   5}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Karaoke: a type-01 marker text in track 2 turns track 3's texts into lyrics.

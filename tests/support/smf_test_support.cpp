@@ -95,12 +95,12 @@ Bytes Concat(std::initializer_list<Bytes> parts) {
     return out;
 }
 
-Bytes WithIdleTracks(const Bytes& file, int count) {
+Bytes WithIdleTracks(const Bytes& file, int count, std::uint32_t time) {
     Bytes padded = file;
     const int tracks = (padded.at(10) << 8 | padded.at(11)) + count;
     padded[10] = static_cast<std::uint8_t>(tracks >> 8);
     padded[11] = static_cast<std::uint8_t>(tracks);
-    const Bytes idle = Track(Hex("00 FF 2F 00"));
+    const Bytes idle = Track(Concat({VarLen(time), Hex("FF 2F 00")}));
     for (int i = 0; i < count; ++i) padded.insert(padded.end(), idle.begin(), idle.end());
     return padded;
 }
