@@ -16,10 +16,6 @@ namespace {
 
 constexpr std::int64_t MergeFirstOutput = 256 * FileImage::PageSize;
 
-// The fewest tracks with events that the merge takes in windows: below, the heap costs
-// less (measured: the heap's instructions per byte grow from 21 at 4 tracks to 75 at 256,
-// the windows' stay near 50 and pass below the heap's at about 48 tracks).
-constexpr int WindowTracks = 48;
 // The most events a merge window holds, and its first width in ticks; the width then
 // follows the file's density of events.
 constexpr std::size_t WindowMostEvents = 2048;
@@ -107,7 +103,7 @@ private:
             const bool eventFollows = ReadDelta(DeltaAtChunkEnd::EndsTrack);
             TrackLeft[n] = TrackRemaining;
             TrackPos[n] = ReadPos;
-            if (eventFollows) Order.Add(n, MakeKey(EventDelta, 1, n));
+            if (eventFollows) Order.Add(MakeKey(EventDelta, 1, n));
         }
         Order.Build();
     }
@@ -136,20 +132,61 @@ private:
                 if (taken < static_cast<std::size_t>(tracks / 4)) heapSteps = tracks;
                 if (taken > 0) continue;
             }
-            const std::uint64_t time = KeyTime(Order.TopKey());
-            do {
-                --heapSteps;
-                const int n = Order.TopTrack();
-                const EventKey key = Order.TopKey();
-                if (KeyIsFault(key)) RaiseDeltaFault(n);
-                if (!TakeRun(n, key)) {
-                    // The event needs the checked reader or writer: taken alone.
-                    Now = KeyTime(key);
-                    TakeEvent(n);
-                    ScheduleNext(n, key);
-                }
-            } while (!Order.Empty() && (!windows || heapSteps > 0 || KeyTime(Order.TopKey()) == time));
+            TakeHeapSteps(windows, heapSteps);
         }
+    }
+
+    // The quick writer's state while the heap takes events: the output cursor, the room
+    // it may use (an event takes at most 7 bytes: delta, status and data), the last
+    // written event's status and time. Kept in locals from one track to the next, and
+    // written back before the checked writer runs.
+    struct OutputCursor {
+        std::uint8_t* out;
+        std::uint8_t* start;
+        std::uint8_t* end;
+        std::uint64_t lastWritten;
+        std::uint8_t status;
+
+        void Advance(std::uint8_t* to, std::uint64_t written, std::uint8_t lastStatus) noexcept {
+            out = to;
+            lastWritten = written;
+            status = lastStatus;
+        }
+    };
+    OutputCursor OpenCursor() const noexcept {
+        std::uint8_t* const start = OutData + (OutPos + 1 - OutFirst);
+        return {start, start, OutData + (OutLimit - OutFirst + 1) - 7, LastWritten, OutputStatus};
+    }
+    void CloseCursor(const OutputCursor& cursor) noexcept {
+        OutPos += cursor.out - cursor.start;
+        LastWritten = cursor.lastWritten;
+        OutputStatus = cursor.status;
+    }
+
+    // Takes the top track's events through the heap: while there are events, and with
+    // windows for heapSteps steps or until the time of the first one's key is over.
+    void TakeHeapSteps(bool windows, std::int64_t& heapSteps) {
+        const std::uint64_t time = Order.TopTime();
+        OutputCursor cursor = OpenCursor();
+        do {
+            --heapSteps;
+            const std::uint64_t now = Order.TopTime();
+            const std::uint64_t order = Order.TopOrder();
+            const int n = OrderTrack(order);
+            if (OrderIsFault(order)) {
+                CloseCursor(cursor);
+                RaiseDeltaFault(n);
+            }
+            if (!TakeRun(n, now, order, cursor)) {
+                // The event needs the checked reader or writer: taken alone.
+                CloseCursor(cursor);
+                Now = now;
+                TakeEvent(n);
+                ScheduleNext(n, now, order);
+                cursor = OpenCursor();
+            }
+        } while (!Order.Empty() && (!windows || heapSteps > 0 || Order.TopTime() == time));
+        CloseCursor(cursor);
     }
 
     // Takes the events of every track from the top key's time up to a window's end at
@@ -211,7 +248,7 @@ private:
                 TrackLeft[n] = chunkEnd - TrackPos[n];
                 TrackStatus[n] = ahead.running;
             }
-            if (ahead.state != TrackAhead::Ended) Order.Add(n, ahead.key);
+            if (ahead.state != TrackAhead::Ended) Order.Add(ahead.key);
         }
         Order.Build();
         // A full window halves the width; one not stopped early and less than half full
@@ -367,22 +404,19 @@ private:
         Now = start + WindowTimeOf(events[WindowOrder.back()].order);
     }
 
-    // Takes the events of the top track n, the first with key `key`, while they are
-    // channel events with their data in the chunk, room in the output window and a
-    // one-byte delta before each next one that keeps the track on top. Returns false,
-    // having changed nothing, when the first event is not such an event; otherwise the
-    // track's next key is in the order.
-    bool TakeRun(int n, EventKey key) {
+    // Takes the events of the top track n, the first at time now with order `order`,
+    // while they are channel events with their data in the chunk, room in the output
+    // window and a one-byte delta before each next one that keeps the track on top.
+    // Returns false, having changed nothing, when the first event is not such an event;
+    // otherwise the track's next key is in the order and the cursor is past the run.
+    bool TakeRun(int n, std::uint64_t now, std::uint64_t order, OutputCursor& cursor) {
         // A channel event of track 2 after the karaoke marker is left out: not here.
         if (KaraokeSource && n == 2) return false;
         // The first key of another track, as time and order.
         const EventKey second = Order.SecondKey();
         const std::uint64_t secondTime = KeyTime(second);
         const auto secondOrder = static_cast<std::uint64_t>(second);
-        std::uint64_t now = KeyTime(key);
-        std::uint64_t order = static_cast<std::uint64_t>(key);  // round and track
-        constexpr std::uint64_t OneRound = std::uint64_t{1} << KeyTrackBits;
-        const std::uint64_t firstRound = OneRound | static_cast<unsigned>(n);
+        const std::uint64_t firstRound = FirstRoundOrder(n);
 
         const std::uint8_t* const in = In;
         const std::uint8_t* at = in + TrackPos[n];  // the event's first byte
@@ -390,12 +424,10 @@ private:
         // Up to here a status byte and two data bytes lie in the chunk.
         const std::uint8_t* const wholeEnd = chunkEnd - 3;
         std::uint8_t running = TrackStatus[n];
-        std::uint8_t outputStatus = OutputStatus;
-        std::uint64_t lastWritten = LastWritten;
-        std::uint8_t* const outStart = OutData + (OutPos + 1 - OutFirst);
-        std::uint8_t* out = outStart;
-        // The quick writer's room: an event takes at most 7 bytes (delta, status, data).
-        std::uint8_t* const outEnd = OutData + (OutLimit - OutFirst + 1) - 7;
+        std::uint8_t outputStatus = cursor.status;
+        std::uint64_t lastWritten = cursor.lastWritten;
+        std::uint8_t* out = cursor.out;
+        std::uint8_t* const outEnd = cursor.end;
         bool first = true;
         bool eventPending = false;  // the run stopped before an event whose delta it read
         for (;;) {
@@ -431,31 +463,40 @@ private:
                 outputStatus = running;
                 lastWritten = now;
             }
-            // The next delta: one byte, the common case, here; longer ones and the end of
-            // the track by ScheduleNext. The track stays on top while its next key is below
-            // every other track's.
+            // The next delta: one byte, the common case, here, with an event after it in
+            // the chunk; longer ones and the end of the track by ScheduleNext. The track
+            // stays on top while its next key is below every other track's.
             if (at >= wholeEnd + 2 || *at >= 0x80) break;
             const std::uint32_t delta = *at;
             const std::uint64_t nextTime = now + delta;
-            const std::uint64_t nextOrder = delta == 0 ? order + OneRound : firstRound;
-            if (nextTime > secondTime || (nextTime == secondTime && nextOrder > secondOrder)) break;
+            const std::uint64_t nextOrder = delta == 0 ? NextRoundOrder(order) : firstRound;
             ++at;
+            if (nextTime > secondTime || (nextTime == secondTime && nextOrder > secondOrder)) {
+                // Another track's turn: this one waits with its next key.
+                Now = now;
+                LeaveTrack(n, at, chunkEnd, running);
+                cursor.Advance(out, lastWritten, outputStatus);
+                Order.ReplaceTop(nextTime, nextOrder);
+                return true;
+            }
             now = nextTime;
             order = nextOrder;
         }
         Now = now;
-        key = static_cast<EventKey>(now) << 64 | order;
-        TrackPos[n] = at - in;
+        LeaveTrack(n, at, chunkEnd, running);
+        cursor.Advance(out, lastWritten, outputStatus);
+        if (eventPending)
+            Order.ReplaceTop(now, order);
+        else
+            ScheduleNext(n, now, order);
+        return true;
+    }
+
+    // Track n's next event is at `at`, with this running status.
+    void LeaveTrack(int n, const std::uint8_t* at, const std::uint8_t* chunkEnd, std::uint8_t running) noexcept {
+        TrackPos[n] = at - In;
         TrackLeft[n] = chunkEnd - at;
         TrackStatus[n] = running;
-        OutputStatus = outputStatus;
-        LastWritten = lastWritten;
-        OutPos += out - outStart;
-        if (eventPending)
-            Order.ReplaceTop(key);
-        else
-            ScheduleNext(n, key);
-        return true;
     }
 
     // After a written event of the top track, copies its following events as they stand
@@ -468,7 +509,6 @@ private:
     static void CopyVerbatim(const std::uint8_t*& at, std::uint8_t*& out, std::uint64_t& now, std::uint64_t& order,
                              std::uint8_t& running, EventKey second, std::uint64_t firstRound,
                              const std::uint8_t* chunkEnd, const std::uint8_t* outEnd) noexcept {
-        constexpr std::uint64_t OneRound = std::uint64_t{1} << KeyTrackBits;
         const std::uint64_t secondTime = KeyTime(second);
         const auto secondOrder = static_cast<std::uint64_t>(second);
         const std::uint8_t* const start = at;
@@ -483,7 +523,7 @@ private:
             const std::uint8_t delta = at[0];
             if (delta >= 0x80) break;
             const std::uint64_t nextTime = time + delta;
-            const std::uint64_t nextOrder = delta == 0 ? round + OneRound : firstRound;
+            const std::uint64_t nextOrder = delta == 0 ? NextRoundOrder(round) : firstRound;
             if (nextTime > secondTime || (nextTime == secondTime && nextOrder > secondOrder)) break;
             const std::uint8_t* p = at + 1;
             std::uint8_t next = status;
@@ -501,19 +541,43 @@ private:
         }
         const auto copied = static_cast<std::size_t>(at - start);
         if (copied == 0) return;
-        std::memcpy(out, start, copied);
+        CopyShort(out, start, copied);
         out += copied;
         now = time;
         order = round;
         running = status;
     }
 
-    // Reads the next delta of track n (the top track), whose event with key taken was
-    // just taken, and gives the track its next key; the track leaves the order when the
+    // Copies count bytes (at least 1) between ranges that do not overlap: short runs, the
+    // usual ones, inline in two overlapping loads and stores rather than by a call.
+    static void CopyShort(std::uint8_t* to, const std::uint8_t* from, std::size_t count) noexcept {
+        if (count > 16) {
+            std::memcpy(to, from, count);
+        } else if (count >= 8) {
+            std::uint64_t head, tail;
+            std::memcpy(&head, from, 8);
+            std::memcpy(&tail, from + count - 8, 8);
+            std::memcpy(to, &head, 8);
+            std::memcpy(to + count - 8, &tail, 8);
+        } else if (count >= 4) {
+            std::uint32_t head, tail;
+            std::memcpy(&head, from, 4);
+            std::memcpy(&tail, from + count - 4, 4);
+            std::memcpy(to, &head, 4);
+            std::memcpy(to + count - 4, &tail, 4);
+        } else {
+            to[0] = from[0];
+            to[count / 2] = from[count / 2];
+            to[count - 1] = from[count - 1];
+        }
+    }
+
+    // Reads the next delta of track n (the top track), whose event at time with order
+    // taken was just taken, and gives the track its next key; the track leaves the order when the
     // delta ends the chunk (or the event ended it). A delta that cannot be read is read
     // here without throwing and gets a fault key: RaiseDeltaFault reads it again to say
     // why, in its turn.
-    void ScheduleNext(int n, EventKey taken) {
+    void ScheduleNext(int n, std::uint64_t time, std::uint64_t taken) {
         std::int64_t left = TrackLeft[n];
         if (left == 0) return Order.RemoveTop();
         const Position at = TrackPos[n];
@@ -523,7 +587,7 @@ private:
             delta &= 0x7F;
             for (;;) {
                 if (used == 4 || left - used <= 0 || at + used >= Image.InputSize)
-                    return Order.ReplaceTop(FaultKey(taken, n));
+                    return Order.ReplaceTop(time, FaultOrder(taken));
                 const std::uint8_t b = In[at + used];
                 ++used;
                 delta = (delta << 7) | (b & 0x7Fu);
@@ -535,7 +599,10 @@ private:
         TrackPos[n] = at + used;
         // A delta that ends the chunk leaves the track without an event: it is done.
         if (left == 0) return Order.RemoveTop();
-        Order.ReplaceTop(NextKey(taken, delta, n));
+        if (delta == 0)
+            Order.ReplaceTop(time, NextRoundOrder(taken));
+        else
+            Order.ReplaceTop(time + delta, FirstRoundOrder(n));
     }
 
     // The delta of track n could not be read: reads it again the checked way, which

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 
@@ -9,94 +10,149 @@ namespace quorvel::engine {
 // with an event then give one event each, in track order, and a track with further
 // events at the same moment (delta 0) gives its next one in the following round, again
 // in track order. So an event's place is its time, then its round (its count among its
-// track's events at that time), then its track: one 128-bit key, compared at once.
+// track's events at that time), then its track: one key, compared at once.
 //
 // A track whose next delta cannot be read gets the key of a fault, which comes after
 // the other events of its round and before the next round: that is when a reader going
 // round by round would read that delta and fail.
 __extension__ typedef unsigned __int128 EventKey;
 
-inline constexpr int KeyTrackBits = 17;
-inline constexpr std::uint64_t KeyFaultBit = std::uint64_t{1} << 16;
+// An event's order within its time, the key's low word: round << KeyTrackBits, the
+// fault bit, then the track (1 to 256).
+inline constexpr int KeyTrackBits = 10;
+inline constexpr std::uint64_t KeyFaultBit = std::uint64_t{1} << 9;
+inline constexpr std::uint64_t KeyTrackMask = KeyFaultBit - 1;
+inline constexpr std::uint64_t OneRound = std::uint64_t{1} << KeyTrackBits;
 
+constexpr EventKey KeyOf(std::uint64_t time, std::uint64_t order) noexcept {
+    return static_cast<EventKey>(time) << 64 | order;
+}
 constexpr EventKey MakeKey(std::uint64_t time, std::uint64_t round, int track) noexcept {
-    return static_cast<EventKey>(time) << 64 | round << KeyTrackBits | static_cast<unsigned>(track);
+    return KeyOf(time, round << KeyTrackBits | static_cast<unsigned>(track));
 }
 constexpr std::uint64_t KeyTime(EventKey key) noexcept { return static_cast<std::uint64_t>(key >> 64); }
-constexpr std::uint64_t KeyRound(EventKey key) noexcept { return static_cast<std::uint64_t>(key) >> KeyTrackBits; }
-constexpr bool KeyIsFault(EventKey key) noexcept { return (static_cast<std::uint64_t>(key) & KeyFaultBit) != 0; }
-// The fault key of track n, whose event with key taken was just taken.
-constexpr EventKey FaultKey(EventKey taken, int track) noexcept {
-    return MakeKey(KeyTime(taken), KeyRound(taken), 0) | KeyFaultBit | static_cast<unsigned>(track);
-}
-// The key of track n's next event, delta ticks after its event with key taken.
-constexpr EventKey NextKey(EventKey taken, std::uint32_t delta, int track) noexcept {
-    return delta == 0 ? MakeKey(KeyTime(taken), KeyRound(taken) + 1, track) : MakeKey(KeyTime(taken) + delta, 1, track);
-}
+constexpr std::uint64_t KeyOrder(EventKey key) noexcept { return static_cast<std::uint64_t>(key); }
+constexpr std::uint64_t KeyRound(EventKey key) noexcept { return KeyOrder(key) >> KeyTrackBits; }
+constexpr int OrderTrack(std::uint64_t order) noexcept { return static_cast<int>(order & KeyTrackMask); }
+constexpr bool OrderIsFault(std::uint64_t order) noexcept { return (order & KeyFaultBit) != 0; }
+constexpr bool KeyIsFault(EventKey key) noexcept { return OrderIsFault(KeyOrder(key)); }
+// The fault order of a track whose event of order taken was just taken: after the other
+// events of its round.
+constexpr std::uint64_t FaultOrder(std::uint64_t taken) noexcept { return taken | KeyFaultBit; }
+// The order of a track's next event at the same time as its event of order taken, and
+// at a later time.
+constexpr std::uint64_t NextRoundOrder(std::uint64_t taken) noexcept { return taken + OneRound; }
+constexpr std::uint64_t FirstRoundOrder(int track) noexcept { return OneRound | static_cast<unsigned>(track); }
 
 // The tracks with an event to come, as a binary min-heap of their keys (keys are
-// unique: each names its track). Most events of real files are followed by another of
-// the same track: then the top's new key stays below both children and updating it
-// costs two comparisons; otherwise it sinks one level per comparison pair, log2 of the
-// track count levels at most.
+// unique: each names its track in its low bits). Most events of real files are followed
+// by another of the same track: then the top's new key stays below both children and
+// updating it costs two comparisons; otherwise it sinks one level per comparison pair,
+// log2 of the track count levels at most.
+//
+// While every key fits one word (time << 24 | order, for times below 2^40 ticks and
+// rounds below 2^14, far beyond real files) the heap keeps them so, which halves the
+// cost of each comparison and move; the first key that does not fit turns it to whole
+// keys for the rest of the file.
 class TrackHeap {
 public:
     static constexpr int MaxTracks = 256;
 
-    void Clear() noexcept { size_ = 0; }
-    // Adds a track in any order; Build orders them.
-    void Add(int track, EventKey key) noexcept {
-        keys_[static_cast<std::size_t>(size_)] = key;
-        tracks_[static_cast<std::size_t>(size_)] = static_cast<std::uint16_t>(track);
+    void Clear() noexcept {
+        size_ = 0;
+        whole_ = false;
+    }
+    // Adds a track's key in any order; Build orders them.
+    void Add(EventKey key) noexcept {
+        if (!whole_ && !Fits(KeyTime(key), KeyOrder(key))) UseWholeKeys();
+        if (whole_)
+            wholeKeys_[Index(size_)] = key;
+        else
+            shortKeys_[Index(size_)] = Short(KeyTime(key), KeyOrder(key));
         ++size_;
     }
     void Build() noexcept {
-        for (int i = size_ / 2 - 1; i >= 0; --i)
-            Sink(i, keys_[static_cast<std::size_t>(i)], tracks_[static_cast<std::size_t>(i)]);
+        for (int i = size_ / 2 - 1; i >= 0; --i) {
+            if (whole_)
+                Sink(wholeKeys_, i, wholeKeys_[Index(i)]);
+            else
+                Sink(shortKeys_, i, shortKeys_[Index(i)]);
+        }
     }
     bool Empty() const noexcept { return size_ == 0; }
     // The entries in heap order, for reading every track's key at once.
     int Size() const noexcept { return size_; }
-    int TrackAt(int i) const noexcept { return tracks_[static_cast<std::size_t>(i)]; }
-    EventKey KeyAt(int i) const noexcept { return keys_[static_cast<std::size_t>(i)]; }
-    int TopTrack() const noexcept { return tracks_[0]; }
-    EventKey TopKey() const noexcept { return keys_[0]; }
+    EventKey KeyAt(int i) const noexcept { return whole_ ? wholeKeys_[Index(i)] : Whole(shortKeys_[Index(i)]); }
+    int TrackAt(int i) const noexcept { return OrderTrack(KeyOrder(KeyAt(i))); }
+    EventKey TopKey() const noexcept { return KeyAt(0); }
+    // The top's time and order, each in one word.
+    std::uint64_t TopTime() const noexcept { return whole_ ? KeyTime(wholeKeys_[0]) : shortKeys_[0] >> ShortTimeShift; }
+    std::uint64_t TopOrder() const noexcept {
+        return whole_ ? KeyOrder(wholeKeys_[0]) : shortKeys_[0] & ShortOrderMask;
+    }
     // The smallest key below the top's (all ones when the top is alone): while the top
     // track's next key stays below it, the top track stays on top.
     EventKey SecondKey() const noexcept {
         if (size_ < 2) return ~EventKey{0};
-        if (size_ < 3 || keys_[1] < keys_[2]) return keys_[1];
-        return keys_[2];
+        if (whole_) return size_ < 3 || wholeKeys_[1] < wholeKeys_[2] ? wholeKeys_[1] : wholeKeys_[2];
+        return Whole(size_ < 3 ? shortKeys_[1] : std::min(shortKeys_[1], shortKeys_[2]));
     }
-    // The top track's next event has key (later than its last).
-    void ReplaceTop(EventKey key) noexcept { Sink(0, key, tracks_[0]); }
+    // The top track's next event has this time and order (later than its last).
+    void ReplaceTop(std::uint64_t time, std::uint64_t order) noexcept {
+        if (!whole_) {
+            if (Fits(time, order)) return Sink(shortKeys_, 0, Short(time, order));
+            UseWholeKeys();
+        }
+        Sink(wholeKeys_, 0, KeyOf(time, order));
+    }
     // The top track has no event left.
     void RemoveTop() noexcept {
         --size_;
-        if (size_ > 0) Sink(0, keys_[static_cast<std::size_t>(size_)], tracks_[static_cast<std::size_t>(size_)]);
+        if (size_ == 0) return;
+        if (whole_)
+            Sink(wholeKeys_, 0, wholeKeys_[Index(size_)]);
+        else
+            Sink(shortKeys_, 0, shortKeys_[Index(size_)]);
     }
 
 private:
-    // Places (key, track) at slot i or below, moving smaller children up.
-    void Sink(int i, EventKey key, std::uint16_t track) noexcept {
+    static constexpr int ShortTimeShift = 24;
+    static constexpr std::uint64_t ShortOrderMask = (std::uint64_t{1} << ShortTimeShift) - 1;
+
+    static constexpr std::size_t Index(int i) noexcept { return static_cast<std::size_t>(i); }
+    static constexpr bool Fits(std::uint64_t time, std::uint64_t order) noexcept {
+        return ((time >> (64 - ShortTimeShift)) | (order >> ShortTimeShift)) == 0;
+    }
+    static constexpr std::uint64_t Short(std::uint64_t time, std::uint64_t order) noexcept {
+        return time << ShortTimeShift | order;
+    }
+    static constexpr EventKey Whole(std::uint64_t key) noexcept {
+        return KeyOf(key >> ShortTimeShift, key & ShortOrderMask);
+    }
+
+    void UseWholeKeys() noexcept {
+        for (int i = 0; i < size_; ++i) wholeKeys_[Index(i)] = Whole(shortKeys_[Index(i)]);
+        whole_ = true;
+    }
+
+    // Places key at slot i or below, moving smaller children up.
+    template <typename Key>
+    void Sink(std::array<Key, MaxTracks>& keys, int i, Key key) noexcept {
         for (;;) {
             int child = 2 * i + 1;
             if (child >= size_) break;
-            if (child + 1 < size_ &&
-                keys_[static_cast<std::size_t>(child + 1)] < keys_[static_cast<std::size_t>(child)])
-                ++child;
-            if (!(keys_[static_cast<std::size_t>(child)] < key)) break;
-            keys_[static_cast<std::size_t>(i)] = keys_[static_cast<std::size_t>(child)];
-            tracks_[static_cast<std::size_t>(i)] = tracks_[static_cast<std::size_t>(child)];
+            if (child + 1 < size_ && keys[Index(child + 1)] < keys[Index(child)]) ++child;
+            if (!(keys[Index(child)] < key)) break;
+            keys[Index(i)] = keys[Index(child)];
             i = child;
         }
-        keys_[static_cast<std::size_t>(i)] = key;
-        tracks_[static_cast<std::size_t>(i)] = track;
+        keys[Index(i)] = key;
     }
 
-    std::array<EventKey, MaxTracks> keys_{};
-    std::array<std::uint16_t, MaxTracks> tracks_{};
+    std::array<std::uint64_t, MaxTracks> shortKeys_{};
+    std::array<EventKey, MaxTracks> wholeKeys_{};
     int size_ = 0;
+    bool whole_ = false;
 };
 
 }  // namespace quorvel::engine

@@ -131,17 +131,22 @@ def seeds():
     files["running_after_meta_format1"] = smf(1, [END, ev(0, 0x93, 50, 1) + meta(3, TEXT, b"@x") + bytes([3, 52, 1]) + END,
                                                   ev(1, 0xC4, 3) + meta(0, 0x21, b"\x00") + bytes([1, 4]) + END])
 
-    # Files of 48 tracks and more, which the merge takes in windows: chords, meta and
-    # sysex events, names and port events left out, the karaoke marker later on.
+    # Files of many tracks: chords, meta and sysex events, names and port events left out,
+    # the karaoke marker later on. From 176 tracks on the merge takes them in windows
+    # (karaoke sources excepted), below through its heap.
     chord = lambda c, d: ev(d, 0x90 | c, 60, 90) + ev(0, 0x90 | c, 64, 90) + ev(0, 0x90 | c, 67, 90)
-    files["format1_sixty_tracks"] = smf(1, [meta(0, TEMPO, b"\x07\xA1\x20") + notes(0, 3, 5) + meta(7, TEMPO, b"\x06\x00\x00")
-                                            + END]
-                                        + [meta(0, TRACK_NAME, b"T%d" % n) + chord(n % 16, 1 + n % 3) + meta(2, 0x21, b"\x00")
-                                           + sysex(0, b"\x7E\x7F\xF7") + notes(n % 16, 2, n % 5, 7) + END
-                                           for n in range(59)])
-    files["karaoke_fifty_tracks"] = smf(1, [END, notes(1, 2, 3) + meta(9, TEXT, KARAOKE_MARKER) + notes(1, 2) + END,
-                                            kar_words]
-                                        + [notes(n % 16, 3, n % 7, 5) + END for n in range(47)])
+    many_tracks = lambda count: smf(1, [meta(0, TEMPO, b"\x07\xA1\x20") + notes(0, 3, 5) + meta(7, TEMPO, b"\x06\x00\x00")
+                                        + END]
+                                    + [meta(0, TRACK_NAME, b"T%d" % n) + chord(n % 16, 1 + n % 3) + meta(2, 0x21, b"\x00")
+                                       + sysex(0, b"\x7E\x7F\xF7") + notes(n % 16, 2, n % 5, 7) + END
+                                       for n in range(count - 1)])
+    many_karaoke_tracks = lambda count: smf(1, [END, notes(1, 2, 3) + meta(9, TEXT, KARAOKE_MARKER) + notes(1, 2) + END,
+                                                kar_words]
+                                            + [notes(n % 16, 3, n % 7, 5) + END for n in range(count - 3)])
+    files["format1_sixty_tracks"] = many_tracks(60)
+    files["format1_two_hundred_tracks"] = many_tracks(200)
+    files["karaoke_fifty_tracks"] = many_karaoke_tracks(50)
+    files["karaoke_two_hundred_tracks"] = many_karaoke_tracks(200)
 
     # Damaged files.
     good = files["format0_notes"]

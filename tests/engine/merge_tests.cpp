@@ -2,6 +2,7 @@
 
 #include "quorvel/engine/errors.hpp"
 #include "quorvel/engine/conversions.hpp"
+#include "merge_window.hpp"
 #include "smf_test_support.hpp"
 
 namespace quorvel::testing {
@@ -201,6 +202,39 @@ TEST(MergeTracks, TwoHundredFiftySixTracksMergeIntoOne) {
     EXPECT_EQ(ToHex(result.output), ToHex(Format0Output(expected)));
 }
 
+// Two tracks taking turns far past the usual range of keys: past 2^40 ticks, and past
+// 2^14 events of one track at one time. The order holds when the keys no longer fit one
+// word.
+TEST(MergeTracks, TurnsHoldPastFarTimesAndLongChords) {
+    struct Turns {
+        const char* name;
+        std::uint32_t gap;  // each track's delta between its events
+        int events;         // per track
+    };
+    for (const Turns& turns : {Turns{"far times", 1u << 27, 8300}, Turns{"long chords", 0, 17000}}) {
+        SCOPED_TRACE(turns.name);
+        // Track 2 starts half a gap before track 1: the output alternates, track 2 first
+        // when the gap is not 0, track 1 first at one time.
+        const auto append = [](Bytes& to, const Bytes& bytes) { to.insert(to.end(), bytes.begin(), bytes.end()); };
+        Bytes t1 = Concat({VarLen(turns.gap), Hex("90 3C 40")});
+        Bytes t2 = Concat({VarLen(turns.gap / 2), Hex("91 3D 41")});
+        const Bytes next1 = Concat({VarLen(turns.gap), Hex("3C 40")});
+        const Bytes next2 = Concat({VarLen(turns.gap), Hex("3D 41")});
+        const Bytes e1 = Concat({VarLen(turns.gap / 2), Hex("90 3C 40")});
+        const Bytes e2 = Concat({VarLen(turns.gap / 2), Hex("91 3D 41")});
+        Bytes expected = turns.gap ? Concat({e2, e1}) : Concat({e1, e2});
+        for (int i = 1; i < turns.events; ++i) {
+            append(t1, next1);
+            append(t2, next2);
+            append(expected, turns.gap ? e2 : e1);
+            append(expected, turns.gap ? e1 : e2);
+        }
+        const Conversion result = RunType0(Format1({Concat({t1, kEnd}), Concat({t2, kEnd})}));
+        ASSERT_EQ(result.code, 0);
+        EXPECT_EQ(result.output, Format0Output(expected));
+    }
+}
+
 struct MalformedCase {
     const char* name;
     Bytes input;
@@ -266,10 +300,10 @@ INSTANTIATE_TEST_SUITE_P(
                       "a gap of 268435456 ticks is too long to be written (at most 268435455)"}),
     [](const auto& info) { return std::string(info.param.name); });
 
-// With 48 tracks or more the merge sorts windows of events at once instead of taking
-// them one by one through its heap; both must give the same bytes, and the same reason
-// for a fault. Idle tracks (an end-of-track event each at the file's last time) switch
-// the windows on without changing the output.
+// From engine::WindowTracks tracks on the merge sorts windows of events at once instead
+// of taking them one by one through its heap; both must give the same bytes, and the
+// same reason for a fault. Idle tracks (an end-of-track event each at the file's last
+// time) switch the windows on without changing the output.
 struct WindowCase {
     const char* name;
     Bytes input;
@@ -292,7 +326,7 @@ class MergeWindows : public ::testing::TestWithParam<WindowCase> {};
 TEST_P(MergeWindows, GiveWhatTheHeapGives) {
     const WindowCase& c = GetParam();
     const std::string heap = MergeOutcome(c.input);
-    EXPECT_EQ(MergeOutcome(WithIdleTracks(c.input, 48, c.end)), heap);
+    EXPECT_EQ(MergeOutcome(WithIdleTracks(c.input, engine::WindowTracks, c.end)), heap);
     // The case exercises what it names: a fault where one is named, else an output.
     EXPECT_EQ(heap.rfind("malformed", 0) == 0, std::string(c.name).rfind("fault", 0) == 0) << heap;
 }

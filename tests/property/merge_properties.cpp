@@ -5,6 +5,7 @@
 #include <string_view>
 #include <tuple>
 
+#include "merge_window.hpp"
 #include "property_checks.hpp"
 #include "smf_generators.hpp"
 #include "smf_model.hpp"
@@ -151,12 +152,12 @@ RC_GTEST_PROP(MergeProperties, KeptEventsKeepTheirTimesAndOrder, ()) {
     RequireSameSequence(merged, expect.written, "merged track");
 }
 
-// With 48 tracks or more the merge sorts windows of events instead of taking them
-// through its heap: a file gives the same output either way (idle tracks ending at the
-// file's last time switch the windows on without changing it).
+// From engine::WindowTracks tracks on the merge sorts windows of events instead of
+// taking them through its heap: a file gives the same output either way (idle tracks
+// ending at the file's last time switch the windows on without changing it).
 RC_GTEST_PROP(MergeProperties, WindowsGiveWhatTheHeapGives, ()) {
     const SmfFile file = *Format1File();
-    RC_PRE(file.tracks.size() + 48 <= 256u);
+    RC_PRE(file.tracks.size() + engine::WindowTracks <= 256u);
     std::uint32_t end = 0;
     for (const auto& track : file.tracks) {
         std::uint32_t time = 0;
@@ -165,7 +166,7 @@ RC_GTEST_PROP(MergeProperties, WindowsGiveWhatTheHeapGives, ()) {
     }
     const Bytes input = Encode(file);
     const testing::Conversion heap = testing::RunType0(input);
-    const testing::Conversion windows = testing::RunType0(testing::WithIdleTracks(input, 48, end));
+    const testing::Conversion windows = testing::RunType0(testing::WithIdleTracks(input, engine::WindowTracks, end));
     RC_ASSERT(heap.code == 0);
     RC_ASSERT(windows.code == 0);
     RC_ASSERT(windows.output == heap.output);
