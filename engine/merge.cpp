@@ -549,27 +549,29 @@ private:
     }
 
     // Copies count bytes (at least 1) between ranges that do not overlap: short runs, the
-    // usual ones, inline in two overlapping loads and stores rather than by a call.
+    // usual ones, inline as their first and last words rather than by a call.
     static void CopyShort(std::uint8_t* to, const std::uint8_t* from, std::size_t count) noexcept {
         if (count > 16) {
             std::memcpy(to, from, count);
         } else if (count >= 8) {
-            std::uint64_t head, tail;
-            std::memcpy(&head, from, 8);
-            std::memcpy(&tail, from + count - 8, 8);
-            std::memcpy(to, &head, 8);
-            std::memcpy(to + count - 8, &tail, 8);
+            CopyEnds<std::uint64_t>(to, from, count);
         } else if (count >= 4) {
-            std::uint32_t head, tail;
-            std::memcpy(&head, from, 4);
-            std::memcpy(&tail, from + count - 4, 4);
-            std::memcpy(to, &head, 4);
-            std::memcpy(to + count - 4, &tail, 4);
+            CopyEnds<std::uint32_t>(to, from, count);
         } else {
             to[0] = from[0];
             to[count / 2] = from[count / 2];
             to[count - 1] = from[count - 1];
         }
+    }
+    // Copies count bytes, one to two words of them, as the first and the last word.
+    template <typename Word>
+    static void CopyEnds(std::uint8_t* to, const std::uint8_t* from, std::size_t count) noexcept {
+        Word head;
+        Word tail;
+        std::memcpy(&head, from, sizeof head);
+        std::memcpy(&tail, from + count - sizeof tail, sizeof tail);
+        std::memcpy(to, &head, sizeof head);
+        std::memcpy(to + count - sizeof tail, &tail, sizeof tail);
     }
 
     // Reads the next delta of track n (the top track), whose event at time with order
