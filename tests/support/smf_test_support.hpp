@@ -39,8 +39,8 @@ Bytes Track(const Bytes& events);  // "MTrk", the length, the events
 Bytes Concat(std::initializer_list<Bytes> parts);
 // The file with count more tracks, each holding just an end-of-track event at `time`
 // (which the merge leaves out): with `time` no later than the file's last event, the
-// merge's output stays the same, but with 48 tracks or more it takes the events in
-// windows rather than through its heap.
+// merge's output stays the same, but from engine::WindowTracks tracks on it takes the
+// events in windows rather than through its heap.
 Bytes WithIdleTracks(const Bytes& file, int count, std::uint32_t time);
 Bytes Text(std::string_view text);  // the bytes of a text
 Bytes VarLen(std::uint32_t value);
