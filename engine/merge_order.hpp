@@ -51,8 +51,8 @@ constexpr std::uint64_t FirstRoundOrder(int track) noexcept { return OneRound | 
 // log2 of the track count levels at most.
 //
 // While every key fits one word (time << 24 | order, for times below 2^40 ticks and
-// rounds below 2^14, far beyond real files) the heap keeps them so, which halves the
-// cost of each comparison and move; the first key that does not fit turns it to whole
+// rounds below 2^14, far beyond real files) the heap keeps them so: a comparison and a
+// move take one word instead of two. The first key that does not fit turns it to whole
 // keys for the rest of the file.
 class TrackHeap {
 public:
