@@ -51,102 +51,133 @@ public:
     }
 
 private:
+    // Where a slot is writing: the next byte of its block; the first byte from which an
+    // event of a channel (a delta of up to 4 bytes, a status byte, 2 data bytes) might
+    // not fit the block (null, like next, before the slot's first block); the time of its
+    // last event; and its last status byte written (0 before its first). Kept together
+    // so that an event touches one slot's state at one address.
+    struct SlotCursor {
+        std::uint8_t* next = nullptr;
+        std::uint8_t* full = nullptr;
+        std::uint64_t last = 0;
+        std::uint8_t status = 0;
+    };
+    static constexpr std::int64_t ChannelEventMost = 7;
+
+    // Where the walk over the input track stands: its next event's first byte, the sum
+    // of the deltas read and the running status.
+    struct Walk {
+        const std::uint8_t* p;
+        std::uint64_t now;
+        std::uint32_t running;
+    };
+
     // Writes every event of the input track into its slot's blocks, as the event (with
     // its delta from the slot's last event and its status byte unless the slot's last
-    // event had the same) will stand in the output. Channel events whose bytes lie in the
-    // chunk and the input are read here through a pointer; every other event, and any
-    // fault, by the checked reader. The walk's state stays in locals: the output bytes
-    // written through pointers could otherwise alias it.
+    // event had the same) will stand in the output. Runs of common channel events go
+    // through WriteChannelRun; every other event, and any fault, through the checked
+    // reader here.
     void WriteSlots() {
-        // The block each slot is writing: its next byte and its end.
-        std::array<std::uint8_t*, OutputTrackSlots + 1> cursor{};
-        std::array<std::uint8_t*, OutputTrackSlots + 1> end{};
-        // Each slot's last status byte written, 0 before its first.
-        std::array<std::uint8_t, OutputTrackSlots + 1> slotStatus{};
-        SlotClocks clocks;
-        clocks.Reset();
-        std::uint64_t now = 0;  // the sum of the deltas read
-        // The slot's delta for an event now; a delta that does not fit 4 bytes refuses
-        // the file.
-        const auto takeDelta = [&](std::size_t s) {
-            const std::uint64_t delta = clocks.Take(static_cast<int>(s), now);
-            if (delta > LongestDelta) GapTooLong(delta);
-            return static_cast<std::uint32_t>(delta);
-        };
+        std::array<SlotCursor, OutputTrackSlots + 1> slots{};
         std::uint8_t* const in = In;
-        const std::uint8_t* p = in + ReadPos;  // the event's first byte
-        const std::uint8_t* const chunkEnd = p + TrackRemaining;
+        Walk walk{in + ReadPos, 0, 0};
+        const std::uint8_t* const chunkEnd = walk.p + TrackRemaining;
         // Up to here a delta of 4 bytes, a status byte and two data bytes lie in the
         // chunk and in the input.
         const std::uint8_t* const safeEnd = in + std::min(ReadPos + TrackRemaining, Image.InputSize) - 7;
-        // Room in the slot's block for an event of length bytes after the status byte,
-        // with a delta of at most 4 bytes and a status byte.
-        const auto makeRoom = [&](std::size_t s, std::int64_t length) {
-            if (end[s] - cursor[s] >= length + 5) return;
-            cursor[s] = NextBlock(static_cast<int>(s), length + 5, cursor[s], chunkEnd - p);
-            end[s] = cursor[s] + BlockRoom[s];
-        };
-
-        std::uint8_t running = 0;
         for (;;) {
-            while (p <= safeEnd) {
-                std::uint32_t delta = p[0];
-                const std::uint8_t* q = p + 1;  // the byte after the delta
-                if (delta >= 0x80) {
-                    delta &= 0x7F;
-                    std::uint8_t b = 0x80;
-                    for (int n = 1; n < 4 && b >= 0x80; ++n) {
-                        b = *q++;
-                        delta = (delta << 7) | (b & 0x7Fu);
-                    }
-                    // Longer than 4 bytes: the checked reader refuses it.
-                    if (b >= 0x80) break;
-                }
-                std::uint8_t status = *q;
-                if (status >= 0x80)
-                    ++q;
-                else
-                    status = running;
-                if (static_cast<std::uint8_t>(status - 0x80) >= 0x70) break;  // not a channel event
-                running = status;
-                now += delta;
-                const std::size_t s = (status & 0x0Fu) + 4;
-                const std::uint32_t slotDelta = takeDelta(s);
-                makeRoom(s, 2);
-                std::uint8_t* out = PutDelta(cursor[s], slotDelta);
-                if (status != slotStatus[s] || q[0] >= 0x80) {
-                    *out++ = status;
-                    slotStatus[s] = status;
-                }
-                // Both data bytes lie in the input and the block has room for them; the
-                // second of a one-byte event (program change, channel pressure) is not
-                // part of it and is written over next.
-                out[0] = q[0];
-                out[1] = q[1];
-                const int length = (status & 0xE0) == 0xC0 ? 1 : 2;
-                cursor[s] = out + length;
-                p = q + length;
-            }
-            if (p >= chunkEnd) break;
-            const Position last = ReadOtherEvent(p - in, chunkEnd - p, running);
-            running = RunningStatus;
-            now += EventDelta;
+            WriteChannelRun(walk, safeEnd, &slots[4]);
+            if (walk.p >= chunkEnd) break;
+            const Position last = ReadOtherEvent(walk.p - in, chunkEnd - walk.p,
+                                                 static_cast<std::uint8_t>(walk.running));
+            walk.running = RunningStatus;
+            walk.now += EventDelta;
             const auto s = static_cast<std::size_t>(SplitSlotOf(Status, MetaType));
-            const std::uint32_t slotDelta = takeDelta(s);
-            makeRoom(s, EventLength);
-            std::uint8_t* out = PutDelta(cursor[s], slotDelta);
+            SlotCursor& slot = slots[s];
+            const std::uint64_t delta = walk.now - slot.last;
+            if (delta > LongestDelta) GapTooLong(delta);
+            slot.last = walk.now;
+            std::uint8_t* out = slot.next;
+            if (out == nullptr || slot.full - out < EventLength - 1) {
+                out = NextBlock(static_cast<int>(s), EventLength + 5, out, chunkEnd - walk.p);
+                slot.full = out + (BlockRoom[s] - ChannelEventMost + 1);
+            }
+            out = PutVarLen(out, static_cast<std::uint32_t>(delta));
             const std::uint8_t* body = in + (last - EventLength);
-            if (Status != slotStatus[s] || Status >= SysexStatus || body[0] >= 0x80) {
+            if (Status != slot.status || Status >= SysexStatus || body[0] >= 0x80) {
                 *out++ = Status;
-                slotStatus[s] = Status;
+                slot.status = Status;
             }
             std::memcpy(out, body, static_cast<std::size_t>(EventLength));
-            cursor[s] = out + EventLength;
-            p = in + last;
+            slot.next = out + EventLength;
+            walk.p = in + last;
         }
-        ReadPos = p - in;
-        TrackRemaining = chunkEnd - p;
-        for (int slot = 1; slot <= OutputTrackSlots; ++slot) CloseBlock(slot, cursor[static_cast<std::size_t>(slot)]);
+        ReadPos = walk.p - in;
+        TrackRemaining = chunkEnd - walk.p;
+        for (int s = 1; s <= OutputTrackSlots; ++s) CloseBlock(s, slots[static_cast<std::size_t>(s)].next);
+    }
+
+    // Writes the channel events from walk.p on into their slots (channels[0] is
+    // channel 1's) for as long as they lie at or before safeEnd, have a delta of at most
+    // 2 bytes, a slot's delta that fits 4 bytes and room in the slot's block; stops on
+    // the first event that does not, which the checked reader takes. Kept small, with
+    // its state in locals, so that it has the registers to itself: an event is a dozen
+    // loads and stores, and running status and the status byte kept or not are
+    // arithmetic rather than branches.
+    static void WriteChannelRun(Walk& walk, const std::uint8_t* const safeEnd, SlotCursor* const channels) noexcept {
+        // The data bytes of a channel event by its status byte's high nibble: two for
+        // note off and on, key pressure, controller and pitch bend, one for program
+        // change and channel pressure.
+        static constexpr std::array<std::uint8_t, 16> DataBytes{0, 0, 0, 0, 0, 0, 0, 0, 2, 2, 2, 2, 1, 1, 2, 0};
+        const std::uint8_t* p = walk.p;
+        std::uint64_t now = walk.now;
+        std::uint32_t running = walk.running;
+        while (p <= safeEnd) {
+            std::uint32_t delta = p[0];
+            const std::uint8_t* q = p + 1;  // the byte after the delta
+            if (delta >= 0x80) {
+                if (p[1] >= 0x80) break;
+                delta = (delta & 0x7F) << 7 | p[1];
+                q = p + 2;
+            }
+            // A status byte is taken, a data byte keeps the running status.
+            const std::uint32_t first = *q;
+            const std::uint32_t status = first >= 0x80 ? first : running;
+            // Not a channel event, or a data byte with no running status (0).
+            if (status - 0x80 >= 0x70) break;
+            SlotCursor* const slot = channels + (status & 0x0Fu);
+            std::uint8_t* out = slot->next;
+            const std::uint64_t slotDelta = now + delta - slot->last;
+            if (out >= slot->full || slotDelta > LongestDelta) break;
+            q += first >> 7;
+            running = status;
+            now += delta;
+            slot->last = now;
+            if (slotDelta < 0x4000) {
+                // One byte or two, without a branch: both are written, the second is
+                // written over when the first is the whole delta.
+                const bool two = slotDelta >= 0x80;
+                out[0] = static_cast<std::uint8_t>(two ? 0x80 | slotDelta >> 7 : slotDelta);
+                out[1] = static_cast<std::uint8_t>(slotDelta & 0x7F);
+                out += 1 + static_cast<int>(two);
+            } else {
+                out = PutVarLen(out, static_cast<std::uint32_t>(slotDelta));
+            }
+            // The status byte is written, and kept unless the slot's last event had the
+            // same and the first data byte is below 0x80 (one of 0x80 or more would read
+            // as a status byte of its own). Both data bytes lie in the input and the
+            // block has room for them; the second of a one-byte event (program change,
+            // channel pressure) is not part of it and is written over next.
+            const std::uint32_t keepStatus = static_cast<std::uint32_t>(status != slot->status) | (q[0] >> 7u);
+            slot->status = static_cast<std::uint8_t>(status);
+            out[0] = static_cast<std::uint8_t>(status);
+            out += keepStatus;
+            std::memcpy(out, q, 2);
+            const std::uint32_t length = DataBytes[status >> 4];
+            slot->next = out + length;
+            p = q + length;
+        }
+        walk = {p, now, running};
     }
 
     // Reads the event after position at (the byte before it) with the checked reader,
@@ -164,21 +195,6 @@ private:
                 if (In[p - 1] == '\r') In[p - 1] = '/';
         }
         return ReadPos;
-    }
-
-    // A slot's delta as a variable-length quantity (below 2^28) at out; returns the byte
-    // after it. One and two bytes, the common cases, without a loop.
-    static std::uint8_t* PutDelta(std::uint8_t* out, std::uint32_t value) noexcept {
-        if (value < 0x80) {
-            out[0] = static_cast<std::uint8_t>(value);
-            return out + 1;
-        }
-        if (value < 0x4000) {
-            out[0] = static_cast<std::uint8_t>(0x80 | value >> 7);
-            out[1] = static_cast<std::uint8_t>(value & 0x7F);
-            return out + 2;
-        }
-        return PutVarLen(out, value);
     }
 
     // The slot's block is full up to cursor: it becomes a piece of the slot, and a new
@@ -230,6 +246,8 @@ private:
         Image.OutputSize = HeaderChunkSize + TrackHeaderSize + (TrackHeaderSize + EndOfTrackSize) * (NumTracks - 1) +
                            (supplyEndOfTrack ? EndOfTrackSize : 0) +
                            (karaoke ? KaraokeHeaderBytes + LyricsHeaderBytes : 0);
+        // Only the bytes written into the area are saved: it need not start zeroed.
+        Image.ZeroOutput = false;
         Image.AllocateOutput(OutPos);
         MoveOutputWindow(OutPos + 1);
         const std::uint8_t* const area = Image.OutputWindow(OutPos + 1).data;
