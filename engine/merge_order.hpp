@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <utility>
 
 namespace quorvel::engine {
 
@@ -54,6 +55,10 @@ constexpr std::uint64_t FirstRoundOrder(int track) noexcept { return OneRound | 
 // rounds below 2^14, far beyond real files) the heap keeps them so: a comparison and a
 // move take one word instead of two. The first key that does not fit turns it to whole
 // keys for the rest of the file.
+//
+// The slot after the last key holds the largest key, so that choosing the smaller of
+// two children needs no test of whether the second exists, and no branch: which child
+// is smaller is as hard to foresee as a coin.
 class TrackHeap {
 public:
     static constexpr int MaxTracks = 256;
@@ -61,6 +66,7 @@ public:
     void Clear() noexcept {
         size_ = 0;
         whole_ = false;
+        shortKeys_[0] = Largest<std::uint64_t>();
     }
     // Adds a track's key in any order; Build orders them.
     void Add(EventKey key) noexcept {
@@ -70,6 +76,10 @@ public:
         else
             shortKeys_[Index(size_)] = Short(KeyTime(key), KeyOrder(key));
         ++size_;
+        if (whole_)
+            wholeKeys_[Index(size_)] = Largest<EventKey>();
+        else
+            shortKeys_[Index(size_)] = Largest<std::uint64_t>();
     }
     void Build() noexcept {
         for (int i = size_ / 2 - 1; i >= 0; --i) {
@@ -108,11 +118,10 @@ public:
     // The top track has no event left.
     void RemoveTop() noexcept {
         --size_;
-        if (size_ == 0) return;
         if (whole_)
-            Sink(wholeKeys_, 0, wholeKeys_[Index(size_)]);
+            Sink(wholeKeys_, 0, std::exchange(wholeKeys_[Index(size_)], Largest<EventKey>()));
         else
-            Sink(shortKeys_, 0, shortKeys_[Index(size_)]);
+            Sink(shortKeys_, 0, std::exchange(shortKeys_[Index(size_)], Largest<std::uint64_t>()));
     }
 
 private:
@@ -132,16 +141,25 @@ private:
 
     void UseWholeKeys() noexcept {
         for (int i = 0; i < size_; ++i) wholeKeys_[Index(i)] = Whole(shortKeys_[Index(i)]);
+        wholeKeys_[Index(size_)] = Largest<EventKey>();
         whole_ = true;
+    }
+
+    // Larger than any key: a key's time is a sum of deltas, far below 2^64 (2^40 in a
+    // short key).
+    template <typename Key>
+    static constexpr Key Largest() noexcept {
+        return ~Key{0};
     }
 
     // Places key at slot i or below, moving smaller children up.
     template <typename Key>
-    void Sink(std::array<Key, MaxTracks>& keys, int i, Key key) noexcept {
+    void Sink(std::array<Key, MaxTracks + 1>& keys, int i, Key key) noexcept {
         for (;;) {
             int child = 2 * i + 1;
             if (child >= size_) break;
-            if (child + 1 < size_ && keys[Index(child + 1)] < keys[Index(child)]) ++child;
+            // The second child is the largest key past the last one.
+            child += static_cast<int>(keys[Index(child + 1)] < keys[Index(child)]);
             if (!(keys[Index(child)] < key)) break;
             keys[Index(i)] = keys[Index(child)];
             i = child;
@@ -149,8 +167,9 @@ private:
         keys[Index(i)] = key;
     }
 
-    std::array<std::uint64_t, MaxTracks> shortKeys_{};
-    std::array<EventKey, MaxTracks> wholeKeys_{};
+    // Each with the largest key after its last one.
+    std::array<std::uint64_t, MaxTracks + 1> shortKeys_{Largest<std::uint64_t>()};
+    std::array<EventKey, MaxTracks + 1> wholeKeys_{Largest<EventKey>()};
     int size_ = 0;
     bool whole_ = false;
 };
