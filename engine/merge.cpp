@@ -431,10 +431,12 @@ private:
         bool first = true;
         bool eventPending = false;  // the run stopped before an event whose delta it read
         for (;;) {
-            // A status byte, or a data byte in running status: chosen without a branch.
-            const std::uint8_t head = *at;
-            const std::uint8_t status = head >= 0x80 ? head : running;
-            const std::uint8_t* data = at + (head >> 7);
+            std::uint8_t status = *at;
+            const std::uint8_t* data = at + 1;
+            if (status < 0x80) {
+                status = running;
+                data = at;
+            }
             const std::uint64_t carried = now - lastWritten;
             // A channel status (0x80 to 0xEF), its data in the chunk, a delta that fits
             // and room to write.
@@ -523,14 +525,13 @@ private:
             const std::uint64_t nextTime = time + delta;
             const std::uint64_t nextOrder = delta == 0 ? NextRoundOrder(round) : firstRound;
             if (nextTime > secondTime || (nextTime == secondTime && nextOrder > secondOrder)) break;
-            // A system event ends the run, and so does a channel status byte the same as
-            // the running one (the output leaves it out); a data byte is neither.
-            const std::uint8_t first = at[1];
-            if (first >= SysexStatus || first == status) break;
-            // A status byte, or a data byte in running status: chosen without a branch.
-            const bool statusByte = first >= 0x80;
-            const std::uint8_t next = statusByte ? first : status;
-            const std::uint8_t* p = at + 1 + static_cast<int>(statusByte);
+            const std::uint8_t* p = at + 1;
+            std::uint8_t next = status;
+            if (*p >= 0x80) {
+                next = *p;
+                if (next >= SysexStatus || next == status) break;
+                ++p;
+            }
             p += (next & 0xE0) == 0xC0 ? 1 : 2;
             if (p >= chunkEnd) break;
             at = p;
@@ -539,13 +540,8 @@ private:
             status = next;
         }
         const auto copied = static_cast<std::size_t>(at - start);
-        // Most runs are a few bytes: when 16 lie in the chunk and the output window has
-        // room for them, they are copied as one block, without a branch on the length
-        // (the bytes past the run are written over next, or lie past the output's end).
-        if (copied <= 16 && chunkEnd - start >= 16 && outEnd + 7 - out >= 16)
-            std::memcpy(out, start, 16);
-        else if (copied != 0)
-            CopyShort(out, start, copied);
+        if (copied == 0) return;
+        CopyShort(out, start, copied);
         out += copied;
         now = time;
         order = round;

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
-#include <utility>
 
 namespace quorvel::engine {
 
@@ -55,10 +54,6 @@ constexpr std::uint64_t FirstRoundOrder(int track) noexcept { return OneRound | 
 // rounds below 2^14, far beyond real files) the heap keeps them so: a comparison and a
 // move take one word instead of two. The first key that does not fit turns it to whole
 // keys for the rest of the file.
-//
-// The slot after the last key holds the largest key, so that choosing the smaller of
-// two children needs no test of whether the second exists, and no branch: which child
-// is smaller is as hard to foresee as a coin.
 class TrackHeap {
 public:
     static constexpr int MaxTracks = 256;
@@ -66,7 +61,6 @@ public:
     void Clear() noexcept {
         size_ = 0;
         whole_ = false;
-        shortKeys_[0] = Largest<std::uint64_t>();
     }
     // Adds a track's key in any order; Build orders them.
     void Add(EventKey key) noexcept {
@@ -76,10 +70,6 @@ public:
         else
             shortKeys_[Index(size_)] = Short(KeyTime(key), KeyOrder(key));
         ++size_;
-        if (whole_)
-            wholeKeys_[Index(size_)] = Largest<EventKey>();
-        else
-            shortKeys_[Index(size_)] = Largest<std::uint64_t>();
     }
     void Build() noexcept {
         for (int i = size_ / 2 - 1; i >= 0; --i) {
@@ -118,10 +108,11 @@ public:
     // The top track has no event left.
     void RemoveTop() noexcept {
         --size_;
+        if (size_ == 0) return;
         if (whole_)
-            Sink(wholeKeys_, 0, std::exchange(wholeKeys_[Index(size_)], Largest<EventKey>()));
+            Sink(wholeKeys_, 0, wholeKeys_[Index(size_)]);
         else
-            Sink(shortKeys_, 0, std::exchange(shortKeys_[Index(size_)], Largest<std::uint64_t>()));
+            Sink(shortKeys_, 0, shortKeys_[Index(size_)]);
     }
 
 private:
@@ -141,25 +132,16 @@ private:
 
     void UseWholeKeys() noexcept {
         for (int i = 0; i < size_; ++i) wholeKeys_[Index(i)] = Whole(shortKeys_[Index(i)]);
-        wholeKeys_[Index(size_)] = Largest<EventKey>();
         whole_ = true;
-    }
-
-    // Larger than any key: a key's time is a sum of deltas, far below 2^64 (2^40 in a
-    // short key).
-    template <typename Key>
-    static constexpr Key Largest() noexcept {
-        return ~Key{0};
     }
 
     // Places key at slot i or below, moving smaller children up.
     template <typename Key>
-    void Sink(std::array<Key, MaxTracks + 1>& keys, int i, Key key) noexcept {
+    void Sink(std::array<Key, MaxTracks>& keys, int i, Key key) noexcept {
         for (;;) {
             int child = 2 * i + 1;
             if (child >= size_) break;
-            // The second child is the largest key past the last one.
-            child += static_cast<int>(keys[Index(child + 1)] < keys[Index(child)]);
+            if (child + 1 < size_ && keys[Index(child + 1)] < keys[Index(child)]) ++child;
             if (!(keys[Index(child)] < key)) break;
             keys[Index(i)] = keys[Index(child)];
             i = child;
@@ -167,9 +149,8 @@ private:
         keys[Index(i)] = key;
     }
 
-    // Each with the largest key after its last one.
-    std::array<std::uint64_t, MaxTracks + 1> shortKeys_{Largest<std::uint64_t>()};
-    std::array<EventKey, MaxTracks + 1> wholeKeys_{Largest<EventKey>()};
+    std::array<std::uint64_t, MaxTracks> shortKeys_{};
+    std::array<EventKey, MaxTracks> wholeKeys_{};
     int size_ = 0;
     bool whole_ = false;
 };
