@@ -50,9 +50,10 @@ constexpr int SplitSlotOf(std::uint8_t status, std::uint8_t metaType) noexcept {
     return status == MetaStatus && metaType == MetaLyric ? LyricsSlot : SystemSlot;
 }
 
-// The split's time of each slot's last event: a slot's pending delta is the time now
-// (the sum of all deltas read, kept by the caller) minus that time. One addition per
-// event instead of one per slot.
+// The time of each split slot's last event, for the inspection, which measures the
+// split's gaps (the split keeps the same time in its own slot cursors): a slot's pending
+// delta is the time now (the sum of all deltas read, kept by the caller) minus that
+// time. One addition per event instead of one per slot.
 class SlotClocks {
 public:
     void Reset() noexcept { lastEvent_.fill(0); }

@@ -98,6 +98,8 @@ private:
             if (delta > LongestDelta) GapTooLong(delta);
             slot.last = walk.now;
             std::uint8_t* out = slot.next;
+            // The block holds full - out + 6 more bytes; the event takes a delta of up to
+            // 4, its status byte and EventLength.
             if (out == nullptr || slot.full - out < EventLength - 1) {
                 out = NextBlock(static_cast<int>(s), EventLength + 5, out, chunkEnd - walk.p);
                 slot.full = out + (BlockRoom[s] - ChannelEventMost + 1);
