@@ -61,6 +61,7 @@ public:
     void Clear() noexcept {
         size_ = 0;
         whole_ = false;
+        Seal();
     }
     // Adds a track's key in any order; Build orders them.
     void Add(EventKey key) noexcept {
@@ -70,6 +71,7 @@ public:
         else
             shortKeys_[Index(size_)] = Short(KeyTime(key), KeyOrder(key));
         ++size_;
+        Seal();
     }
     void Build() noexcept {
         for (int i = size_ / 2 - 1; i >= 0; --i) {
@@ -94,8 +96,8 @@ public:
     // track's next key stays below it, the top track stays on top.
     EventKey SecondKey() const noexcept {
         if (size_ < 2) return ~EventKey{0};
-        if (whole_) return size_ < 3 || wholeKeys_[1] < wholeKeys_[2] ? wholeKeys_[1] : wholeKeys_[2];
-        return Whole(size_ < 3 ? shortKeys_[1] : std::min(shortKeys_[1], shortKeys_[2]));
+        if (whole_) return std::min(wholeKeys_[1], wholeKeys_[2]);
+        return Whole(std::min(shortKeys_[1], shortKeys_[2]));
     }
     // The top track's next event has this time and order (later than its last).
     void ReplaceTop(std::uint64_t time, std::uint64_t order) noexcept {
@@ -108,11 +110,15 @@ public:
     // The top track has no event left.
     void RemoveTop() noexcept {
         --size_;
-        if (size_ == 0) return;
-        if (whole_)
-            Sink(wholeKeys_, 0, wholeKeys_[Index(size_)]);
-        else
-            Sink(shortKeys_, 0, shortKeys_[Index(size_)]);
+        if (whole_) {
+            const EventKey last = wholeKeys_[Index(size_)];
+            Seal();
+            if (size_ > 0) Sink(wholeKeys_, 0, last);
+        } else {
+            const std::uint64_t last = shortKeys_[Index(size_)];
+            Seal();
+            if (size_ > 0) Sink(shortKeys_, 0, last);
+        }
     }
 
 private:
@@ -135,13 +141,21 @@ private:
         whole_ = true;
     }
 
+    // The slot past the last key holds the largest key of each kind, which no track's
+    // key reaches: a node's last child then always has a right sibling to be compared
+    // with, and the smaller child is chosen without a test of the heap's size.
+    void Seal() noexcept {
+        shortKeys_[Index(size_)] = ~std::uint64_t{0};
+        wholeKeys_[Index(size_)] = ~EventKey{0};
+    }
+
     // Places key at slot i or below, moving smaller children up.
     template <typename Key>
-    void Sink(std::array<Key, MaxTracks>& keys, int i, Key key) noexcept {
+    void Sink(std::array<Key, MaxTracks + 1>& keys, int i, Key key) noexcept {
         for (;;) {
             int child = 2 * i + 1;
             if (child >= size_) break;
-            if (child + 1 < size_ && keys[Index(child + 1)] < keys[Index(child)]) ++child;
+            child += static_cast<int>(keys[Index(child + 1)] < keys[Index(child)]);
             if (!(keys[Index(child)] < key)) break;
             keys[Index(i)] = keys[Index(child)];
             i = child;
@@ -149,8 +163,8 @@ private:
         keys[Index(i)] = key;
     }
 
-    std::array<std::uint64_t, MaxTracks> shortKeys_{};
-    std::array<EventKey, MaxTracks> wholeKeys_{};
+    std::array<std::uint64_t, MaxTracks + 1> shortKeys_{~std::uint64_t{0}};
+    std::array<EventKey, MaxTracks + 1> wholeKeys_{~EventKey{0}};
     int size_ = 0;
     bool whole_ = false;
 };
